@@ -1,0 +1,24 @@
+// One release function exported under three names. Each object that crosses
+// the boundary derives singly from Tessik::IObject, so its address is the
+// IObject's address and its virtual destructor deletes it, whatever its kind.
+#include "client/Boundary.h"
+#include "tessik/Object.h"
+#include "tessik/TessikClient.h"
+
+extern "C" TESSIK_API int32_t Tessik_ReleaseQuery(IQuery* object) {
+  // A destructor may not throw; the guard keeps even a faulty one inside.
+  return Tessik::GuardStatus([object] {
+    delete reinterpret_cast<Tessik::IObject*>(object);
+    return TESSIK_OK;
+  });
+}
+
+// The other two names resolve to the same code and the same address; their
+// parameter types differ only in name, which the alias check dislikes.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wattribute-alias"
+extern "C" TESSIK_API int32_t Tessik_ReleaseHit(IHit* object)
+    __attribute__((alias("Tessik_ReleaseQuery")));
+extern "C" TESSIK_API int32_t Tessik_ReleaseHitList(IHitList* object)
+    __attribute__((alias("Tessik_ReleaseQuery")));
+#pragma GCC diagnostic pop
