@@ -11,10 +11,12 @@ extern "C" TESSIK_API int32_t Tessik_Allocate(TessikChar** outBuffer, uint32_t c
   if (outBuffer == nullptr) return TESSIK_E_NULL_ARGUMENT;
   if (count == 0) return TESSIK_E_ZERO_COUNT;
   *outBuffer = nullptr;
-  // Value-initialised: every unit is zero.
-  TessikChar* buffer = new (std::nothrow) TessikChar[count]();
-  if (buffer == nullptr) return TESSIK_E_OUT_OF_MEMORY;
-  *outBuffer = buffer;
+  try {
+    // Value-initialised: every unit is zero.
+    *outBuffer = new TessikChar[count]();
+  } catch (const std::bad_alloc&) {
+    return TESSIK_E_OUT_OF_MEMORY;
+  }
   return TESSIK_OK;
 }
 

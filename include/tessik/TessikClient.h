@@ -21,6 +21,7 @@
 
 #include <stdint.h>
 
+#include "tessik/Char.h"
 #include "tessik/Export.h"
 
 #define TESSIK_VERSION_MAJOR 0
@@ -28,12 +29,6 @@
 #define TESSIK_VERSION_PATCH 0
 #define TESSIK_VERSION_STRING "0.1.0"
 
-// One UTF-16 code unit. Every text at the boundary is NUL-terminated UTF-16.
-#if defined(_WIN32)
-typedef wchar_t TessikChar;
-#else
-typedef char16_t TessikChar;
-#endif
 
 // Status codes. 0 is success; every failure is negative. Notification codes
 // travel through the asynchronous search callback and the plugin notifier.

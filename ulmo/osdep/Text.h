@@ -1,0 +1,34 @@
+// The platform's text services: the one case-insensitive, locale-aware
+// comparison of the system, lower-casing, and the ANSI code-page conversions.
+//
+// Windows uses CompareStringW, CharLowerBuffW and the CP_ACP conversions. The
+// posix backend uses ICU: a collator for the user's default locale at
+// secondary strength (case ignored, accents kept), the simple per-unit lower
+// case mapping, and a converter for the character set of the environment's
+// locale. Every function may be called from many threads at once.
+#ifndef VEL_ULMO_OSDEP_TEXT_H_
+#define VEL_ULMO_OSDEP_TEXT_H_
+
+#include <cstdint>
+
+#include "ulmo/StringBase.h"
+
+namespace vel::ulmo::osdep {
+
+// Compares two texts without NUL characters: -1, 0 or 1. A comparison the
+// platform cannot perform counts as equal.
+int CompareText(const WChar* a, uint32_t aLength, const WChar* b, uint32_t bLength) noexcept;
+
+void LowerText(WChar* text, uint32_t length) noexcept;
+
+// One step of a conversion through the ANSI code page: with `out` null it
+// measures, otherwise it converts into at most `capacity` units. Returns the
+// number of units, 0 when the platform refuses (its last error then tells
+// why). Characters the code page lacks become "?", invalid byte sequences
+// U+FFFD; neither is a failure.
+uint32_t AnsiToWideStep(const char* text, int32_t length, WChar* out, uint32_t capacity) noexcept;
+uint32_t WideToAnsiStep(const WChar* text, int32_t length, char* out, uint32_t capacity) noexcept;
+
+}  // namespace vel::ulmo::osdep
+
+#endif  // VEL_ULMO_OSDEP_TEXT_H_

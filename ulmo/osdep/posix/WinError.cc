@@ -1,0 +1,18 @@
+#include <cerrno>
+#include <cstring>
+
+#include "ulmo/osdep/OSException.h"
+
+namespace vel::ulmo::osdep {
+
+uint32_t WinError::LastSystemError() noexcept { return static_cast<uint32_t>(errno); }
+
+WinError::WinError(LastError last) {
+  systemError = last.error;
+  const char* text = strerrordesc_np(static_cast<int>(last.error));
+  if (text != nullptr) message = AString(text);
+}
+
+uint32_t WinError::GetErrorCode() const { return MapErrno(static_cast<int>(systemError)); }
+
+}  // namespace vel::ulmo::osdep
