@@ -288,7 +288,7 @@ TEST(NamedMutex, OwnerDeathMatrix) {
 
 TEST(NamedMutex, CreationRaceAndExclusion) {
   Isolated(240, [] {
-    constexpr int kProcesses = 8, kRounds = 100, kIncrements = 20;
+    constexpr int kProcesses = 8, kRounds = 1000, kIncrements = 20;
     auto* counter = static_cast<std::atomic<int>*>(
         mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
     for (int round = 0; round < kRounds; ++round) {
