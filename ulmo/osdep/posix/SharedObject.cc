@@ -1,0 +1,434 @@
+#include "ulmo/osdep/posix/SharedObject.h"
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <unordered_map>
+
+#include "ulmo/exception/Exception.h"
+#include "ulmo/osdep/OSException.h"
+
+namespace vel::ulmo::osdep::shared {
+
+namespace {
+
+constexpr std::u16string_view kGlobal = u"Global\\";
+constexpr std::string_view kFilePrefix = "/tessik.";
+constexpr size_t kMaxFileName = 255;   // one path component, without the leading "/"
+constexpr size_t kKeptWhenHashed = 128;  // bytes of a long escaped name kept before the hash
+constexpr size_t kMaxNameUnits = 32767;  // the longest object name Windows accepts
+constexpr uint32_t kAbi = static_cast<uint32_t>(sizeof(void*) << 16 | sizeof(pthread_mutex_t));
+constexpr size_t kObjectFixedSize = kHeaderSize + kPayloadSize;
+// Openers loop while other processes remove or replace the object under
+// them; this many rounds only happen if something keeps doing so on purpose.
+constexpr int kMaxOpenRounds = 10000;
+
+// --- Names --------------------------------------------------------------------
+
+const char kHex[] = "0123456789ABCDEF";
+
+void AppendEscaped(std::string& out, unsigned char byte) {
+  out += '%';
+  out += kHex[byte >> 4];
+  out += kHex[byte & 15];
+}
+
+// Appends the UTF-8 form of one code point; `escapeAll` writes every byte as %XX.
+void AppendCodePoint(std::string& out, uint32_t c, bool escapeAll) {
+  unsigned char bytes[4];
+  size_t n;
+  if (c < 0x80) {
+    bytes[0] = static_cast<unsigned char>(c);
+    n = 1;
+  } else if (c < 0x800) {
+    bytes[0] = static_cast<unsigned char>(0xC0 | c >> 6);
+    bytes[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    n = 2;
+  } else if (c < 0x10000) {
+    bytes[0] = static_cast<unsigned char>(0xE0 | c >> 12);
+    bytes[1] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
+    bytes[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    n = 3;
+  } else {
+    bytes[0] = static_cast<unsigned char>(0xF0 | c >> 18);
+    bytes[1] = static_cast<unsigned char>(0x80 | (c >> 12 & 0x3F));
+    bytes[2] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
+    bytes[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    n = 4;
+  }
+  for (size_t i = 0; i < n; ++i) {
+    if (escapeAll) {
+      AppendEscaped(out, bytes[i]);
+    } else {
+      out += static_cast<char>(bytes[i]);
+    }
+  }
+}
+
+// Walks UTF-16 text by code point. A lone surrogate comes out as itself,
+// flagged, so both forms below stay one-to-one with the UTF-16 name.
+template <class Visit>
+void ForEachCodePoint(std::u16string_view text, Visit visit) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+      visit(0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00), i == 0, false);
+      ++i;
+    } else {
+      visit(c, i == 0, c >= 0xD800 && c < 0xE000);
+    }
+  }
+}
+
+// The full name as the header keeps it: plain UTF-8 (a lone surrogate as
+// its three-byte form).
+std::string FullNameUtf8(std::u16string_view name) {
+  std::string out = "Global\\";
+  ForEachCodePoint(name, [&](uint32_t c, bool, bool) { AppendCodePoint(out, c, false); });
+  return out;
+}
+
+std::string EscapedName(std::u16string_view name) {
+  std::string out;
+  ForEachCodePoint(name, [&](uint32_t c, bool first, bool lone) {
+    bool control = c < 0x20 || (c >= 0x7F && c < 0xA0);
+    if (c == '/' || c == '%' || (c == '.' && first) || control || lone) {
+      AppendCodePoint(out, c, true);
+    } else {
+      AppendCodePoint(out, c, false);
+    }
+  });
+  return out;
+}
+
+uint64_t Mix(uint64_t h) {
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDull;
+  h ^= h >> 33;
+  h *= 0xC4CEB9FE1A85EC53ull;
+  h ^= h >> 33;
+  return h;
+}
+
+uint64_t Hash64(std::string_view bytes, uint64_t seed) {
+  uint64_t h = seed;
+  for (unsigned char b : bytes) {
+    h ^= b;
+    h *= 0x100000001B3ull;
+  }
+  return Mix(h ^ bytes.size());
+}
+
+std::string FileNameFor(std::u16string_view name, const std::string& fullUtf8) {
+  std::string escaped = EscapedName(name);
+  std::string file(kFilePrefix);
+  if (kFilePrefix.size() - 1 + escaped.size() <= kMaxFileName) return file + escaped;
+  // Cut the readable part where neither a %XX nor a UTF-8 sequence is split.
+  size_t cut = kKeptWhenHashed;
+  while (cut > 0 && (static_cast<unsigned char>(escaped[cut]) & 0xC0) == 0x80) --cut;
+  if (escaped[cut - 1] == '%') {
+    cut -= 1;
+  } else if (escaped[cut - 2] == '%') {
+    cut -= 2;
+  }
+  file.append(escaped, 0, cut);
+  file += "%H";
+  for (uint64_t seed : {0xCBF29CE484222325ull, 0x84222325CBF29CE4ull}) {
+    uint64_t h = Hash64(fullUtf8, seed);
+    for (int shift = 60; shift >= 0; shift -= 4) file += kHex[h >> shift & 15];
+  }
+  return file;
+}
+
+// --- One object file --------------------------------------------------------
+
+[[noreturn]] void Fail(const char* site, uint32_t line, int error) {
+  errno = error;
+  exception::ThrowAt(WinError(), site, line);
+}
+
+int LockFile(int fd, int operation) {
+  int rc;
+  do {
+    rc = flock(fd, operation);
+  } while (rc != 0 && errno == EINTR);
+  return rc;
+}
+
+struct Wanted {
+  ObjectType type;
+  const std::string& fullName;
+  size_t size;
+};
+
+enum class State { kReady, kUnfinished, kForeign, kError };
+
+// What the object behind `fd` is. Maps it (once) only when its size is the
+// one we expect, so nothing past the end of the file is ever touched.
+State Inspect(int fd, const struct stat& st, const Wanted& want, void*& base) {
+  if (st.st_size == 0) return State::kUnfinished;
+  if (static_cast<uint64_t>(st.st_size) != want.size) return State::kForeign;
+  if (base == nullptr) {
+    void* mapped = mmap(nullptr, want.size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (mapped == MAP_FAILED) return State::kError;
+    base = mapped;
+  }
+  auto* header = static_cast<Header*>(base);
+  uint32_t magic = header->magic.load(std::memory_order_acquire);
+  // A creator that died after sizing the file but before publishing it.
+  if (magic == 0) return State::kUnfinished;
+  const char* name = static_cast<const char*>(base) + kObjectFixedSize;
+  bool ours = magic == kMagic && header->version == kLayoutVersion &&
+              header->type == static_cast<uint32_t>(want.type) && header->abi == kAbi &&
+              header->size == want.size && header->nameBytes == want.fullName.size() &&
+              std::memcmp(name, want.fullName.data(), want.fullName.size()) == 0;
+  return ours ? State::kReady : State::kForeign;
+}
+
+int Initialise(void* base, const Wanted& want, Initialiser initialise, const void* argument) {
+  // A dead creator may have left part of its work behind.
+  std::memset(base, 0, want.size);
+  auto* header = static_cast<Header*>(base);
+  header->version = kLayoutVersion;
+  header->type = static_cast<uint32_t>(want.type);
+  header->abi = kAbi;
+  header->size = want.size;
+  header->nameBytes = static_cast<uint32_t>(want.fullName.size());
+  std::memcpy(static_cast<char*>(base) + kObjectFixedSize, want.fullName.data(), want.fullName.size());
+  int error = initialise(static_cast<char*>(base) + kHeaderSize, argument);
+  if (error != 0) return error;
+  header->magic.store(kMagic, std::memory_order_release);
+  return 0;
+}
+
+struct OpenFile {
+  int fd;
+  void* base;
+};
+
+// Gives up an open attempt. An object we found unfinished is removed if
+// nobody else has it, so a failed creation leaves no name behind; anything
+// else under the name is left as it is.
+void Abandon(int fd, void* base, size_t size, const std::string& fileName, bool unfinished) {
+  int saved = errno;
+  if (base != nullptr) munmap(base, size);
+  if (unfinished && LockFile(fd, LOCK_EX | LOCK_NB) == 0) {
+    struct stat st;
+    if (fstat(fd, &st) == 0 && st.st_nlink > 0) shm_unlink(fileName.c_str());
+  }
+  close(fd);
+  errno = saved;
+}
+
+// The open protocol. Its order is what makes racing openers, closers and
+// dead creators safe:
+//  - open without O_CREAT; create only with O_EXCL, so one process creates;
+//  - hold a shared flock for as long as the object is open;
+//  - st_nlink 0 under the flock means a last closer removed the name while
+//    we were opening: start again;
+//  - initialise only under the exclusive flock, after checking again, and
+//    publish the magic last. flock converts without atomicity, so after
+//    going back to shared the name may have been removed: check again.
+OpenFile OpenObject(const std::string& fileName, const Wanted& want, Initialiser initialise,
+                    const void* argument, const char* site) {
+  for (int round = 0; round < kMaxOpenRounds; ++round) {
+    int fd = shm_open(fileName.c_str(), O_RDWR, 0);
+    if (fd < 0) {
+      if (errno != ENOENT) Fail(site, __LINE__, errno);
+      fd = shm_open(fileName.c_str(), O_RDWR | O_CREAT | O_EXCL, 0666);
+      if (fd < 0) {
+        if (errno == EEXIST) continue;
+        Fail(site, __LINE__, errno);
+      }
+      // Every user of the machine may open it, as the null-DACL objects of
+      // Windows; the umask would take that away.
+      if (fchmod(fd, 0666) != 0) {
+        Abandon(fd, nullptr, 0, fileName, true);
+        Fail(site, __LINE__, errno);
+      }
+    }
+    void* base = nullptr;
+    struct stat st;
+    if (LockFile(fd, LOCK_SH) != 0 || fstat(fd, &st) != 0) {
+      Abandon(fd, base, want.size, fileName, false);
+      Fail(site, __LINE__, errno);
+    }
+    if (st.st_nlink == 0) {
+      close(fd);
+      continue;
+    }
+    State state = Inspect(fd, st, want, base);
+    if (state == State::kUnfinished) {
+      if (LockFile(fd, LOCK_EX) != 0 || fstat(fd, &st) != 0) {
+        Abandon(fd, base, want.size, fileName, true);
+        Fail(site, __LINE__, errno);
+      }
+      if (st.st_nlink == 0) {
+        Abandon(fd, base, want.size, fileName, false);
+        continue;
+      }
+      state = Inspect(fd, st, want, base);
+      if (state == State::kUnfinished && st.st_size == 0) {
+        if (ftruncate(fd, static_cast<off_t>(want.size)) != 0 || fstat(fd, &st) != 0) {
+          Abandon(fd, base, want.size, fileName, true);
+          Fail(site, __LINE__, errno);
+        }
+        state = Inspect(fd, st, want, base);
+      }
+      if (state == State::kUnfinished) {
+        int error = Initialise(base, want, initialise, argument);
+        if (error != 0) {
+          Abandon(fd, base, want.size, fileName, true);
+          Fail(site, __LINE__, error);
+        }
+        state = State::kReady;
+      }
+      if (state == State::kReady) {
+        if (LockFile(fd, LOCK_SH) != 0 || fstat(fd, &st) != 0) {
+          Abandon(fd, base, want.size, fileName, false);
+          Fail(site, __LINE__, errno);
+        }
+        if (st.st_nlink == 0) {
+          Abandon(fd, base, want.size, fileName, false);
+          continue;
+        }
+      }
+    }
+    if (state == State::kError) {
+      Abandon(fd, base, want.size, fileName, false);
+      Fail(site, __LINE__, errno);
+    }
+    if (state == State::kForeign) {
+      Abandon(fd, base, want.size, fileName, false);
+      Fail(site, __LINE__, EINVAL);
+    }
+    return {fd, base};
+  }
+  Fail(site, __LINE__, EAGAIN);
+}
+
+// --- The process's table --------------------------------------------------------
+
+struct KeyHash {
+  using is_transparent = void;
+  size_t operator()(std::u16string_view key) const { return std::hash<std::u16string_view>{}(key); }
+};
+
+struct Table {
+  std::mutex mutex;
+  std::unordered_map<std::u16string, SharedObject*, KeyHash, std::equal_to<>> objects;
+};
+
+Table* theTable = nullptr;
+
+// fork copies the table with every mapping, but not the flocks: those stay
+// with the parent's open file descriptions, which the child now shares. A
+// child closing such a copy as its own could remove a name the parent still
+// uses, so the child forgets them; objects it still holds close quietly.
+void LockBeforeFork() { theTable->mutex.lock(); }
+void UnlockInParent() { theTable->mutex.unlock(); }
+void ForgetInChild() {
+  for (auto& entry : theTable->objects) entry.second->inherited = true;
+  theTable->objects.clear();
+  theTable->mutex.unlock();
+}
+
+// Never destroyed: Mutex objects in other function-local statics may be
+// released after every destructor of this file has run.
+Table& TheTable() {
+  static Table* table = [] {
+    theTable = new Table;
+    pthread_atfork(LockBeforeFork, UnlockInParent, ForgetInChild);
+    return theTable;
+  }();
+  return *table;
+}
+
+void CloseObject(SharedObject* object) noexcept {
+  munmap(object->base, object->size);
+  if (!object->inherited && LockFile(object->fd, LOCK_EX | LOCK_NB) == 0) {
+    // Nobody else on the machine has it open: take the name away. While we
+    // hold the exclusive flock nobody else can remove it, so the name is
+    // still this object's.
+    struct stat st;
+    if (fstat(object->fd, &st) == 0 && st.st_nlink > 0) shm_unlink(object->fileName.c_str());
+  }
+  close(object->fd);
+  delete object;
+}
+
+}  // namespace
+
+std::string ObjectName(std::u16string_view fullName) {
+  if (fullName.starts_with(kGlobal)) fullName.remove_prefix(kGlobal.size());
+  return FileNameFor(fullName, FullNameUtf8(fullName));
+}
+
+SharedObject* Acquire(std::u16string_view name, ObjectType type, Initialiser initialise,
+                      const void* argument, const char* site) {
+  Table& table = TheTable();
+  {
+    std::lock_guard<std::mutex> lock(table.mutex);
+    auto found = table.objects.find(name);
+    if (found != table.objects.end()) {
+      if (found->second->type != type) Fail(site, __LINE__, EINVAL);
+      ++found->second->refs;
+      return found->second;
+    }
+  }
+  if (kGlobal.size() + name.size() > kMaxNameUnits) Fail(site, __LINE__, ENAMETOOLONG);
+
+  // Opened outside the table's lock: opening may wait for another process
+  // that is initialising the object, and other names need not wait with it.
+  std::string fullName = FullNameUtf8(name);
+  std::string fileName = FileNameFor(name, fullName);
+  Wanted want{type, fullName, kObjectFixedSize + fullName.size()};
+  OpenFile file = OpenObject(fileName, want, initialise, argument, site);
+
+  auto* object = new SharedObject;
+  object->fileName = std::move(fileName);
+  object->base = file.base;
+  object->size = want.size;
+  object->fd = file.fd;
+  object->type = type;
+  object->refs = 1;
+  SharedObject* existing = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(table.mutex);
+    auto [at, inserted] = table.objects.try_emplace(std::u16string(name), object);
+    if (inserted) {
+      object->key = at->first;
+      return object;
+    }
+    // Another thread opened it meanwhile: use that one.
+    existing = at->second;
+    if (existing->type == type) ++existing->refs;
+  }
+  CloseObject(object);  // cannot be the last flock: the table's copy holds one
+  if (existing->type != type) Fail(site, __LINE__, EINVAL);
+  return existing;
+}
+
+void Release(SharedObject* object) noexcept {
+  {
+    std::lock_guard<std::mutex> lock(TheTable().mutex);
+    if (--object->refs > 0) return;
+    if (!object->inherited) {
+      // A thread of ours still holds the mutex: keep it mapped (and in the
+      // table, so opening the name again finds it).
+      if (object->heldHere.load(std::memory_order_relaxed) > 0) return;
+      TheTable().objects.erase(object->key);
+    }
+  }
+  CloseObject(object);
+}
+
+}  // namespace vel::ulmo::osdep::shared

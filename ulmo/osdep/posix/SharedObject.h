@@ -1,0 +1,111 @@
+// The shared-memory objects behind the posix Mutex and NamedEvent. Windows
+// gives every process the same kernel object for a "Global\" name; here each
+// name is one file of the shared-memory file system, which every process maps.
+//
+// An object is a 64-byte header, a 64-byte payload (the pthread mutex or the
+// event word) and the full name in UTF-8. The header is checked against the
+// file size before anything else is read, so a stranger's file under one of
+// our names is refused with EINVAL instead of crashing us.
+//
+// Every process holds a shared flock on each object it has open. The kernel
+// drops it when the process dies, so "nobody else holds it" (an exclusive
+// flock succeeds) is exactly "last user on the machine": the one that gets it
+// on closing removes the name, and an opener that finds an object not marked
+// ready initialises it under the exclusive flock, even if its creator died
+// half-way.
+//
+// Within a process every object is opened once: a reference-counted table
+// maps names to open objects, because opening and mapping costs about 14 µs
+// and the same names are opened again and again.
+#ifndef VEL_ULMO_OSDEP_POSIX_SHAREDOBJECT_H_
+#define VEL_ULMO_OSDEP_POSIX_SHAREDOBJECT_H_
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vel::ulmo::osdep::shared {
+
+enum class ObjectType : uint32_t { kMutex = 1, kEvent = 2 };
+
+constexpr uint32_t kMagic = 0x4F4B5354;  // "TSKO" in memory
+constexpr uint32_t kLayoutVersion = 1;
+constexpr size_t kHeaderSize = 64;
+constexpr size_t kPayloadSize = 64;
+
+struct Header {
+  std::atomic<uint32_t> magic;  // 0 until the object is ready; written last
+  uint32_t version;
+  uint32_t type;       // ObjectType
+  uint32_t abi;        // pointer size and pthread_mutex_t size of the creator
+  uint64_t size;       // of the whole object
+  uint32_t nameBytes;  // the full name follows the payload
+};
+static_assert(sizeof(Header) <= kHeaderSize);
+
+// The event word. An auto-reset event uses all of it (see NamedEvent.cc):
+// bit 31 signalled, bits 16-30 registered waiters, bits 0-15 tokens handed
+// to them. A manual-reset event keeps bit 31 signalled, bit 30 "someone may
+// sleep" and a generation count in bits 0-29 that every Set advances.
+namespace event {
+constexpr uint32_t kSignalled = 0x80000000u;
+constexpr uint32_t kWaiterUnit = 0x00010000u;
+constexpr uint32_t kWaiterMask = 0x7FFF0000u;
+constexpr uint32_t kTokenMask = 0x0000FFFFu;
+constexpr uint32_t kSleepers = 0x40000000u;
+constexpr uint32_t kGenerationMask = 0x3FFFFFFFu;
+
+struct State {
+  std::atomic<uint32_t> word;
+  uint32_t manualReset;  // fixed when the event is created
+};
+static_assert(sizeof(State) <= kPayloadSize);
+}  // namespace event
+
+// One open object of this process. The table owns it; Mutex and NamedEvent
+// only hold a reference and use Payload and heldHere.
+struct SharedObject {
+  void* Payload() const { return static_cast<char*>(base) + kHeaderSize; }
+
+  // For a mutex: how many Locks threads of this process hold on it, written
+  // only by the owner while it owns the mutex. A mapping must outlive the
+  // owner's hold: a thread that dies holding a mutex whose memory is gone
+  // cannot be recognised as dead, and the lock would stay taken for ever.
+  std::atomic<uint32_t> heldHere{0};
+
+  std::u16string key;    // the table key: the name without "Global\"
+  std::string fileName;  // for shm_unlink
+  void* base = nullptr;
+  size_t size = 0;
+  int fd = -1;
+  ObjectType type = ObjectType::kMutex;
+  uint32_t refs = 0;       // guarded by the table's mutex
+  bool inherited = false;  // a copy a fork gave us: its flock is the parent's
+};
+
+// Initialises a new object's payload; returns 0 or an errno value.
+using Initialiser = int (*)(void* payload, const void* argument);
+
+// Opens the object "Global\" + name of the given type, creating it when
+// needed; `initialise` runs only for a new one. Throws WinError stamped with
+// `site` when the system refuses, and with EINVAL when the name belongs to
+// something else: the other type, another layout, or not ours at all.
+SharedObject* Acquire(std::u16string_view name, ObjectType type, Initialiser initialise,
+                      const void* argument, const char* site);
+
+// Drops one reference; the last one in the process closes the object, and
+// the last one on the machine removes its name.
+void Release(SharedObject* object) noexcept;
+
+// The shm_open name of the object whose full name (as MakeGlobalName gives
+// it) is `fullName`: "/tessik." and the name without "Global\", in UTF-8,
+// with "/", "%", control characters and a leading "." escaped as %XX. A name
+// too long for one file name keeps its beginning and ends in "%H" and a
+// 128-bit hash of the whole name; "%H" never occurs in an escaped name.
+std::string ObjectName(std::u16string_view fullName);
+
+}  // namespace vel::ulmo::osdep::shared
+
+#endif  // VEL_ULMO_OSDEP_POSIX_SHAREDOBJECT_H_
