@@ -19,11 +19,14 @@ CSessionMgr::CSessionMgr() : lock_(WString(AString("CSessionMgr_Session"))) {
 }
 
 CSessionMgr::~CSessionMgr() {
+  std::map<uint32_t, CSearchMgr*> closing;
   try {
     MutexLock hold(lock_);
-    for (auto& [id, searchMgr] : sessions_) delete searchMgr;  // ascending identifiers
+    closing.swap(sessions_);
   } catch (...) {
+    closing.swap(sessions_);
   }
+  for (auto& [id, searchMgr] : closing) delete searchMgr;  // ascending identifiers
 }
 
 int32_t CSessionMgr::AddSession(CSearchMgr* searchMgr, uint32_t* outId) {
@@ -42,11 +45,18 @@ int32_t CSessionMgr::AddSession(CSearchMgr* searchMgr, uint32_t* outId) {
 
 int32_t CSessionMgr::RemoveSession(uint32_t id) {
   if (id == 0) return TESSIK_E_NO_SESSION;
-  MutexLock hold(lock_);
-  auto found = sessions_.find(id);
-  if (found == sessions_.end()) return TESSIK_E_NO_SESSION;
-  delete found->second;
-  sessions_.erase(found);
+  CSearchMgr* searchMgr;
+  {
+    MutexLock hold(lock_);
+    auto found = sessions_.find(id);
+    if (found == sessions_.end()) return TESSIK_E_NO_SESSION;
+    searchMgr = found->second;
+    sessions_.erase(found);
+  }
+  // Destroyed after the registry lock is released: the destructor takes the
+  // plugin lock, and a plugin reporting under that lock takes the registry
+  // lock to find its session. Once erased, no look-up can reach it.
+  delete searchMgr;
   return TESSIK_OK;
 }
 

@@ -11,6 +11,14 @@ using vel::ulmo::osdep::MutexLock;
 
 int32_t CSearchMgr::AsyncSearch(const void* query, SearchCallback callback, uint32_t searchParam,
                                 uint32_t pollIntervalMs) {
+  // Refused before the plugin lock is taken: the final callback runs on the
+  // worker holding the run-count lock, and a search started from it must
+  // not wait for the plugin lock, which another thread may hold while it
+  // waits for that very run-count lock.
+  {
+    MutexLock count(runCountLock_);
+    if (!idle_) return TESSIK_E_SEARCH_RUNNING;
+  }
   MutexLock hold(pluginLock_);
   {
     MutexLock count(runCountLock_);

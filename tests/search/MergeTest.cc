@@ -77,7 +77,7 @@ TEST(Merge, DocumentsWithoutMarkersNeverSwallowOrBreakOthers) {
 
 TEST(PluginName, LastComponentUpToItsLastDot) {
   auto name = [](const char* path) {
-    WString w(vel::ulmo::AString(path));
+    WString w{vel::ulmo::AString(path)};
     WString n = CSearchMgr::PluginName(w);
     return std::string(vel::ulmo::AString(n).CStr());
   };

@@ -51,11 +51,11 @@ struct Reporters {
   ~Reporters() { JoinAll(); }
 } g_reporters;
 
-TessikChar* Copy(const char16_t* text) {
-  size_t n = std::char_traits<char16_t>::length(text);
+TessikChar* Copy(const TessikChar* text) {
+  size_t n = std::char_traits<TessikChar>::length(text);
   TessikChar* buffer = nullptr;
   if (Tessik_Allocate(&buffer, static_cast<uint32_t>(n + 1)) != TESSIK_OK) return nullptr;
-  std::memcpy(buffer, text, sizeof(char16_t) * (n + 1));
+  std::memcpy(buffer, text, sizeof(TessikChar) * (n + 1));
   return buffer;
 }
 
@@ -116,7 +116,7 @@ PLUGIN_EXPORT int32_t AsyncSearch(void* handle, const void* query, PluginNotify 
   if (h == nullptr) return -1;  // never initialised: it cannot report, so it must not start
   h->notify = notify;
   h->ended = false;
-  g_log.lastNotify = reinterpret_cast<void (*)(uint32_t, int32_t, const char16_t*)>(notify);
+  g_log.lastNotify = notify;
   TestQuery copy = *q;  // the caller's query may be gone before the thread runs
   switch (q->asyncMode[PLUGIN_SLOT]) {
     case testplugin::kInsideCall:

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "tessik/Plugin.h"
+
 namespace testplugin {
 
 constexpr int kSlots = 8;  // plugin slots, fixed per plugin at build time
@@ -21,22 +23,20 @@ enum AsyncMode : int {
 
 struct PluginLog {
   std::atomic<int> init{0}, finish{0}, sync{0}, async{0}, abort{0};
-
-struct TestQuery {
-  const char16_t* documents[kSlots] = {};  // what SyncSearch returns, per slot (null: nothing)
-  AsyncMode asyncMode[kSlots] = {};
-  int asyncDocs = 1;                        // documents per asynchronous search
-  const char16_t* asyncDocument = nullptr;  // the document reported asynchronously
-  int32_t endCode = -307349;                // which end code to report
-  // Written by the plugins: where each slot's log is, so tests can read it.
-  mutable const PluginLog* logs[kSlots] = {};
-};
-
-
   std::atomic<uint32_t> lastSessionId{0}, lastParam{0}, lastAsyncParam{0};
   std::atomic<void*> lastHandle{nullptr};
   std::atomic<const void*> lastQuery{nullptr};
-  std::atomic<void (*)(uint32_t, int32_t, const char16_t*)> lastNotify{nullptr};
+  std::atomic<PluginNotify> lastNotify{nullptr};
+};
+
+struct TestQuery {
+  const TessikChar* documents[kSlots] = {};  // what SyncSearch returns, per slot (null: nothing)
+  AsyncMode asyncMode[kSlots] = {};
+  int asyncDocs = 1;                          // documents per asynchronous search
+  const TessikChar* asyncDocument = nullptr;  // the document reported asynchronously
+  int32_t endCode = -307349;                  // which end code to report
+  // Written by the plugins: where each slot's log is, so tests can read it.
+  mutable const PluginLog* logs[kSlots] = {};
 };
 
 }  // namespace testplugin
