@@ -15,6 +15,7 @@
 
 #include "tessik/TessikClient.h"
 #include "tests/search/TestProtocol.h"
+#include "tests/common/TestText.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ std::basic_string<TessikChar> T(const std::string& s) { return std::basic_string
 
 struct Note {
   int32_t code;
-  std::u16string text;
+  TString text;
   bool hadText;
   std::thread::id thread;
 };
@@ -42,7 +43,7 @@ class Recorder {
     Recorder& r = Get();
     {
       std::lock_guard<std::mutex> hold(r.mutex_);
-      r.notes_[sessionId].push_back({code, text ? std::u16string(reinterpret_cast<char16_t*>(text)) : u"",
+      r.notes_[sessionId].push_back({code, text ? TString(reinterpret_cast<TessikChar*>(text)) : TX(""),
                                      text != nullptr, std::this_thread::get_id()});
       if (code != TESSIK_NOTIFY_RESULTS && r.onFinal_) r.onFinal_(sessionId);
     }
@@ -99,14 +100,14 @@ struct Session {
   uint32_t id = 0;
 };
 
-const char16_t kA[] = u"<Results><Result id=\"A\"/></Results>";
+const TessikChar kA[] = TX("<Results><Result id=\"A\"/></Results>");
 
 // The code of the last notification, or 1 when there was none.
 int32_t LastCode(const std::vector<Note>& notes) { return notes.empty() ? 1 : notes.back().code; }
 
-int Count(const std::u16string& text, const std::u16string& what) {
+int Count(const TString& text, const TString& what) {
   int n = 0;
-  for (size_t at = text.find(what); at != std::u16string::npos; at = text.find(what, at + 1)) ++n;
+  for (size_t at = text.find(what); at != TString::npos; at = text.find(what, at + 1)) ++n;
   return n;
 }
 
@@ -135,8 +136,8 @@ TEST(AsyncSearch, ReportsWithinOneIntervalArriveAsOneMergedBatch) {
   auto notes = Recorder::Get().WaitFinal(s.id);
   ASSERT_EQ(notes.size(), 2u);
   EXPECT_EQ(notes[0].code, TESSIK_NOTIFY_RESULTS);
-  EXPECT_EQ(Count(notes[0].text, u"<Result id=\"A\"/>"), 6);
-  EXPECT_EQ(Count(notes[0].text, u"</Results>"), 1);  // one well-formed document
+  EXPECT_EQ(Count(notes[0].text, TX("<Result id=\"A\"/>")), 6);
+  EXPECT_EQ(Count(notes[0].text, TX("</Results>")), 1);  // one well-formed document
   EXPECT_EQ(notes[1].code, TESSIK_OK);
   EXPECT_FALSE(notes[1].hadText);
   EXPECT_EQ(q.logs[0]->lastAsyncParam.load(), 10u);
@@ -266,11 +267,11 @@ TEST(AsyncStress, EveryReportedHitIsDeliveredExactlyOnce) {
       ASSERT_EQ(Tessik_AbortAsyncSearch(s.id), TESSIK_OK);
     }
     auto notes = Recorder::Get().WaitFinal(s.id, 60s);
-    std::set<std::u16string> ids;
+    std::set<TString> ids;
     size_t hits = 0;
     for (const Note& n : notes) {
-      for (size_t at = n.text.find(u"id=\""); at != std::u16string::npos; at = n.text.find(u"id=\"", at + 1)) {
-        ids.insert(n.text.substr(at + 4, n.text.find(u'"', at + 4) - at - 4));
+      for (size_t at = n.text.find(TX("id=\"")); at != TString::npos; at = n.text.find(TX("id=\""), at + 1)) {
+        ids.insert(n.text.substr(at + 4, n.text.find(TX('"'), at + 4) - at - 4));
         ++hits;
       }
     }

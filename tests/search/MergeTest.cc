@@ -8,6 +8,7 @@
 #include "search/SearchMgr.h"
 #include "ulmo/osdep/Path.h"
 #include "ulmo/osdep/Text.h"
+#include "tests/common/TestText.h"
 
 using Tessik::CSearchMgr;
 using vel::ulmo::WString;
@@ -15,18 +16,18 @@ namespace markers = Tessik::markers;
 
 namespace {
 
-uint32_t ViaLoweredCopy(std::u16string text, const char* marker) {
+uint32_t ViaLoweredCopy(TString text, const char* marker) {
   vel::ulmo::osdep::LowerText(text.data(), static_cast<uint32_t>(text.size()));
-  std::u16string m(marker, marker + std::strlen(marker));
+  TString m(marker, marker + std::strlen(marker));
   size_t at = text.find(m);
-  return at == std::u16string::npos ? WString::npos : static_cast<uint32_t>(at);
+  return at == TString::npos ? WString::npos : static_cast<uint32_t>(at);
 }
 
-std::u16string Merge(std::initializer_list<std::u16string> documents) {
+TString Merge(std::initializer_list<TString> documents) {
   CSearchMgr searchMgr(nullptr);
   for (const auto& d : documents) searchMgr.MergeResults(d.data(), static_cast<uint32_t>(d.size()));
   const WString& r = searchMgr.Results();
-  return std::u16string(r.CStr(), r.Length());
+  return TString(r.CStr(), r.Length());
 }
 
 }  // namespace
@@ -34,13 +35,13 @@ std::u16string Merge(std::initializer_list<std::u16string> documents) {
 TEST(Markers, SameAsSearchingALowerCasedCopy) {
   // Pieces that look like markers in any case, among units that lower-case
   // to ASCII letters (dotted I, Kelvin sign) or look alike.
-  const std::u16string pieces[] = {u"<result ",  u"<RESULT ", u"<Result ", u"<resul",   u"</results>",
-                                   u"</RESULTS>", u"</Results", u"<",        u"\u0130",   u"\u212A",
-                                   u"\u0280",     u"\uFF1C",    u"e",        u"S",        u" ",
-                                   u"<ResulT\u00a0", u"</r\u0117sults>", u"x"};
+  const TString pieces[] = {TX("<result "),  TX("<RESULT "), TX("<Result "), TX("<resul"),   TX("</results>"),
+                                   TX("</RESULTS>"), TX("</Results"), TX("<"),        TX("\u0130"),   TX("\u212A"),
+                                   TX("\u0280"),     TX("\uFF1C"),    TX("e"),        TX("S"),        TX(" "),
+                                   TX("<ResulT\u00a0"), TX("</r\u0117sults>"), TX("x")};
   std::mt19937 random(7);
   for (int round = 0; round < 3000; ++round) {
-    std::u16string text;
+    TString text;
     int n = random() % 12;
     for (int i = 0; i < n; ++i) text += pieces[random() % std::size(pieces)];
     for (const char* marker : {markers::kResultStart, markers::kResultsEnd}) {
@@ -52,27 +53,27 @@ TEST(Markers, SameAsSearchingALowerCasedCopy) {
 }
 
 TEST(Merge, FirstWholeLaterElementsBeforeItsClosingTag) {
-  const std::u16string a = u"<?xml version=\"1.0\"?><Results><Result id=\"A\"/></Results>";
-  const std::u16string b = u"<?xml version=\"1.0\"?><RESULTS><RESULT id=\"B\"/><RESULT id=\"C\"/></RESULTS>";
-  const std::u16string c = u"<results><result id=\"D\">\u00e9</result></results>";
-  EXPECT_EQ(Merge({a, b, c}), u"<?xml version=\"1.0\"?><Results><Result id=\"A\"/><RESULT id=\"B\"/>"
-                              u"<RESULT id=\"C\"/><result id=\"D\">\u00e9</result></Results>");
-  EXPECT_EQ(Merge({u"", a}), a);  // an empty text is no document
+  const TString a = TX("<?xml version=\"1.0\"?><Results><Result id=\"A\"/></Results>");
+  const TString b = TX("<?xml version=\"1.0\"?><RESULTS><RESULT id=\"B\"/><RESULT id=\"C\"/></RESULTS>");
+  const TString c = TX("<results><result id=\"D\">\u00e9</result></results>");
+  EXPECT_EQ(Merge({a, b, c}), TX("<?xml version=\"1.0\"?><Results><Result id=\"A\"/><RESULT id=\"B\"/>")
+                              TX("<RESULT id=\"C\"/><result id=\"D\">\u00e9</result></Results>"));
+  EXPECT_EQ(Merge({TX(""), a}), a);  // an empty text is no document
 }
 
 TEST(Merge, DocumentsWithoutMarkersNeverSwallowOrBreakOthers) {
-  const std::u16string hits = u"<Results><Result id=\"A\"/></Results>";
+  const TString hits = TX("<Results><Result id=\"A\"/></Results>");
   // The empty list first: the next document with hits is taken whole.
-  EXPECT_EQ(Merge({u"<Results/>", hits}), hits);
-  EXPECT_EQ(Merge({u"<Results/>", u"<Results/>"}), u"<Results/>");
+  EXPECT_EQ(Merge({TX("<Results/>"), hits}), hits);
+  EXPECT_EQ(Merge({TX("<Results/>"), TX("<Results/>")}), TX("<Results/>"));
   // After the first: documents without markers contribute nothing.
-  EXPECT_EQ(Merge({hits, u"<Results/>", u"garbage", u"<Result id=\"x\"/>"}), hits);
+  EXPECT_EQ(Merge({hits, TX("<Results/>"), TX("garbage"), TX("<Result id=\"x\"/>")}), hits);
   // A closing tag before the first result element, or none after it.
-  EXPECT_EQ(Merge({hits, u"</Results><Result id=\"y\"/></Results>"}), hits);
-  EXPECT_EQ(Merge({hits, u"<Results><Result id=\"z\"/>"}), hits);
+  EXPECT_EQ(Merge({hits, TX("</Results><Result id=\"y\"/></Results>")}), hits);
+  EXPECT_EQ(Merge({hits, TX("<Results><Result id=\"z\"/>")}), hits);
   // Markers cut off at the very end of a text are not read past it.
-  EXPECT_EQ(Merge({hits, u"<Results><Result"}), hits);
-  EXPECT_EQ(Merge({hits, u"<Result </results"}), hits);
+  EXPECT_EQ(Merge({hits, TX("<Results><Result")}), hits);
+  EXPECT_EQ(Merge({hits, TX("<Result </results")}), hits);
 }
 
 TEST(PluginName, LastComponentUpToItsLastDot) {

@@ -5,6 +5,7 @@
 #include "search/PluginMgr.h"
 #include "search/SearchMgr.h"
 #include "ulmo/osdep/Path.h"
+#include "tests/common/TestText.h"
 
 using Tessik::CPluginMgr;
 using Tessik::CSearchMgr;
@@ -18,7 +19,7 @@ TEST(SessionRegistry, IdentifiersCountUpWrapAndSkipUsedOnes) {
 
   uint32_t a = 0, b = 0;
   ASSERT_EQ(registry.AddSession(new CSearchMgr(nullptr), &a), TESSIK_OK);
-  ASSERT_EQ(registry.AddSession(new CSearchMgr(u"named"), &b), TESSIK_OK);
+  ASSERT_EQ(registry.AddSession(new CSearchMgr(TX("named")), &b), TESSIK_OK);
   EXPECT_EQ(b, a + 1);
   CSearchMgr* found = nullptr;
   ASSERT_EQ(registry.GetSearchMgr(b, &found), TESSIK_OK);

@@ -7,6 +7,7 @@
 
 #include "tessik/TessikClient.h"
 #include "tests/search/TestProtocol.h"
+#include "tests/common/TestText.h"
 
 namespace {
 
@@ -25,20 +26,20 @@ class Session {
   int32_t Domain(const std::string& d) { return Tessik_LoadPluginByDomain(id, T(d).c_str()); }
   int32_t Path(const std::string& p) { return Tessik_LoadPluginByPath(id, T(p).c_str()); }
   // The merged results, or the status when the search fails.
-  std::u16string Search(const testplugin::TestQuery& query, uint32_t param = 0) {
+  TString Search(const testplugin::TestQuery& query, uint32_t param = 0) {
     TessikChar* text = nullptr;
     int32_t status = Tessik_SyncSearch(id, &query, &text, param);
-    if (status != TESSIK_OK) return u"failed";
-    std::u16string result(reinterpret_cast<const char16_t*>(text));
+    if (status != TESSIK_OK) return TX("failed");
+    TString result(reinterpret_cast<const TessikChar*>(text));
     Tessik_Release(text);
     return result;
   }
   uint32_t id = 0;
 };
 
-const char16_t kA[] = u"<?xml version=\"1.0\"?><Results><Result id=\"A\"/></Results>";
-const char16_t kB[] = u"<?xml version=\"1.0\"?><Results><Result id=\"B\"/></Results>";
-const char16_t kG[] = u"<results><RESULT id=\"G\"/></results>";
+const TessikChar kA[] = TX("<?xml version=\"1.0\"?><Results><Result id=\"A\"/></Results>");
+const TessikChar kB[] = TX("<?xml version=\"1.0\"?><Results><Result id=\"B\"/></Results>");
+const TessikChar kG[] = TX("<results><RESULT id=\"G\"/></results>");
 
 }  // namespace
 
@@ -111,7 +112,7 @@ TEST(SyncSearch, PluginsRunInNameOrderAndMergeIntoTheFirstDocument) {
   query.documents[1] = kB;
   query.documents[2] = kG;
   EXPECT_EQ(s.Search(query, 77),
-            u"<?xml version=\"1.0\"?><Results><Result id=\"A\"/><Result id=\"B\"/><RESULT id=\"G\"/></Results>");
+            TX("<?xml version=\"1.0\"?><Results><Result id=\"A\"/><Result id=\"B\"/><RESULT id=\"G\"/></Results>"));
   // The query pointer and the search parameter reach the plugins unchanged.
   EXPECT_EQ(query.logs[2]->lastQuery.load(), &query);
   EXPECT_EQ(query.logs[2]->lastParam.load(), 77u);
@@ -120,7 +121,7 @@ TEST(SyncSearch, PluginsRunInNameOrderAndMergeIntoTheFirstDocument) {
   testplugin::TestQuery onlySecond;
   onlySecond.documents[1] = kB;
   EXPECT_EQ(s.Search(onlySecond), kB);
-  EXPECT_EQ(s.Search(testplugin::TestQuery()), u"");
+  EXPECT_EQ(s.Search(testplugin::TestQuery()), TX(""));
 }
 
 TEST(SyncSearch, SessionWithoutPluginsGivesAnEmptyText) {

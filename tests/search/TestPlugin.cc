@@ -9,6 +9,7 @@
 
 #include "tessik/Plugin.h"
 #include "tests/search/TestProtocol.h"
+#include "tests/common/TestText.h"
 
 #if defined(_WIN32)
 #define PLUGIN_EXPORT extern "C" __declspec(dllexport)
@@ -61,9 +62,9 @@ TessikChar* Copy(const TessikChar* text) {
 
 std::atomic<unsigned> g_nextHit{0};
 
-std::u16string Number(unsigned n) {
+TString Number(unsigned n) {
   std::string digits = std::to_string(n);
-  return std::u16string(digits.begin(), digits.end());
+  return TString(digits.begin(), digits.end());
 }
 
 void End(Handle* h, int32_t code) {
@@ -130,7 +131,7 @@ PLUGIN_EXPORT int32_t AsyncSearch(void* handle, const void* query, PluginNotify 
       for (int t = 0; t < 8; ++t) {
         g_reporters.Add(std::thread([h, copy, remaining] {
           for (int i = 0; i < copy.asyncDocs; ++i) {
-            std::u16string doc = u"<Results><Result id=\"" + Number(g_nextHit++) + u"\"/></Results>";
+            TString doc = TX("<Results><Result id=\"") + Number(g_nextHit++) + TX("\"/></Results>");
             h->notify(h->sessionId, -307348, doc.c_str());
           }
           if (--*remaining == 0) End(h, copy.endCode);

@@ -8,6 +8,7 @@
 #include "ulmo/StringBase.h"
 #include "ulmo/exception/OutOfRange2.h"
 #include "ulmo/osdep/OSException.h"
+#include "tests/common/TestText.h"
 
 namespace ex = vel::ulmo::exception;
 namespace os = vel::ulmo::osdep;
@@ -46,7 +47,7 @@ TEST(Exception, ThrowAtStampsACopyAndKeepsTheClass) {
     EXPECT_EQ(w.line, 17u);
   }
   try {
-    vel::ulmo::WString w(u"abc");
+    vel::ulmo::WString w(TX("abc"));
     w.Erase(4, 1, false);
     FAIL();
   } catch (const ex::OutOfRange& e) {
