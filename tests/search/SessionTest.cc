@@ -13,8 +13,10 @@ namespace {
 
 #if defined(_WIN32)
 const std::string kSuffix = ".dll";
+const std::string kPlugins = "Plugins\\";
 #else
 const std::string kSuffix = ".so";
+const std::string kPlugins = "Plugins/";
 #endif
 
 std::basic_string<TessikChar> T(const std::string& s) { return std::basic_string<TessikChar>(s.begin(), s.end()); }
@@ -53,7 +55,7 @@ TEST(Sessions, EveryExportRefusesUnknownIdentifiersAndNullsComeFirst) {
   for (uint32_t id : {0u, closed}) {
     EXPECT_EQ(Tessik_CloseSession(id), TESSIK_E_NO_SESSION);
     EXPECT_EQ(Tessik_LoadPluginByDomain(id, T("Alpha").c_str()), TESSIK_E_NO_SESSION);
-    EXPECT_EQ(Tessik_LoadPluginByPath(id, T("Plugins/Alpha").c_str()), TESSIK_E_NO_SESSION);
+    EXPECT_EQ(Tessik_LoadPluginByPath(id, T(kPlugins + "Alpha").c_str()), TESSIK_E_NO_SESSION);
     EXPECT_EQ(Tessik_InitSearch(id), TESSIK_E_NO_SESSION);
     EXPECT_EQ(Tessik_SyncSearch(id, &query, &text, 0), TESSIK_E_NO_SESSION);
     EXPECT_EQ(Tessik_AsyncSearch(id, &query, callback, 0, 1), TESSIK_E_NO_SESSION);
@@ -85,7 +87,7 @@ TEST(Sessions, IdentifiersFollowTheOrderOfOpening) {
 TEST(Plugins, LoadingByDomainAndPathWithEveryFailure) {
   Session s;
   EXPECT_EQ(s.Domain("Alpha"), TESSIK_OK);
-  EXPECT_EQ(s.Path("Plugins/beta"), TESSIK_OK);
+  EXPECT_EQ(s.Path(kPlugins + "beta"), TESSIK_OK);
   EXPECT_EQ(s.Domain("Missing"), TESSIK_E_PLUGIN_LOAD_FAILED);
   EXPECT_EQ(s.Domain("NotALibrary"), TESSIK_E_PLUGIN_LOAD_FAILED);
   EXPECT_EQ(Tessik_LoadPluginByDomain(s.id, nullptr), TESSIK_E_PLUGIN_LOAD_FAILED);  // "Plugins/" names no library
@@ -95,7 +97,7 @@ TEST(Plugins, LoadingByDomainAndPathWithEveryFailure) {
   // The same name again, by an absolute path: no error, the first one stays.
   std::string absolute = (std::filesystem::current_path() / "Plugins" / ("Alpha" + kSuffix)).string();
   EXPECT_EQ(s.Path(absolute), TESSIK_OK);
-  EXPECT_EQ(s.Path("Plugins/ALPHA"), TESSIK_OK);  // found in the cache whatever its case
+  EXPECT_EQ(s.Path(kPlugins + "ALPHA"), TESSIK_OK);  // found in the cache whatever its case
 
   testplugin::TestQuery query;
   query.documents[0] = kA;

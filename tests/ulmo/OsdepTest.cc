@@ -46,6 +46,7 @@ struct CurrentDirectory {
 };
 
 const std::string kSuffix = N(os::SharedLibrary::ApplySuffixRule(W("x"))).substr(1);
+const std::string kSep(1, static_cast<char>(os::path::Separator()));
 
 }  // namespace
 
@@ -68,10 +69,10 @@ TEST(Thread, StartJoinKeepsExitCodeAndRestarts) {
 
 TEST(SharedLibrary, SuffixRule) {
   EXPECT_EQ(N(os::SharedLibrary::ApplySuffixRule(W("WordNetEn"))), "WordNetEn" + kSuffix);
-  EXPECT_EQ(N(os::SharedLibrary::ApplySuffixRule(W("Plugins/abc"))), "Plugins/abc" + kSuffix);
+  EXPECT_EQ(N(os::SharedLibrary::ApplySuffixRule(W("Plugins" + kSep + "abc"))), "Plugins" + kSep + "abc" + kSuffix);
   EXPECT_EQ(N(os::SharedLibrary::ApplySuffixRule(W("lib.so"))), "lib.so");
   EXPECT_EQ(N(os::SharedLibrary::ApplySuffixRule(W(""))), "");
-  EXPECT_EQ(N(os::SharedLibrary::ApplySuffixRule(W("Plugins/"))), "Plugins/");  // no file name
+  EXPECT_EQ(N(os::SharedLibrary::ApplySuffixRule(W("Plugins" + kSep))), "Plugins" + kSep);  // no file name
 }
 
 TEST(SharedLibrary, FindsLibrariesAsTheWindowsLoaderWould) {
@@ -86,15 +87,15 @@ TEST(SharedLibrary, FindsLibrariesAsTheWindowsLoaderWould) {
   os::SharedLibrary bare(W("osdep_testlib"));
   ASSERT_TRUE(bare.IsLoaded());
   EXPECT_EQ(Call(bare), 42);
-  os::SharedLibrary sub(W("Sub/osdep_sublib"));
+  os::SharedLibrary sub(W("Sub" + kSep + "osdep_sublib"));
   ASSERT_TRUE(sub.IsLoaded());
   EXPECT_EQ(Call(sub), 7);
-  EXPECT_EQ(N(os::GetModuleDirectory(sub.GetModule())), (exeDir / "Sub").string() + "/");
+  EXPECT_EQ(N(os::GetModuleDirectory(sub.GetModule())), (exeDir / "Sub").string() + kSep);
 
   // Only in the current directory: found there, last.
   fs::copy_file(exeDir / "Sub" / ("osdep_sublib" + kSuffix), elsewhere / "Sub" / ("cwd_only" + kSuffix),
                 fs::copy_options::overwrite_existing);
-  os::SharedLibrary cwd(W("Sub/cwd_only"));
+  os::SharedLibrary cwd(W("Sub" + kSep + "cwd_only"));
   ASSERT_TRUE(cwd.IsLoaded());
   EXPECT_EQ(Call(cwd), 7);
   fs::current_path(restore.saved);
@@ -139,7 +140,7 @@ TEST(SharedLibrary, SymbolsAndFailures) {
   EXPECT_EQ(Call(later), 42);
 
   // Not a library at all.
-  os::SharedLibrary text(W(N(os::GetModuleDirectory(nullptr)) + "CTestTestfile.cmake"));
+  os::SharedLibrary text(W("not_a_library"));
   EXPECT_FALSE(text.IsLoaded());
 }
 

@@ -77,6 +77,12 @@ TEST(TextConvert, AnsiRoundTripsAndSubstitutes) {
   appended.AppendAnsi("yz").AppendAnsi(nullptr);
   EXPECT_EQ(TString(appended.CStr()), TX("xyz"));
 
+#if defined(_WIN32)
+  // The system's ANSI code page (1252 here): e acute has a byte of its own,
+  // a character it lacks becomes "?".
+  EXPECT_STREQ(AString(WString(TX("caf\u00e9"))).CStr(), "caf\xe9");
+  EXPECT_STREQ(AString(WString(TX("\u4e2d"))).CStr(), "?");
+#else
   AString invalid("a\xff" "b");
   WString fromInvalid(invalid);
   ASSERT_EQ(fromInvalid.Length(), 3u);
@@ -87,6 +93,7 @@ TEST(TextConvert, AnsiRoundTripsAndSubstitutes) {
   } else {
     EXPECT_STREQ(AString(WString(TX("caf\u00e9"))).CStr(), "caf?");
   }
+#endif
 }
 
 TEST(TextThreads, ManyThreadsCompareAndConvert) {
