@@ -95,11 +95,14 @@ TEST(SharedLibrary, FindsLibrariesAsTheWindowsLoaderWould) {
   // Only in the current directory: found there, last.
   fs::copy_file(exeDir / "Sub" / ("osdep_sublib" + kSuffix), elsewhere / "Sub" / ("cwd_only" + kSuffix),
                 fs::copy_options::overwrite_existing);
-  os::SharedLibrary cwd(W("Sub" + kSep + "cwd_only"));
-  ASSERT_TRUE(cwd.IsLoaded());
-  EXPECT_EQ(Call(cwd), 7);
+  {
+    os::SharedLibrary cwd(W("Sub" + kSep + "cwd_only"));
+    ASSERT_TRUE(cwd.IsLoaded());
+    EXPECT_EQ(Call(cwd), 7);
+  }
   fs::current_path(restore.saved);
-  fs::remove_all(elsewhere);
+  std::error_code ignored;
+  fs::remove_all(elsewhere, ignored);
 
   os::SharedLibrary absolute(W((exeDir / ("osdep_testlib" + kSuffix)).string()));
   EXPECT_TRUE(absolute.IsLoaded());
