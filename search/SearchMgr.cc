@@ -115,27 +115,25 @@ int32_t CSearchMgr::ClearPlugins() {
 
 void CSearchMgr::MergeResults(const WChar* document, uint32_t length) {
   if (length == 0) return;
+  // The markers are looked for before the lock: the document is the
+  // caller's and does not change, and reporters wait less.
+  const uint32_t end = markers::Find(document, 0, length, markers::kResultsEnd);
+  const uint32_t start = markers::Find(document, 0, end == WString::npos ? length : end, markers::kResultStart);
   MutexLock hold(resultsLock_);
   if (insertPosition_ == 0) {
     // The first document is taken whole. One without a closing tag (such
     // as the empty list "<Results/>") leaves the position at 0, so the next
     // document with results replaces it instead of being lost.
     results_.Assign(document, length);
-    uint32_t end = markers::Find(document, 0, length, markers::kResultsEnd);
     insertPosition_ = end == WString::npos ? 0 : end;
     return;
   }
-  uint32_t start = markers::Find(document, 0, length, markers::kResultStart);
-  if (start == WString::npos) return;
-  // A closing tag before the first result element makes the document
-  // malformed for merging: it contributes nothing.
-  if (markers::Find(document, 0, start, markers::kResultsEnd) != WString::npos) return;
-  uint32_t end = markers::Find(document, start, length, markers::kResultsEnd);
-  if (end == WString::npos) return;
-  WString tail(results_.CStr() + insertPosition_, results_.End());
-  results_.Erase(insertPosition_, WString::npos, false);
-  results_.Append(document + start, end - start);
-  results_.Append(tail);
+  // Later documents give their result elements: from the first "<result "
+  // up to the first "</results>". One without both, in that order, gives
+  // nothing.
+  if (end == WString::npos || start == WString::npos) return;
+  // In before the first document's closing tag; its tail moves up in place.
+  results_.Insert(insertPosition_, document + start, end - start);
   insertPosition_ += end - start;
 }
 

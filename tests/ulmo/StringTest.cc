@@ -51,6 +51,17 @@ TEST(String, AppendsIncludingOwnText) {
   EXPECT_STREQ(a.CStr(), "xyz");
 }
 
+TEST(String, Insert) {
+  WString s(TX("<a></a>"));
+  s.Insert(3, TX("xyz"), 3);
+  EXPECT_EQ(Str(s), TX("<a>xyz</a>"));
+  s.Insert(s.Length(), TX("!"), 1);
+  s.Insert(0, TX("^"), 1);
+  EXPECT_EQ(Str(s), TX("^<a>xyz</a>!"));
+  EXPECT_EQ(s.CStr()[s.Length()], 0);
+  EXPECT_THROW(s.Insert(s.Length() + 1, TX("x"), 1), vel::ulmo::exception::OutOfRange);
+}
+
 TEST(String, AssignCapacityRule) {
   WString s(TX("0123456789"));  // capacity 10
   s.Assign(TX("abcdef"), 6);     // 10 <= 12: reused
