@@ -3,11 +3,13 @@
 #include <cwctype>
 #include <locale>
 
-#include "ulmo/exception/Exception.h"
 #include "ulmo/osdep/Path.h"
+#include "ulmo/osdep/PathRules.h"
 
 namespace vel::ulmo::osdep::path::windows {
 namespace {
+
+constexpr WChar kSeparator = '\\';
 
 // The process-wide locale for drive letters: the user's default, or the
 // classic one when the environment names a locale the runtime lacks.
@@ -40,15 +42,6 @@ bool IsAbsolute(const StringBase<Ch>& text) {
   return i + 1 < n && text[i] == ':' && text[i + 1] == '\\';
 }
 
-template <class Ch>
-StringBase<Ch> Combine(const StringBase<Ch>& base, const StringBase<Ch>& relative) {
-  if (IsAbsolute(relative) || base.IsEmpty()) return relative;
-  StringBase<Ch> result(base);
-  if (base[base.Length() - 1] != '\\') result.Append(1, Ch('\\'));
-  result.Append(relative);
-  return result;
-}
-
 // Length of a drive prefix ("C:" or "AB:"), 0 when there is none.
 uint32_t DriveLength(const WString& path) {
   uint32_t n = path.Length(), i = 0;
@@ -60,34 +53,21 @@ uint32_t DriveLength(const WString& path) {
 
 bool IsAbsolutePath(const WString& text) { return IsAbsolute(text); }
 bool IsAbsolutePath(const AString& text) { return IsAbsolute(text); }
-WString CombinePath(const WString& base, const WString& relative) { return Combine(base, relative); }
-AString CombinePath(const AString& base, const AString& relative) { return Combine(base, relative); }
+WString CombinePath(const WString& base, const WString& relative) {
+  return rules::Combine(base, relative, IsAbsolute(relative), kSeparator);
+}
+AString CombinePath(const AString& base, const AString& relative) {
+  return rules::Combine(base, relative, IsAbsolute(relative), '\\');
+}
 
 WString GetFileName(const WString& path) {
   uint32_t drive = DriveLength(path);
-  if (drive != 0 && drive == path.Length()) return WString();
-  static const WChar kSeparator[] = {'\\', 0};
-  uint32_t last = path.FindLastOf(WString(kSeparator));
-  return last == WString::npos ? path : path.Substring(last + 1);
+  if (drive != 0 && drive == path.Length()) return WString();  // nothing but a drive
+  return rules::FileName(path, kSeparator);
 }
 
-WString GetParentPath(const WString& path) {
-  uint32_t n = path.Length();
-  uint32_t root = DriveLength(path);
-  while (root < n && path[root] == '\\') ++root;
-  if (root == n) return path;
-  uint32_t i = n;
-  while (i > root && path[i - 1] != '\\') --i;
-  if (i == root) return path.Substring(0, root);
-  // path[i - 1] ends a run of separators: the parent stops before its first.
-  uint32_t end = i - 1;
-  while (end > root && path[end - 1] == '\\') --end;
-  return path.Substring(0, end);
-}
+WString GetParentPath(const WString& path) { return rules::ParentPath(path, DriveLength(path), kSeparator); }
 
-void AppendSeparator(WString& path) {
-  if (path.IsEmpty()) exception::ThrowAt(exception::InvalidArgument(), "ulmo\\osdep\\path", __LINE__);
-  if (path[path.Length() - 1] != '\\') path.Append(1, WChar('\\'));
-}
+void AppendSeparator(WString& path) { rules::AppendSeparator(path, kSeparator); }
 
 }  // namespace vel::ulmo::osdep::path::windows
