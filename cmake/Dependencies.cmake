@@ -5,6 +5,11 @@ if(NOT WIN32)
   # ICU gives collation, case mapping and code-page conversion on Linux;
   # Windows uses the system's own routines instead.
   find_package(ICU 60 REQUIRED COMPONENTS uc i18n)
+else()
+  # Built by scripts/windows-deps. Its package file, unlike a header and
+  # library search, knows where the DLL is, which tessik_copy_runtime_dlls
+  # needs. Nothing links it yet; finding it keeps the cache checked.
+  find_package(XercesC 3.2 CONFIG REQUIRED)
 endif()
 
 if(TESSIK_BUILD_TESTS)
@@ -14,3 +19,16 @@ endif()
 if(TESSIK_BUILD_BENCH)
   find_package(benchmark REQUIRED)
 endif()
+
+# Windows finds a program's DLLs only beside it (or on PATH, which Wine and
+# the test runs do not set up). Copies the DLLs of the imported libraries a
+# target links, Xerces-C's for one, next to it after each link; call it before
+# gtest_discover_tests, whose listing run needs them already.
+function(tessik_copy_runtime_dlls target)
+  if(WIN32)
+    set(dlls $<TARGET_RUNTIME_DLLS:${target}>)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E $<IF:$<BOOL:${dlls}>,copy_if_different,true> ${dlls} $<TARGET_FILE_DIR:${target}>
+      COMMAND_EXPAND_LISTS VERBATIM)
+  endif()
+endfunction()

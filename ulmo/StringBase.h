@@ -125,6 +125,20 @@ class StringBase {
 
   StringBase& Append(const StringBase& other) { return Append(other.begin_, other.Length()); }
 
+  // Inserts `length` characters at `position` (at most the length), moving
+  // the rest up; grows as Append does. `text` must not point into this string.
+  StringBase& Insert(uint32_t position, const Ch* text, uint32_t length) {
+    uint32_t old = Length();
+    if (position > old) detail::ThrowStringOffsetOutOfRange(__LINE__);
+    if (length == 0) return *this;
+    uint32_t newLength = (SafeInteger(old) + SafeInteger(length)).Value();
+    if (newLength > Capacity()) Grow(newLength);
+    std::memmove(begin_ + position + length, begin_ + position, sizeof(Ch) * (old - position));
+    std::memcpy(begin_ + position, text, sizeof(Ch) * length);
+    SetLength(newLength);
+    return *this;
+  }
+
   // The first `count` characters of `other` (all of it when count exceeds its length).
   StringBase& Append(const StringBase& other, uint32_t count) {
     return Append(other.begin_, count < other.Length() ? count : other.Length());

@@ -2,16 +2,20 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "ulmo/NumericCast.h"
 #include "ulmo/SafeInteger.h"
 #include "ulmo/StringBase.h"
 #include "ulmo/exception/OutOfRange2.h"
 #include "ulmo/osdep/OSException.h"
+#include "ulmo/osdep/SharedLibrary.h"
+#include "tests/common/TestText.h"
 
 namespace ex = vel::ulmo::exception;
 namespace os = vel::ulmo::osdep;
 using vel::ulmo::AString;
+using vel::ulmo::WString;
 using vel::ulmo::NumericCast;
 using vel::ulmo::SafeInteger;
 
@@ -46,7 +50,7 @@ TEST(Exception, ThrowAtStampsACopyAndKeepsTheClass) {
     EXPECT_EQ(w.line, 17u);
   }
   try {
-    vel::ulmo::WString w(u"abc");
+    vel::ulmo::WString w(TX("abc"));
     w.Erase(4, 1, false);
     FAIL();
   } catch (const ex::OutOfRange& e) {
@@ -57,6 +61,7 @@ TEST(Exception, ThrowAtStampsACopyAndKeepsTheClass) {
   }
 }
 
+#if !defined(_WIN32)
 TEST(Exception, WinErrorFromTheLastSystemError) {
   errno = ENOENT;
   os::WinError missing;
@@ -72,6 +77,25 @@ TEST(Exception, WinErrorFromTheLastSystemError) {
   EXPECT_STREQ(copy.what(), missing.what());
   EXPECT_NE(copy.what(), missing.what());
 }
+#else
+// On Windows the number is GetLastError's and the text the system's message,
+// cut before its closing full stop and line end.
+TEST(Exception, WinErrorFromTheLastSystemError) {
+  os::SharedLibrary library(WString(AString("osdep_testlib")));
+  ASSERT_TRUE(library.IsLoaded());
+  try {
+    library.GetSymbol(AString("no_such_symbol"), false);
+    FAIL();
+  } catch (const os::WinError& e) {
+    EXPECT_EQ(e.GetSystemError(), 127u);  // the procedure was not found
+    EXPECT_EQ(e.GetErrorCode(), 42u);
+    std::string text = e.what();
+    ASSERT_FALSE(text.empty());
+    EXPECT_NE(text.back(), '.');
+    EXPECT_EQ(text.find('\r'), std::string::npos);
+  }
+}
+#endif
 
 TEST(Exception, BothErrorTables) {
   const uint32_t windows[][2] = {{0, 0},   {2, 7},   {3, 7},   {15, 7},  {4, 11}, {5, 0x80070005},

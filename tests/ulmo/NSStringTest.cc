@@ -3,6 +3,7 @@
 #include <map>
 
 #include "client/NSString.h"
+#include "tests/common/TestText.h"
 
 using Tessik::NSString;
 using vel::ulmo::WString;
@@ -14,7 +15,7 @@ TEST(NSString, KindsAndBorrowing) {
   EXPECT_EQ(unset.GetNarrowText(), nullptr);
   EXPECT_FALSE(unset < NSString(WString()) || NSString(WString()) < unset);  // equal to empty
 
-  const char16_t* caller = u"Caller";
+  const TessikChar* caller = TX("Caller");
   NSString wide(caller);
   EXPECT_EQ(wide.kind(), NSString::kBorrowedWide);
   EXPECT_EQ(wide.GetWideText(), caller);  // that very pointer
@@ -23,7 +24,7 @@ TEST(NSString, KindsAndBorrowing) {
   static const char literal[] = "Literal";
   NSString narrow(literal);
   EXPECT_EQ(narrow.GetNarrowText(), literal);
-  EXPECT_EQ(std::u16string(narrow.GetWideText()), u"Literal");
+  EXPECT_EQ(TString(narrow.GetWideText()), TX("Literal"));
 
   // A copy holds its own value, even of a borrowed text.
   NSString copy(wide);
@@ -36,31 +37,31 @@ TEST(NSString, KindsAndBorrowing) {
 }
 
 TEST(NSString, BorrowedTextIsReadAgainOnEveryAccess) {
-  char16_t buffer[] = u"abc";
-  NSString s(static_cast<const char16_t*>(buffer));
+  TessikChar buffer[] = TX("abc");
+  NSString s(static_cast<const TessikChar*>(buffer));
   EXPECT_EQ(s.GetString().Length(), 3u);
   buffer[1] = 0;
   EXPECT_EQ(s.GetString().Length(), 1u);
 }
 
 TEST(NSString, OwnedCopiesAreReplacedOnEachCall) {
-  NSString s(WString(u"value"));
+  NSString s(WString(TX("value")));
   const char* first = s.GetNarrowText();
   EXPECT_STREQ(first, "value");
   const char* second = s.GetNarrowText();
   EXPECT_STREQ(second, "value");
-  const char16_t* wide1 = s.GetWideText();
-  const char16_t* wide2 = s.GetWideText();
-  EXPECT_EQ(std::u16string(wide2), u"value");
+  const TessikChar* wide1 = s.GetWideText();
+  const TessikChar* wide2 = s.GetWideText();
+  EXPECT_EQ(TString(wide2), TX("value"));
   (void)wide1;  // freed by the second call: ASan reports any later read
 }
 
 TEST(NSString, MapKeysIgnoreCase) {
   std::map<NSString, int> m;
-  m[NSString(WString(u"Domain"))] = 1;
-  m[NSString(u"domain")] += 1;
+  m[NSString(WString(TX("Domain")))] = 1;
+  m[NSString(TX("domain"))] += 1;
   m[NSString("DOMAIN")] += 1;
-  m[NSString(WString(u"Other"))] = 7;
+  m[NSString(WString(TX("Other")))] = 7;
   ASSERT_EQ(m.size(), 2u);
   EXPECT_EQ(m.begin()->second, 3);
 }

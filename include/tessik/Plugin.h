@@ -1,0 +1,46 @@
+// For plugin authors: the five entry points a search plugin exports, and the
+// notifier it reports asynchronous results through.
+//
+// A plugin is a shared library exporting, with C linkage and these exact
+// names, "InitSearch", "FinishSearch", "SyncSearch", "AsyncSearch" and
+// "AbortAsyncSearch" (the function types below).
+//
+// Who owns what:
+//  - The handle returned by InitSearch is the plugin's; the library only keeps
+//    it and hands it back, and never frees it (FinishSearch is the place).
+//  - The query pointer and search parameter are the application's, passed
+//    through unread; the library does not keep them after the call.
+//  - SyncSearch stores its results document in *resultText as a buffer made
+//    with Tessik_Allocate, or leaves it null. The library takes that buffer
+//    over and frees it with Tessik_Release; the plugin must not touch it again.
+//  - Text passed to the notifier stays the plugin's: the library copies what
+//    it needs before the call returns.
+//  - Each AsyncSearch call must be answered by exactly one end notification
+//    (TESSIK_NOTIFY_PLUGIN_ENDED), also after AbortAsyncSearch: the session
+//    waits for it. The notifier may be called from any thread, also from
+//    inside AsyncSearch and AbortAsyncSearch.
+#ifndef TESSIK_PLUGIN_H_
+#define TESSIK_PLUGIN_H_
+
+#include <stdint.h>
+
+#include "tessik/TessikClient.h"
+
+extern "C" {
+
+// The library's notifier. `code` is TESSIK_NOTIFY_PLUGIN_RESULTS with a
+// results document in `text`, or TESSIK_NOTIFY_PLUGIN_ENDED (or _ENDED_ALT)
+// with `text` null; `sessionId` is the one InitSearch received.
+typedef void (*PluginNotify)(uint32_t sessionId, int32_t code, const TessikChar* text);
+
+typedef void* (*PluginInitSearch)(uint32_t sessionId);
+typedef int32_t (*PluginFinishSearch)(void* handle);  // result ignored
+typedef int32_t (*PluginSyncSearch)(void* handle, const void* query, TessikChar** resultText,
+                                    uint32_t searchParam);
+typedef int32_t (*PluginAsyncSearch)(void* handle, const void* query, PluginNotify notify, uint32_t searchParam,
+                                     uint32_t asyncParam);
+typedef int32_t (*PluginAbortAsyncSearch)(void* handle);  // result ignored
+
+}  // extern "C"
+
+#endif  // TESSIK_PLUGIN_H_

@@ -1,0 +1,168 @@
+// Sessions and synchronous searches through the exported interface, with
+// real plugin libraries, as an application sees them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tessik/TessikClient.h"
+#include "tests/search/TestProtocol.h"
+#include "tests/common/TestText.h"
+
+namespace {
+
+#if defined(_WIN32)
+const std::string kSuffix = ".dll";
+const std::string kPlugins = "Plugins\\";
+#else
+const std::string kSuffix = ".so";
+const std::string kPlugins = "Plugins/";
+#endif
+
+std::basic_string<TessikChar> T(const std::string& s) { return std::basic_string<TessikChar>(s.begin(), s.end()); }
+
+class Session {
+ public:
+  Session() { EXPECT_EQ(Tessik_OpenSession(T("test").c_str(), &id), TESSIK_OK); }
+  ~Session() { Tessik_CloseSession(id); }
+  int32_t Domain(const std::string& d) { return Tessik_LoadPluginByDomain(id, T(d).c_str()); }
+  int32_t Path(const std::string& p) { return Tessik_LoadPluginByPath(id, T(p).c_str()); }
+  // The merged results, or the status when the search fails.
+  TString Search(const testplugin::TestQuery& query, uint32_t param = 0) {
+    TessikChar* text = nullptr;
+    int32_t status = Tessik_SyncSearch(id, &query, &text, param);
+    if (status != TESSIK_OK) return TX("failed");
+    TString result(reinterpret_cast<const TessikChar*>(text));
+    Tessik_Release(text);
+    return result;
+  }
+  uint32_t id = 0;
+};
+
+const TessikChar kA[] = TX("<?xml version=\"1.0\"?><Results><Result id=\"A\"/></Results>");
+const TessikChar kB[] = TX("<?xml version=\"1.0\"?><Results><Result id=\"B\"/></Results>");
+const TessikChar kG[] = TX("<results><RESULT id=\"G\"/></results>");
+
+}  // namespace
+
+TEST(Sessions, EveryExportRefusesUnknownIdentifiersAndNullsComeFirst) {
+  uint32_t closed = 0;
+  ASSERT_EQ(Tessik_OpenSession(nullptr, &closed), TESSIK_OK);  // a null name is the empty one
+  ASSERT_EQ(Tessik_CloseSession(closed), TESSIK_OK);
+  testplugin::TestQuery query;
+  TessikChar* text = nullptr;
+  auto callback = [](uint32_t, int32_t, TessikChar*) {};
+  for (uint32_t id : {0u, closed}) {
+    EXPECT_EQ(Tessik_CloseSession(id), TESSIK_E_NO_SESSION);
+    EXPECT_EQ(Tessik_LoadPluginByDomain(id, T("Alpha").c_str()), TESSIK_E_NO_SESSION);
+    EXPECT_EQ(Tessik_LoadPluginByPath(id, T(kPlugins + "Alpha").c_str()), TESSIK_E_NO_SESSION);
+    EXPECT_EQ(Tessik_InitSearch(id), TESSIK_E_NO_SESSION);
+    EXPECT_EQ(Tessik_SyncSearch(id, &query, &text, 0), TESSIK_E_NO_SESSION);
+    EXPECT_EQ(Tessik_AsyncSearch(id, &query, callback, 0, 1), TESSIK_E_NO_SESSION);
+    EXPECT_EQ(Tessik_AbortAsyncSearch(id), TESSIK_E_NO_SESSION);
+    // Null arguments are refused before the session is looked up.
+    EXPECT_EQ(Tessik_LoadPluginByPath(id, nullptr), TESSIK_E_NULL_ARGUMENT);
+    EXPECT_EQ(Tessik_SyncSearch(id, nullptr, &text, 0), TESSIK_E_NULL_ARGUMENT);
+    EXPECT_EQ(Tessik_SyncSearch(id, &query, nullptr, 0), TESSIK_E_NULL_ARGUMENT);
+    EXPECT_EQ(Tessik_AsyncSearch(id, nullptr, callback, 0, 1), TESSIK_E_NULL_ARGUMENT);
+    EXPECT_EQ(Tessik_AsyncSearch(id, &query, nullptr, 0, 1), TESSIK_E_NULL_ARGUMENT);
+  }
+  EXPECT_EQ(text, nullptr);
+  EXPECT_EQ(Tessik_OpenSession(T("x").c_str(), nullptr), TESSIK_E_FAILED);
+}
+
+TEST(Sessions, IdentifiersFollowTheOrderOfOpening) {
+  uint32_t first = 0, second = 0, third = 0;
+  ASSERT_EQ(Tessik_OpenSession(nullptr, &first), TESSIK_OK);
+  ASSERT_EQ(Tessik_OpenSession(nullptr, &second), TESSIK_OK);
+  EXPECT_EQ(second, first + 1);
+  EXPECT_EQ(Tessik_CloseSession(first), TESSIK_OK);
+  ASSERT_EQ(Tessik_OpenSession(nullptr, &third), TESSIK_OK);
+  EXPECT_EQ(third, second + 1);  // a closed identifier is not issued again
+  EXPECT_EQ(Tessik_CloseSession(second), TESSIK_OK);
+  EXPECT_EQ(Tessik_CloseSession(third), TESSIK_OK);
+  EXPECT_EQ(Tessik_CloseSession(third), TESSIK_E_NO_SESSION);
+}
+
+TEST(Plugins, LoadingByDomainAndPathWithEveryFailure) {
+  Session s;
+  EXPECT_EQ(s.Domain("Alpha"), TESSIK_OK);
+  EXPECT_EQ(s.Path(kPlugins + "beta"), TESSIK_OK);
+  EXPECT_EQ(s.Domain("Missing"), TESSIK_E_PLUGIN_LOAD_FAILED);
+  EXPECT_EQ(s.Domain("NotALibrary"), TESSIK_E_PLUGIN_LOAD_FAILED);
+  EXPECT_EQ(Tessik_LoadPluginByDomain(s.id, nullptr), TESSIK_E_PLUGIN_LOAD_FAILED);  // "Plugins/" names no library
+  // Missing an entry point: the library stays cached, and the answer stays the same.
+  EXPECT_EQ(s.Domain("NoAbort"), TESSIK_E_PLUGIN_ENTRY_MISSING);
+  EXPECT_EQ(s.Domain("NoAbort"), TESSIK_E_PLUGIN_ENTRY_MISSING);
+  // The same name again, by an absolute path: no error, the first one stays.
+  std::string absolute = (std::filesystem::current_path() / "Plugins" / ("Alpha" + kSuffix)).string();
+  EXPECT_EQ(s.Path(absolute), TESSIK_OK);
+  EXPECT_EQ(s.Path(kPlugins + "ALPHA"), TESSIK_OK);  // found in the cache whatever its case
+
+  testplugin::TestQuery query;
+  query.documents[0] = kA;
+  EXPECT_EQ(s.Search(query), kA);  // Alpha ran once: its document is not doubled
+  EXPECT_EQ(query.logs[0]->sync.load(), 1);
+}
+
+TEST(SyncSearch, PluginsRunInNameOrderAndMergeIntoTheFirstDocument) {
+  Session s;
+  for (const char* d : {"beta", "Silent", "Gamma", "Alpha"}) ASSERT_EQ(s.Domain(d), TESSIK_OK) << d;
+  EXPECT_EQ(Tessik_InitSearch(s.id), TESSIK_OK);
+  testplugin::TestQuery query;
+  query.documents[0] = kA;
+  query.documents[1] = kB;
+  query.documents[2] = kG;
+  EXPECT_EQ(s.Search(query, 77),
+            TX("<?xml version=\"1.0\"?><Results><Result id=\"A\"/><Result id=\"B\"/><RESULT id=\"G\"/></Results>"));
+  // The query pointer and the search parameter reach the plugins unchanged.
+  EXPECT_EQ(query.logs[2]->lastQuery.load(), &query);
+  EXPECT_EQ(query.logs[2]->lastParam.load(), 77u);
+  EXPECT_EQ(query.logs[3]->sync.load(), 1);  // Silent ran and returned nothing
+
+  testplugin::TestQuery onlySecond;
+  onlySecond.documents[1] = kB;
+  EXPECT_EQ(s.Search(onlySecond), kB);
+  EXPECT_EQ(s.Search(testplugin::TestQuery()), TX(""));
+}
+
+TEST(SyncSearch, SessionWithoutPluginsGivesAnEmptyText) {
+  Session s;
+  EXPECT_EQ(Tessik_InitSearch(s.id), TESSIK_OK);
+  testplugin::TestQuery query;
+  TessikChar* text = nullptr;
+  ASSERT_EQ(Tessik_SyncSearch(s.id, &query, &text, 0), TESSIK_OK);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text[0], 0);
+  Tessik_Release(text);
+}
+
+TEST(Plugins, OneLibraryServesTwoSessionsWithTheirOwnHandles) {
+  Session one, two;
+  ASSERT_EQ(one.Domain("Gamma"), TESSIK_OK);
+  ASSERT_EQ(two.Domain("Gamma"), TESSIK_OK);
+  testplugin::TestQuery query;
+  one.Search(query);
+  const testplugin::PluginLog* log = query.logs[2];
+  ASSERT_NE(log, nullptr);
+  int inits = log->init;
+  ASSERT_EQ(Tessik_InitSearch(one.id), TESSIK_OK);
+  void* handleOne = log->lastHandle;
+  EXPECT_EQ(log->lastSessionId.load(), one.id);
+  ASSERT_EQ(Tessik_InitSearch(two.id), TESSIK_OK);
+  void* handleTwo = log->lastHandle;
+  EXPECT_EQ(log->lastSessionId.load(), two.id);
+  EXPECT_NE(handleOne, handleTwo);
+  EXPECT_EQ(log->init.load(), inits + 2);
+
+  testplugin::TestQuery again;
+  two.Search(again);
+  EXPECT_EQ(again.logs[2], log);  // the same module: loaded once per process
+  EXPECT_EQ(log->lastHandle.load(), handleTwo);
+
+  int finishes = log->finish;
+  ASSERT_EQ(Tessik_CloseSession(one.id), TESSIK_OK);
+  EXPECT_EQ(log->finish.load(), finishes + 1);
+  EXPECT_EQ(log->lastHandle.load(), handleOne);
+  one.id = 0;
+}

@@ -1,0 +1,167 @@
+// The test plugin, built several times under different names and slots
+// (PLUGIN_SLOT). WITHOUT_ABORT leaves out one of the five entry points.
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tessik/Plugin.h"
+#include "tests/search/TestProtocol.h"
+#include "tests/common/TestText.h"
+
+#if defined(_WIN32)
+#define PLUGIN_EXPORT extern "C" __declspec(dllexport)
+#else
+#define PLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+using testplugin::TestQuery;
+
+namespace {
+
+testplugin::PluginLog g_log;
+
+// Handles are slots of a static table, so nothing is leaked when a session
+// is never finished.
+struct Handle {
+  uint32_t sessionId;
+  PluginNotify notify;
+  std::atomic<bool> ended;
+};
+Handle g_handles[256];
+std::atomic<unsigned> g_nextHandle{0};
+
+// Reporting threads are joined before the next call starts one and at unload.
+struct Reporters {
+  std::mutex mutex;
+  std::vector<std::thread> threads;
+  void Add(std::thread t) {
+    std::lock_guard<std::mutex> hold(mutex);
+    threads.push_back(std::move(t));
+  }
+  void JoinAll() {
+    std::vector<std::thread> done;
+    {
+      std::lock_guard<std::mutex> hold(mutex);
+      done.swap(threads);
+    }
+    for (auto& t : done) t.join();
+  }
+  ~Reporters() { JoinAll(); }
+} g_reporters;
+
+TessikChar* Copy(const TessikChar* text) {
+  size_t n = std::char_traits<TessikChar>::length(text);
+  TessikChar* buffer = nullptr;
+  if (Tessik_Allocate(&buffer, static_cast<uint32_t>(n + 1)) != TESSIK_OK) return nullptr;
+  std::memcpy(buffer, text, sizeof(TessikChar) * (n + 1));
+  return buffer;
+}
+
+std::atomic<unsigned> g_nextHit{0};
+
+TString Number(unsigned n) {
+  std::string digits = std::to_string(n);
+  return TString(digits.begin(), digits.end());
+}
+
+void End(Handle* h, int32_t code) {
+  h->ended = true;
+  h->notify(h->sessionId, code, nullptr);
+}
+
+}  // namespace
+
+PLUGIN_EXPORT const testplugin::PluginLog* TestPlugin_Log() { return &g_log; }
+
+PLUGIN_EXPORT void* InitSearch(uint32_t sessionId) {
+  ++g_log.init;
+  g_log.lastSessionId = sessionId;
+  Handle* h = &g_handles[g_nextHandle++ % 256];
+  h->sessionId = sessionId;
+  g_log.lastHandle = h;
+  return h;
+}
+
+PLUGIN_EXPORT int32_t FinishSearch(void* handle) {
+  ++g_log.finish;
+  g_log.lastHandle = handle;
+  g_reporters.JoinAll();
+  return 0;
+}
+
+PLUGIN_EXPORT int32_t SyncSearch(void* handle, const void* query, TessikChar** resultText, uint32_t searchParam) {
+  ++g_log.sync;
+  g_log.lastHandle = handle;
+  g_log.lastQuery = query;
+  g_log.lastParam = searchParam;
+  const TestQuery* q = static_cast<const TestQuery*>(query);
+  q->logs[PLUGIN_SLOT] = &g_log;
+  if (q->documents[PLUGIN_SLOT] != nullptr) *resultText = Copy(q->documents[PLUGIN_SLOT]);
+  return 0;
+}
+
+PLUGIN_EXPORT int32_t AsyncSearch(void* handle, const void* query, PluginNotify notify, uint32_t searchParam,
+                                  uint32_t asyncParam) {
+  ++g_log.async;
+  g_log.lastHandle = handle;
+  g_log.lastQuery = query;
+  g_log.lastParam = searchParam;
+  g_log.lastAsyncParam = asyncParam;
+  g_reporters.JoinAll();
+  const TestQuery* q = static_cast<const TestQuery*>(query);
+  q->logs[PLUGIN_SLOT] = &g_log;
+  Handle* h = static_cast<Handle*>(handle);
+  if (h == nullptr) return -1;  // never initialised: it cannot report, so it must not start
+  h->notify = notify;
+  h->ended = false;
+  g_log.lastNotify = notify;
+  TestQuery copy = *q;  // the caller's query may be gone before the thread runs
+  switch (q->asyncMode[PLUGIN_SLOT]) {
+    case testplugin::kInsideCall:
+      if (copy.asyncDocument) notify(h->sessionId, -307348, copy.asyncDocument);
+      End(h, copy.endCode);
+      break;
+    case testplugin::kNothingUntilAbort:
+      break;
+    case testplugin::kStress: {
+      auto remaining = std::make_shared<std::atomic<int>>(8);
+      for (int t = 0; t < 8; ++t) {
+        g_reporters.Add(std::thread([h, copy, remaining] {
+          for (int i = 0; i < copy.asyncDocs; ++i) {
+            TString doc = TX("<Results><Result id=\"") + Number(g_nextHit++) + TX("\"/></Results>");
+            h->notify(h->sessionId, -307348, doc.c_str());
+          }
+          if (--*remaining == 0) End(h, copy.endCode);
+        }));
+      }
+      break;
+    }
+    case testplugin::kResultsThenEnd:
+    case testplugin::kEndTwice:
+      g_reporters.Add(std::thread([h, copy] {
+        for (int i = 0; i < copy.asyncDocs; ++i) {
+          if (copy.asyncDocument) h->notify(h->sessionId, -307348, copy.asyncDocument);
+        }
+        End(h, copy.endCode);
+        if (copy.asyncMode[PLUGIN_SLOT] == testplugin::kEndTwice) End(h, copy.endCode);
+      }));
+      break;
+  }
+  return 0;
+}
+
+#if !defined(WITHOUT_ABORT)
+PLUGIN_EXPORT int32_t AbortAsyncSearch(void* handle) {
+  ++g_log.abort;
+  Handle* h = static_cast<Handle*>(handle);
+  g_reporters.JoinAll();
+  // Only a search still waiting for its abort reports its end here.
+  if (h != nullptr && h->notify != nullptr && !h->ended.exchange(true)) {
+    h->notify(h->sessionId, -307347, nullptr);
+  }
+  return 0;
+}
+#endif

@@ -1,0 +1,157 @@
+// Threads, shared libraries and the module directory.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+
+#include "ulmo/exception/Exception.h"
+#include "ulmo/osdep/OSException.h"
+#include "ulmo/osdep/Path.h"
+#include "ulmo/osdep/SharedLibrary.h"
+#include "ulmo/osdep/Thread.h"
+
+namespace os = vel::ulmo::osdep;
+namespace fs = std::filesystem;
+using vel::ulmo::AString;
+using vel::ulmo::WString;
+
+namespace {
+
+class Returns : public os::Thread {
+ public:
+  explicit Returns(uint32_t code) : code_(code) {}
+  uint32_t Run() override {
+    ran_ = true;
+    return code_;
+  }
+  std::atomic<bool> ran_{false};
+
+ private:
+  uint32_t code_;
+};
+
+WString W(const std::string& s) { return WString(AString(s.c_str())); }
+std::string N(const WString& w) { return AString(w).CStr(); }
+
+using Answer = int (*)();
+int Call(const os::SharedLibrary& lib) {
+  return reinterpret_cast<Answer>(lib.GetSymbol(AString("tessik_test_answer"), false))();
+}
+
+// Restores the current directory when a test changed it.
+struct CurrentDirectory {
+  fs::path saved = fs::current_path();
+  ~CurrentDirectory() { fs::current_path(saved); }
+};
+
+const std::string kSuffix = N(os::SharedLibrary::ApplySuffixRule(W("x"))).substr(1);
+const std::string kSep(1, static_cast<char>(os::path::Separator()));
+
+}  // namespace
+
+TEST(Thread, StartJoinKeepsExitCodeAndRestarts) {
+  Returns t(5);
+  EXPECT_FALSE(t.IsStarted());
+  t.Start();
+  EXPECT_TRUE(t.IsStarted());
+  t.Join();
+  EXPECT_FALSE(t.IsStarted());
+  EXPECT_TRUE(t.ran_);
+  EXPECT_EQ(t.GetExitCode(), 5u);
+  for (int i = 0; i < 50; ++i) {  // start and join many times: nothing is leaked
+    t.Start();
+    t.Join();
+  }
+  os::Thread::Sleep(0);
+  os::Thread::Sleep(1);
+}
+
+TEST(SharedLibrary, SuffixRule) {
+  EXPECT_EQ(N(os::SharedLibrary::ApplySuffixRule(W("WordNetEn"))), "WordNetEn" + kSuffix);
+  EXPECT_EQ(N(os::SharedLibrary::ApplySuffixRule(W("Plugins" + kSep + "abc"))), "Plugins" + kSep + "abc" + kSuffix);
+  EXPECT_EQ(N(os::SharedLibrary::ApplySuffixRule(W("lib.so"))), "lib.so");
+  EXPECT_EQ(N(os::SharedLibrary::ApplySuffixRule(W(""))), "");
+  EXPECT_EQ(N(os::SharedLibrary::ApplySuffixRule(W("Plugins" + kSep))), "Plugins" + kSep);  // no file name
+}
+
+TEST(SharedLibrary, FindsLibrariesAsTheWindowsLoaderWould) {
+  CurrentDirectory restore;
+  fs::path exeDir = N(os::GetModuleDirectory(nullptr));
+  ASSERT_TRUE(fs::exists(exeDir / ("osdep_testlib" + kSuffix)));
+  fs::path elsewhere = fs::temp_directory_path() / ("tessik-loader-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  fs::create_directories(elsewhere / "Sub");
+  fs::current_path(elsewhere);
+
+  // Bare name and relative path: found in the executable's directory.
+  os::SharedLibrary bare(W("osdep_testlib"));
+  ASSERT_TRUE(bare.IsLoaded());
+  EXPECT_EQ(Call(bare), 42);
+  os::SharedLibrary sub(W("Sub" + kSep + "osdep_sublib"));
+  ASSERT_TRUE(sub.IsLoaded());
+  EXPECT_EQ(Call(sub), 7);
+  EXPECT_EQ(N(os::GetModuleDirectory(sub.GetModule())), (exeDir / "Sub").string() + kSep);
+
+  // Only in the current directory: found there, last.
+  fs::copy_file(exeDir / "Sub" / ("osdep_sublib" + kSuffix), elsewhere / "Sub" / ("cwd_only" + kSuffix),
+                fs::copy_options::overwrite_existing);
+  {
+    os::SharedLibrary cwd(W("Sub" + kSep + "cwd_only"));
+    ASSERT_TRUE(cwd.IsLoaded());
+    EXPECT_EQ(Call(cwd), 7);
+  }
+  fs::current_path(restore.saved);
+  std::error_code ignored;
+  fs::remove_all(elsewhere, ignored);
+
+  os::SharedLibrary absolute(W((exeDir / ("osdep_testlib" + kSuffix)).string()));
+  EXPECT_TRUE(absolute.IsLoaded());
+}
+
+TEST(SharedLibrary, SymbolsAndFailures) {
+  os::SharedLibrary lib(W("osdep_testlib"));
+  ASSERT_TRUE(lib.IsLoaded());
+  EXPECT_EQ(lib.GetSymbol(AString("no_such_symbol"), true), nullptr);
+  try {
+    lib.GetSymbol(AString("no_such_symbol"), false);
+    FAIL();
+  } catch (const os::WinError& e) {
+    EXPECT_STREQ(e.file, "ulmo\\osdep\\SharedLibrary");
+    EXPECT_NE(e.GetSystemError(), 0u);
+  }
+  EXPECT_THROW(lib.Open(W("other")), vel::ulmo::exception::InvalidOperation);
+
+  os::SharedLibrary missing(W("no_such_library_anywhere"));
+  EXPECT_FALSE(missing.IsLoaded());
+  EXPECT_EQ(missing.GetSymbol(AString("x"), true), nullptr);
+  try {
+    missing.GetSymbol(AString("x"), false);
+    FAIL();
+  } catch (const os::WinError& e) {
+    EXPECT_STREQ(e.what(), "library not loaded");
+    EXPECT_EQ(e.GetSystemError(), 9999u);
+  }
+  // A path is set even though its load failed.
+  EXPECT_THROW(missing.Open(W("osdep_testlib")), vel::ulmo::exception::InvalidOperation);
+
+  os::SharedLibrary later;
+  later.Open(W("osdep_testlib"));
+  EXPECT_TRUE(later.IsLoaded());
+  later.Unload();
+  EXPECT_FALSE(later.IsLoaded());
+  later.Load();
+  EXPECT_EQ(Call(later), 42);
+
+  // Not a library at all.
+  os::SharedLibrary text(W("not_a_library"));
+  EXPECT_FALSE(text.IsLoaded());
+}
+
+TEST(ModuleDirectory, ExecutableDirectoryEndsWithSeparator) {
+  std::string dir = N(os::GetModuleDirectory(nullptr));
+  ASSERT_FALSE(dir.empty());
+  EXPECT_EQ(dir.back(), static_cast<char>(os::path::Separator()));
+  EXPECT_TRUE(os::path::IsAbsolutePath(W(dir)));
+  EXPECT_TRUE(fs::exists(fs::path(dir) / "ulmo_test" ) || fs::exists(fs::path(dir) / "ulmo_test.exe"));
+  EXPECT_EQ(N(os::path::MakeAbsolutePath(W("."))), fs::current_path().string());
+}

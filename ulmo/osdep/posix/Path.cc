@@ -1,0 +1,63 @@
+#include <cerrno>
+#include <dlfcn.h>
+#include <link.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "ulmo/osdep/OSException.h"
+#include "ulmo/osdep/Path.h"
+
+namespace vel::ulmo::osdep {
+namespace path {
+
+bool IsAbsolutePath(const WString& text) { return posix::IsAbsolutePath(text); }
+bool IsAbsolutePath(const AString& text) { return posix::IsAbsolutePath(text); }
+WString CombinePath(const WString& base, const WString& relative) { return posix::CombinePath(base, relative); }
+AString CombinePath(const AString& base, const AString& relative) { return posix::CombinePath(base, relative); }
+WString GetParentPath(const WString& p) { return posix::GetParentPath(p); }
+WString GetFileName(const WString& p) { return posix::GetFileName(p); }
+void AppendSeparator(WString& p) { posix::AppendSeparator(p); }
+WChar Separator() { return '/'; }
+
+WString GetCurrentDirectory() {
+  // Grows until the whole name fits, so long directories are not cut.
+  std::vector<char> buffer(256);
+  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) return WString();
+    buffer.resize(buffer.size() * 2);
+  }
+  return WString(buffer.data());
+}
+
+WString MakeAbsolutePath(const WString& p) {
+  if (p.Length() == 1 && p[0] == '.') return GetCurrentDirectory();
+  return CombinePath(GetCurrentDirectory(), p);
+}
+
+}  // namespace path
+
+WString GetModuleDirectory(void* module) {
+  AString file;
+  if (module == nullptr) {
+    std::vector<char> buffer(4096);
+    ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n <= 0 || static_cast<size_t>(n) >= buffer.size()) {
+      exception::ThrowAt(WinError(), "ulmo\\osdep\\GetModuleDirectory", __LINE__);
+    }
+    file = AString(buffer.data(), static_cast<uint32_t>(n));
+  } else {
+    link_map* map = nullptr;
+    if (dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr || map->l_name == nullptr ||
+        map->l_name[0] == '\0') {
+      errno = EINVAL;
+      exception::ThrowAt(WinError(), "ulmo\\osdep\\GetModuleDirectory", __LINE__);
+    }
+    file = AString(map->l_name);
+  }
+  WString directory = path::MakeAbsolutePath(path::GetParentPath(WString(file)));
+  path::AppendSeparator(directory);
+  return directory;
+}
+
+}  // namespace vel::ulmo::osdep
