@@ -195,10 +195,33 @@ TEST(NamedMutex, RecursionAndOneObjectPerProcess) {
       EXPECT_FALSE(other.done) << "free after one of two unlocks";
       b->Unlock();
     }
-    // A child dropping the copies fork gave it must not take the name from us.
-    EXPECT_EQ(Reap(Spawn([&] { return a.reset(), b.reset(), Exists(path) ? 0 : 1; })), 0);
+  });
+}
+
+TEST(NamedObject, LifetimeFollowsItsUsers) {
+  Isolated(60, [] {
+    WString name = Name("life");
+    std::string path = PathOf(name);
+    auto a = std::make_unique<Mutex>(name);
+    // A forked child holds what it inherits as its own: its dropping it does
+    // not take the name from us, nor ours from it.
+    EXPECT_EQ(Reap(Spawn([&] { return a.reset(), Exists(path) ? 0 : 1; })), 0);
+    pid_t child = Spawn([] { return Ready(), pause(); }, true);
     a.reset();
     EXPECT_TRUE(Exists(path));
+    // Its users killed, an object starts afresh with its next opener, even as the other type.
+    kill(child, SIGKILL), Reap(child);
+    NamedEvent fresh(name, false, false);
+    ExpectBlocksUntilSet(fresh);
+    EXPECT_EQ(Reap(Spawn([] { return new NamedEvent(Name("stale"), true, true) ? 0 : 1; })), 0);
+    ExpectBlocksUntilSet(*std::make_unique<NamedEvent>(Name("stale"), false, false));
+    // A normal exit removes what is still open and nobody else has.
+    EXPECT_EQ(Reap(Spawn([] {
+                static NamedEvent* kept = new NamedEvent(Name("exit"), false, false);
+                return std::exit(kept ? 0 : 1), 0;
+              })),
+              0);
+    EXPECT_FALSE(Exists(PathOf(Name("exit"))));
   });
 }
 
@@ -298,16 +321,21 @@ TEST(NamedObject, CreatorDiedHalfWay) {
 
 TEST(NamedObject, BadObjectsAreRefused) {
   Isolated(60, [] {
+    const char* kEventSite = "ulmo\\osdep\\NamedEvent";
     Mutex good(Name("good"));
-    EXPECT_TRUE(Refused([] { NamedEvent(Name("good"), false, false); }, "ulmo\\osdep\\NamedEvent"));
+    EXPECT_TRUE(Refused([] { NamedEvent(Name("good"), false, false); }, kEventSite));
+    pid_t holder = Spawn([] { return Mutex(Name("held")), Ready(), pause(); }, true);
+    EXPECT_TRUE(Refused([] { NamedEvent(Name("held"), false, false); }, kEventSite));  // seen in the file
+    kill(holder, SIGKILL), Reap(holder);
+    NamedEvent(Name("held"), false, false);  // nobody has the mutex now: the name is free
     const std::string image = Slurp(PathOf(Name("good")));
     // Objects under our names that are not what we want: only the file tells.
     auto header = [](std::string& s) { return reinterpret_cast<shared::Header*>(s.data()); };
     std::vector<std::function<void(std::string&)>> changes = {
         [](std::string&) {},                                           // the good one: a free mutex
         [&](std::string& s) { s.replace(s.size() - 4, 4, "good"); },  // names another object
-        [&](std::string& s) { header(s)->version++; },       [&](std::string& s) { header(s)->type = 2; },
-        [&](std::string& s) { header(s)->abi ^= 1; },        [](std::string& s) { s[0] ^= 0x55; },
+        [&](std::string& s) { header(s)->version++; },       [&](std::string& s) { header(s)->abi ^= 1; },
+        [](std::string& s) { s[0] ^= 0x55; },
         [](std::string& s) { s.resize(100); },               [](std::string& s) { s.resize(3); },
         [](std::string& s) { s.append(4096, '\0'); },        [](std::string& s) { s.assign(s.size(), '\x7f'); },
     };
@@ -318,7 +346,6 @@ TEST(NamedObject, BadObjectsAreRefused) {
       changes[i](bytes);
       std::ofstream(path, std::ios::binary) << bytes;
       if (i == 0) {
-        EXPECT_TRUE(Refused([&] { NamedEvent(name, true, false); }, "ulmo\\osdep\\NamedEvent"));
         LockOnce(name);
         continue;
       }

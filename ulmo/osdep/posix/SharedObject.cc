@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -169,7 +170,8 @@ struct Wanted {
   size_t size;
 };
 
-enum class State { kReady, kUnfinished, kForeign, kError };
+// kOtherType: one of our objects with this name, of the other type.
+enum class State { kReady, kUnfinished, kOtherType, kForeign, kError };
 
 // What the object behind `fd` is. Maps it (once) only when its size is the
 // one we expect, so nothing past the end of the file is ever touched.
@@ -186,11 +188,11 @@ State Inspect(int fd, const struct stat& st, const Wanted& want, void*& base) {
   // A creator that died after sizing the file but before publishing it.
   if (magic == 0) return State::kUnfinished;
   const char* name = static_cast<const char*>(base) + kObjectFixedSize;
-  bool ours = magic == kMagic && header->version == kLayoutVersion &&
-              header->type == static_cast<uint32_t>(want.type) && header->abi == kAbi &&
+  bool ours = magic == kMagic && header->version == kLayoutVersion && header->abi == kAbi &&
               header->size == want.size && header->nameBytes == want.fullName.size() &&
               std::memcmp(name, want.fullName.data(), want.fullName.size()) == 0;
-  return ours ? State::kReady : State::kForeign;
+  if (!ours) return State::kForeign;
+  return header->type == static_cast<uint32_t>(want.type) ? State::kReady : State::kOtherType;
 }
 
 int Initialise(void* base, const Wanted& want, Initialiser initialise, const void* argument) {
@@ -228,15 +230,31 @@ void Abandon(int fd, void* base, size_t size, const std::string& fileName, bool 
   errno = saved;
 }
 
+// Sizes, maps and initialises an object we hold the exclusive flock on.
+// Returns 0 or an errno value.
+int Build(int fd, struct stat& st, const Wanted& want, void*& base, Initialiser initialise, const void* argument) {
+  if (st.st_size == 0 && ftruncate(fd, static_cast<off_t>(want.size)) != 0) return errno;
+  if (fstat(fd, &st) != 0) return errno;
+  State state = Inspect(fd, st, want, base);
+  if (state == State::kError) return errno;
+  if (state == State::kForeign) return EINVAL;
+  return Initialise(base, want, initialise, argument);
+}
+
 // The open protocol. Its order is what makes racing openers, closers and
 // dead creators safe:
 //  - open without O_CREAT; create only with O_EXCL, so one process creates;
 //  - hold a shared flock for as long as the object is open;
+//  - an exclusive flock that succeeds at once means nobody has the object
+//    open: we just created it, or all who had it died without closing it.
+//    Windows would have destroyed it with their last handle, so it starts
+//    afresh with our properties (a stranger's file is still refused);
 //  - st_nlink 0 under the flock means a last closer removed the name while
 //    we were opening: start again;
-//  - initialise only under the exclusive flock, after checking again, and
-//    publish the magic last. flock converts without atomicity, so after
-//    going back to shared the name may have been removed: check again.
+//  - an object not ready is initialised only under the exclusive flock,
+//    after checking again, and its magic is published last. flock converts
+//    without atomicity, so after going back to shared the name may have
+//    been removed: check again.
 OpenFile OpenObject(const std::string& fileName, const Wanted& want, Initialiser initialise,
                     const void* argument, const char* site) {
   for (int round = 0; round < kMaxOpenRounds; ++round) {
@@ -257,7 +275,8 @@ OpenFile OpenObject(const std::string& fileName, const Wanted& want, Initialiser
     }
     void* base = nullptr;
     struct stat st;
-    if (LockFile(fd, LOCK_SH) != 0 || fstat(fd, &st) != 0) {
+    bool exclusive = LockFile(fd, LOCK_EX | LOCK_NB) == 0;
+    if ((!exclusive && (errno != EWOULDBLOCK || LockFile(fd, LOCK_SH) != 0)) || fstat(fd, &st) != 0) {
       Abandon(fd, base, want.size, fileName, false);
       Fail(site, __LINE__, errno);
     }
@@ -266,7 +285,9 @@ OpenFile OpenObject(const std::string& fileName, const Wanted& want, Initialiser
       continue;
     }
     State state = Inspect(fd, st, want, base);
-    if (state == State::kUnfinished) {
+    bool build = exclusive;  // alone with it
+    if (!exclusive && state == State::kUnfinished) {
+      // Its creator is at work, or died half-way.
       if (LockFile(fd, LOCK_EX) != 0 || fstat(fd, &st) != 0) {
         Abandon(fd, base, want.size, fileName, true);
         Fail(site, __LINE__, errno);
@@ -275,40 +296,35 @@ OpenFile OpenObject(const std::string& fileName, const Wanted& want, Initialiser
         Abandon(fd, base, want.size, fileName, false);
         continue;
       }
+      exclusive = true;
       state = Inspect(fd, st, want, base);
-      if (state == State::kUnfinished && st.st_size == 0) {
-        if (ftruncate(fd, static_cast<off_t>(want.size)) != 0 || fstat(fd, &st) != 0) {
-          Abandon(fd, base, want.size, fileName, true);
-          Fail(site, __LINE__, errno);
-        }
-        state = Inspect(fd, st, want, base);
+      build = state == State::kUnfinished;
+    }
+    if (build && state != State::kForeign && state != State::kError) {
+      int error = Build(fd, st, want, base, initialise, argument);
+      if (error != 0) {
+        Abandon(fd, base, want.size, fileName, true);
+        Fail(site, __LINE__, error);
       }
-      if (state == State::kUnfinished) {
-        int error = Initialise(base, want, initialise, argument);
-        if (error != 0) {
-          Abandon(fd, base, want.size, fileName, true);
-          Fail(site, __LINE__, error);
-        }
-        state = State::kReady;
-      }
-      if (state == State::kReady) {
-        if (LockFile(fd, LOCK_SH) != 0 || fstat(fd, &st) != 0) {
-          Abandon(fd, base, want.size, fileName, false);
-          Fail(site, __LINE__, errno);
-        }
-        if (st.st_nlink == 0) {
-          Abandon(fd, base, want.size, fileName, false);
-          continue;
-        }
-      }
+      state = State::kReady;
     }
     if (state == State::kError) {
       Abandon(fd, base, want.size, fileName, false);
       Fail(site, __LINE__, errno);
     }
-    if (state == State::kForeign) {
+    if (state != State::kReady) {
       Abandon(fd, base, want.size, fileName, false);
       Fail(site, __LINE__, EINVAL);
+    }
+    if (exclusive) {
+      if (LockFile(fd, LOCK_SH) != 0 || fstat(fd, &st) != 0) {
+        Abandon(fd, base, want.size, fileName, false);
+        Fail(site, __LINE__, errno);
+      }
+      if (st.st_nlink == 0) {
+        Abandon(fd, base, want.size, fileName, false);
+        continue;
+      }
     }
     return {fd, base};
   }
@@ -329,16 +345,50 @@ struct Table {
 
 Table* theTable = nullptr;
 
-// fork copies the table with every mapping, but not the flocks: those stay
-// with the parent's open file descriptions, which the child now shares. A
-// child closing such a copy as its own could remove a name the parent still
-// uses, so the child forgets them; objects it still holds close quietly.
+// fork copies the table with every mapping, but not the flocks: they belong
+// to the parent's open file descriptions, which the child merely shares, so
+// the parent's closing could not see the child and the child's closing would
+// act for the parent. The child takes a shared flock of its own on each
+// object and so holds them as any other process does. One it cannot take
+// again (the name leads elsewhere now) it forgets, and closes quietly later.
 void LockBeforeFork() { theTable->mutex.lock(); }
 void UnlockInParent() { theTable->mutex.unlock(); }
-void ForgetInChild() {
-  for (auto& entry : theTable->objects) entry.second->inherited = true;
-  theTable->objects.clear();
+void RetakeInChild() {
+  auto& objects = theTable->objects;
+  for (auto at = objects.begin(); at != objects.end();) {
+    SharedObject* object = at->second;
+    int fd = shm_open(object->fileName.c_str(), O_RDWR, 0);
+    struct stat mine, inherited;
+    if (fd >= 0 && flock(fd, LOCK_SH | LOCK_NB) == 0 && fstat(fd, &mine) == 0 && fstat(object->fd, &inherited) == 0 &&
+        mine.st_dev == inherited.st_dev && mine.st_ino == inherited.st_ino) {
+      close(object->fd);
+      object->fd = fd;
+      ++at;
+    } else {
+      if (fd >= 0) close(fd);
+      object->inherited = true;
+      at = objects.erase(at);
+    }
+  }
   theTable->mutex.unlock();
+}
+
+// At a normal exit, objects still open here are removed when nobody else
+// has them, as Windows removes an object with its last handle. One a thread
+// of ours still owns is left; so is everything of a process that is killed.
+// The next opener finds such an object with nobody holding it and starts it
+// afresh.
+void RemoveAtExit() {
+  std::lock_guard<std::mutex> lock(theTable->mutex);
+  for (auto& entry : theTable->objects) {
+    SharedObject* object = entry.second;
+    if (object->heldHere.load(std::memory_order_relaxed) > 0) continue;
+    struct stat st;
+    if (LockFile(object->fd, LOCK_EX | LOCK_NB) == 0 && fstat(object->fd, &st) == 0 && st.st_nlink > 0) {
+      shm_unlink(object->fileName.c_str());
+    }
+    LockFile(object->fd, LOCK_SH | LOCK_NB);  // for whatever still runs until the end
+  }
 }
 
 // Never destroyed: Mutex objects in other function-local statics may be
@@ -346,7 +396,8 @@ void ForgetInChild() {
 Table& TheTable() {
   static Table* table = [] {
     theTable = new Table;
-    pthread_atfork(LockBeforeFork, UnlockInParent, ForgetInChild);
+    pthread_atfork(LockBeforeFork, UnlockInParent, RetakeInChild);
+    std::atexit(RemoveAtExit);
     return theTable;
   }();
   return *table;

@@ -9,10 +9,10 @@
 //
 // Every process holds a shared flock on each object it has open. The kernel
 // drops it when the process dies, so "nobody else holds it" (an exclusive
-// flock succeeds) is exactly "last user on the machine": the one that gets it
-// on closing removes the name, and an opener that finds an object not marked
-// ready initialises it under the exclusive flock, even if its creator died
-// half-way.
+// flock succeeds) is exactly "no user left on the machine": a closer that
+// gets it removes the name, and an opener that gets it starts the object
+// afresh, as Windows would create it anew after its last handle went, even
+// if its creator died half-way or its users were killed.
 //
 // Within a process every object is opened once: a reference-counted table
 // maps names to open objects, because opening and mapping costs about 14 µs
@@ -82,7 +82,7 @@ struct SharedObject {
   int fd = -1;
   ObjectType type = ObjectType::kMutex;
   uint32_t refs = 0;       // guarded by the table's mutex
-  bool inherited = false;  // a copy a fork gave us: its flock is the parent's
+  bool inherited = false;  // a copy fork gave us whose flock we could not take again
 };
 
 // Initialises a new object's payload; returns 0 or an errno value.
