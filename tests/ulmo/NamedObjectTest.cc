@@ -382,7 +382,7 @@ TEST(NamedEvent, AutoReset) {
     AwaitAsleep(doomed, doomed);
     kill(doomed, SIGKILL), Reap(doomed);
     ExpectBlocksUntilSet(e);  // a Set still reaches a live waiter
-    e.Set();            // and with none alive it stays for the next Wait
+    e.Set();                  // and with none alive it stays for the next Wait
     e.Wait();
   });
 }
