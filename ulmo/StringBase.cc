@@ -50,6 +50,8 @@ bool HasNul(const WChar* text, uint32_t length) {
 }  // namespace
 
 int CompareWide(const WChar* a, uint32_t aLength, const WChar* b, uint32_t bLength) {
+  int quick;
+  if (osdep::CompareTextQuick(a, aLength, b, bLength, &quick)) return quick;
   // The common case: no NUL anywhere, one call of the platform comparison.
   if (!HasNul(a, aLength) && !HasNul(b, bLength)) return osdep::CompareText(a, aLength, b, bLength);
   uint32_t i = 0;

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <iterator>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ulmo/StringBase.h"
+#include "ulmo/osdep/Text.h"
 #include "tests/common/TestText.h"
 
 using vel::ulmo::AString;
@@ -56,6 +59,21 @@ TEST(TextCompare, EmbeddedNulRuns) {
   EXPECT_EQ(Cmp(TS("abcdefgh\0"), TS("ABCDEFGH\0")), 0);
   EXPECT_EQ(Cmp(TS("abcdefgh\0"), TS("abcdefgh")), 1);
   EXPECT_EQ(Cmp(TS("abcdefghijk\0m"), TS("abcdefghijkam")), -1);
+}
+
+// The quick path for printable ASCII must agree with the full collation.
+TEST(TextCompare, QuickPathAgreesWithFullCollation) {
+  const TessikChar alphabet[] = TX(" -'_.,09AaBbZz~{}\u00e9\u0301");
+  std::mt19937 random(11);
+  for (int round = 0; round < 20000; ++round) {
+    TString x, y;
+    for (int i = random() % 6; i > 0; --i) x += alphabet[random() % (std::size(alphabet) - 1)];
+    y = random() % 3 == 0 ? x : TString();
+    for (int i = random() % 6; i > 0; --i) y += alphabet[random() % (std::size(alphabet) - 1)];
+    int full = Sign(vel::ulmo::osdep::CompareText(x.data(), static_cast<uint32_t>(x.size()), y.data(),
+                                                   static_cast<uint32_t>(y.size())));
+    ASSERT_EQ(Cmp(x, y), full) << "round " << round;
+  }
 }
 
 TEST(TextLower, PerUnitMapping) {

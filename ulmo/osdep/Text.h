@@ -19,6 +19,12 @@ namespace vel::ulmo::osdep {
 // platform cannot perform counts as equal.
 int CompareText(const WChar* a, uint32_t aLength, const WChar* b, uint32_t bLength) noexcept;
 
+// Decides the comparison of CompareText without the full collation when it
+// can do so exactly (on Linux: texts that are printable ASCII up to their
+// first difference, under a collation without tailoring). False when it
+// cannot; the caller then compares in full. Never decides on a NUL.
+bool CompareTextQuick(const WChar* a, uint32_t aLength, const WChar* b, uint32_t bLength, int* result) noexcept;
+
 void LowerText(WChar* text, uint32_t length) noexcept;
 
 // One step of a conversion through the ANSI code page: with `out` null it

@@ -1,7 +1,9 @@
 // Text services on ICU. Each ICU object is made once per process, thread-safely:
 // the collator is only ever used through const calls, which ICU allows from
 // many threads; converters keep state, so each thread works on its own clone.
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -56,6 +58,37 @@ const UCollator* Collator() {
     return std::unique_ptr<UCollator, CollatorDeleter>(c);
   }();
   return collator.get();
+}
+
+// Printable ASCII under an untailored collation: every character has one
+// primary weight of its own (upper and lower case share it, and secondary
+// strength ignores what tells them apart), so texts compare as their rank
+// sequences up to the first difference. A locale that tailors the order
+// (contractions, reordered letters) gets no shortcut.
+struct AsciiOrder {
+  bool usable = false;
+  uint8_t rank[128] = {};  // 0: not printable ASCII
+};
+
+const AsciiOrder& Ascii() {
+  static const AsciiOrder order = [] {
+    AsciiOrder o;
+    const UCollator* collator = Collator();
+    int32_t rulesLength = 0;
+    if (collator == nullptr || (ucol_getRules(collator, &rulesLength), rulesLength != 0)) return o;
+    UChar chars[0x7F - 0x20];
+    for (int c = 0x20; c < 0x7F; ++c) chars[c - 0x20] = static_cast<UChar>(c);
+    auto compare = [collator](UChar x, UChar y) { return ucol_strcoll(collator, &x, 1, &y, 1); };
+    std::sort(std::begin(chars), std::end(chars), [&](UChar x, UChar y) { return compare(x, y) == UCOL_LESS; });
+    uint8_t rank = 1;
+    for (size_t i = 0; i < std::size(chars); ++i) {
+      if (i > 0 && compare(chars[i - 1], chars[i]) != UCOL_EQUAL) ++rank;
+      o.rank[chars[i]] = rank;
+    }
+    o.usable = true;
+    return o;
+  }();
+  return order;
 }
 
 // The character set of the environment's locale, read without touching the
@@ -126,6 +159,32 @@ int CompareText(const WChar* a, uint32_t aLength, const WChar* b, uint32_t bLeng
   UCollationResult r = ucol_strcoll(collator, reinterpret_cast<const UChar*>(a), static_cast<int32_t>(aLength),
                                     reinterpret_cast<const UChar*>(b), static_cast<int32_t>(bLength));
   return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
+}
+
+bool CompareTextQuick(const WChar* a, uint32_t aLength, const WChar* b, uint32_t bLength, int* result) noexcept {
+  const AsciiOrder& order = Ascii();
+  if (!order.usable) return false;
+  uint32_t n = aLength < bLength ? aLength : bLength;
+  for (uint32_t i = 0; i < n; ++i) {
+    WChar x = a[i], y = b[i];
+    if (x >= 0x80 || y >= 0x80) return false;
+    uint8_t rx = order.rank[x], ry = order.rank[y];
+    if (rx == 0 || ry == 0) return false;  // NUL or another control character
+    if (rx != ry) {
+      *result = rx < ry ? -1 : 1;
+      return true;
+    }
+  }
+  if (aLength == bLength) {
+    *result = 0;
+    return true;
+  }
+  // One is a prefix of the other: the longer is greater when its next
+  // character has a weight of its own.
+  WChar next = aLength > bLength ? a[n] : b[n];
+  if (next >= 0x80 || order.rank[next] == 0) return false;
+  *result = aLength > bLength ? 1 : -1;
+  return true;
 }
 
 void LowerText(WChar* text, uint32_t length) noexcept {

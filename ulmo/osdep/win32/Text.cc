@@ -12,6 +12,10 @@ int CompareText(const WChar* a, uint32_t aLength, const WChar* b, uint32_t bLeng
   return r == CSTR_LESS_THAN ? -1 : (r == CSTR_GREATER_THAN ? 1 : 0);
 }
 
+// The system's word sort gives hyphens and apostrophes special weights; no
+// shortcut is exact there.
+bool CompareTextQuick(const WChar*, uint32_t, const WChar*, uint32_t, int*) noexcept { return false; }
+
 void LowerText(WChar* text, uint32_t length) noexcept {
   if (length != 0) CharLowerBuffW(text, length);
 }
