@@ -12,7 +12,7 @@
 
 namespace {
 const char16_t kDocument[] =
-    u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><Results><Result><Score>0.5</Score>"
+    u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><Results><Result id=\"1\"><Score>0.5</Score>"
     u"<Property name=\"Title\">One hit</Property></Result></Results>";
 struct Handle {
   uint32_t sessionId;

@@ -6,37 +6,54 @@ namespace Tessik::markers {
 namespace {
 
 using vel::ulmo::WChar;
+using vel::ulmo::WString;
+
+constexpr char kResultStart[] = "<result ";
+constexpr char kResultsEnd[] = "</results>";
 
 inline WChar LowerAscii(WChar c) { return c >= 'A' && c <= 'Z' ? WChar(c + ('a' - 'A')) : c; }
 
-// The first '<' in [from, to), or `to`. Documents are large, so four units
-// are tested per step.
-uint32_t NextOpen(const WChar* text, uint32_t from, uint32_t to) {
-  constexpr uint64_t kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
-  constexpr uint64_t kOpen = 0x003C003C003C003Cull;
-  while (to - from >= 4) {
-    uint64_t word;
-    std::memcpy(&word, text + from, sizeof word);
-    word ^= kOpen;  // a '<' becomes a zero unit
-    if (((word - kOnes) & ~word & kHighs) != 0) break;
-    from += 4;
+// Whether `marker` (lower case, after its '<') stands at text[at + 1 ...].
+bool MatchesAt(const WChar* text, uint32_t at, uint32_t length, const char* marker, uint32_t markerLength) {
+  if (length - at < markerLength) return false;
+  for (uint32_t i = 1; i < markerLength; ++i) {
+    if (LowerAscii(text[at + i]) != static_cast<WChar>(marker[i])) return false;
   }
-  while (from < to && text[from] != '<') ++from;
+  return true;
+}
+
+// The first '<' in [from, length), or length. Documents can be large, so
+// eight units are tested per step.
+uint32_t NextOpen(const WChar* text, uint32_t from, uint32_t length) {
+  typedef uint16_t Units __attribute__((vector_size(16)));
+  const Units open = {'<', '<', '<', '<', '<', '<', '<', '<'};
+  while (length - from >= 8) {
+    Units units;
+    std::memcpy(&units, text + from, sizeof units);
+    Units hits = units == open;
+    uint64_t halves[2];
+    std::memcpy(halves, &hits, sizeof halves);
+    if ((halves[0] | halves[1]) != 0) break;
+    from += 8;
+  }
+  while (from < length && text[from] != '<') ++from;
   return from;
 }
 
 }  // namespace
 
-uint32_t Find(const WChar* text, uint32_t from, uint32_t to, const char* marker) {
-  const uint32_t length = static_cast<uint32_t>(std::strlen(marker));
-  if (to < length || from >= to) return vel::ulmo::WString::npos;
-  const uint32_t last = to - length;  // the last position a whole marker fits at
-  for (uint32_t at = NextOpen(text, from, to); at <= last; at = NextOpen(text, at + 1, to)) {
-    uint32_t i = 1;
-    while (i < length && LowerAscii(text[at + i]) == static_cast<WChar>(marker[i])) ++i;
-    if (i == length) return at;
+Positions Locate(const WChar* text, uint32_t length) {
+  constexpr uint32_t kStartLength = sizeof kResultStart - 1, kEndLength = sizeof kResultsEnd - 1;
+  Positions found{WString::npos, WString::npos};
+  for (uint32_t at = NextOpen(text, 0, length); at < length; at = NextOpen(text, at + 1, length)) {
+    if (found.start == WString::npos && MatchesAt(text, at, length, kResultStart, kStartLength)) {
+      found.start = at;
+    } else if (MatchesAt(text, at, length, kResultsEnd, kEndLength)) {
+      found.end = at;
+      break;
+    }
   }
-  return vel::ulmo::WString::npos;
+  return found;
 }
 
 }  // namespace Tessik::markers

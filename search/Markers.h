@@ -12,12 +12,13 @@
 
 namespace Tessik::markers {
 
-inline constexpr char kResultStart[] = "<result ";
-inline constexpr char kResultsEnd[] = "</results>";
+struct Positions {
+  uint32_t start;  // the first "<result " before `end`, or npos
+  uint32_t end;    // the first "</results>", or npos
+};
 
-// The first position in [from, to) where `marker` begins and fits wholly
-// before `to`, or WString::npos.
-uint32_t Find(const vel::ulmo::WChar* text, uint32_t from, uint32_t to, const char* marker);
+// Both positions in one pass over the document, which ends at `end`.
+Positions Locate(const vel::ulmo::WChar* text, uint32_t length);
 
 }  // namespace Tessik::markers
 

@@ -117,24 +117,23 @@ void CSearchMgr::MergeResults(const WChar* document, uint32_t length) {
   if (length == 0) return;
   // The markers are looked for before the lock: the document is the
   // caller's and does not change, and reporters wait less.
-  const uint32_t end = markers::Find(document, 0, length, markers::kResultsEnd);
-  const uint32_t start = markers::Find(document, 0, end == WString::npos ? length : end, markers::kResultStart);
+  const markers::Positions at = markers::Locate(document, length);
   MutexLock hold(resultsLock_);
   if (insertPosition_ == 0) {
     // The first document is taken whole. One without a closing tag (such
     // as the empty list "<Results/>") leaves the position at 0, so the next
     // document with results replaces it instead of being lost.
     results_.Assign(document, length);
-    insertPosition_ = end == WString::npos ? 0 : end;
+    insertPosition_ = at.end == WString::npos ? 0 : at.end;
     return;
   }
   // Later documents give their result elements: from the first "<result "
   // up to the first "</results>". One without both, in that order, gives
   // nothing.
-  if (end == WString::npos || start == WString::npos) return;
+  if (at.end == WString::npos || at.start == WString::npos) return;
   // In before the first document's closing tag; its tail moves up in place.
-  results_.Insert(insertPosition_, document + start, end - start);
-  insertPosition_ += end - start;
+  results_.Insert(insertPosition_, document + at.start, at.end - at.start);
+  insertPosition_ += at.end - at.start;
 }
 
 void CSearchMgr::WaitForAsyncEnd() {
