@@ -8,14 +8,9 @@ namespace {
 
 TEST(Allocate, ZeroFilledAndArgumentChecksInOrder) {
   TessikChar* p = nullptr;
-  ASSERT_EQ(Tessik_Allocate(&p, 1), TESSIK_OK);
-  ASSERT_NE(p, nullptr);
-  EXPECT_EQ(p[0], 0);
-  EXPECT_EQ(Tessik_Release(p), TESSIK_OK);
-
   ASSERT_EQ(Tessik_Allocate(&p, 4096), TESSIK_OK);
   for (int i = 0; i < 4096; ++i) ASSERT_EQ(p[i], 0) << i;
-  Tessik_Release(p);
+  EXPECT_EQ(Tessik_Release(p), TESSIK_OK);
 
   // A refused call leaves the caller's pointer as it was.
   TessikChar sentinel = 7;
@@ -29,39 +24,22 @@ TEST(Allocate, ZeroFilledAndArgumentChecksInOrder) {
 }
 
 // Stands in for any boundary object: what matters is the virtual destructor.
-class Tracked : public Tessik::IObject {
- public:
-  explicit Tracked(int* destroyed) : destroyed_(destroyed) {}
-  ~Tracked() override { ++*destroyed_; }
-
- private:
-  int* destroyed_;
+struct Tracked : Tessik::IObject {
+  explicit Tracked(int* destroyed) : destroyed(destroyed) {}
+  ~Tracked() override { ++*destroyed; }
+  int* destroyed;
 };
 
 TEST(Release, EachNameDestroysAnyObjectAndAcceptsNull) {
   int destroyed = 0;
-  EXPECT_EQ(Tessik_ReleaseQuery(reinterpret_cast<IQuery*>(
-                static_cast<Tessik::IObject*>(new Tracked(&destroyed)))),
-            0);
-  EXPECT_EQ(Tessik_ReleaseHit(reinterpret_cast<IHit*>(
-                static_cast<Tessik::IObject*>(new Tracked(&destroyed)))),
-            0);
-  EXPECT_EQ(Tessik_ReleaseHitList(reinterpret_cast<IHitList*>(
-                static_cast<Tessik::IObject*>(new Tracked(&destroyed)))),
-            0);
+  auto object = [&] { return static_cast<Tessik::IObject*>(new Tracked(&destroyed)); };
+  EXPECT_EQ(Tessik_ReleaseQuery(reinterpret_cast<IQuery*>(object())), 0);
+  EXPECT_EQ(Tessik_ReleaseHit(reinterpret_cast<IHit*>(object())), 0);
+  EXPECT_EQ(Tessik_ReleaseHitList(reinterpret_cast<IHitList*>(object())), 0);
   EXPECT_EQ(destroyed, 3);
   EXPECT_EQ(Tessik_ReleaseQuery(nullptr), 0);
   EXPECT_EQ(Tessik_ReleaseHit(nullptr), 0);
   EXPECT_EQ(Tessik_ReleaseHitList(nullptr), 0);
-}
-
-TEST(Boundary, LaterExportsAnswerWithClearCodes) {
-  EXPECT_EQ(Tessik_OpenSession(nullptr, nullptr), TESSIK_E_FAILED);
-  EXPECT_EQ(Tessik_CloseSession(0), TESSIK_E_NO_SESSION);
-  EXPECT_EQ(Tessik_LoadPluginByPath(0, nullptr), TESSIK_E_NULL_ARGUMENT);
-  TessikChar* text = nullptr;
-  EXPECT_EQ(Tessik_SyncSearch(0, nullptr, &text, 0), TESSIK_E_NULL_ARGUMENT);
-  EXPECT_EQ(Tessik_ParseQueryFromText(), TESSIK_OK);
 }
 
 }  // namespace

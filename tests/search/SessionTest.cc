@@ -1,13 +1,8 @@
 // Sessions and synchronous searches through the exported interface, with
 // real plugin libraries, as an application sees them.
-#include <gtest/gtest.h>
-
 #include <filesystem>
-#include <string>
 
-#include "tessik/TessikClient.h"
-#include "tests/search/TestProtocol.h"
-#include "tests/common/TestText.h"
+#include "tests/search/TestSession.h"
 
 namespace {
 
@@ -18,26 +13,6 @@ const std::string kPlugins = "Plugins\\";
 const std::string kSuffix = ".so";
 const std::string kPlugins = "Plugins/";
 #endif
-
-std::basic_string<TessikChar> T(const std::string& s) { return std::basic_string<TessikChar>(s.begin(), s.end()); }
-
-class Session {
- public:
-  Session() { EXPECT_EQ(Tessik_OpenSession(T("test").c_str(), &id), TESSIK_OK); }
-  ~Session() { Tessik_CloseSession(id); }
-  int32_t Domain(const std::string& d) { return Tessik_LoadPluginByDomain(id, T(d).c_str()); }
-  int32_t Path(const std::string& p) { return Tessik_LoadPluginByPath(id, T(p).c_str()); }
-  // The merged results, or the status when the search fails.
-  TString Search(const testplugin::TestQuery& query, uint32_t param = 0) {
-    TessikChar* text = nullptr;
-    int32_t status = Tessik_SyncSearch(id, &query, &text, param);
-    if (status != TESSIK_OK) return TX("failed");
-    TString result(reinterpret_cast<const TessikChar*>(text));
-    Tessik_Release(text);
-    return result;
-  }
-  uint32_t id = 0;
-};
 
 const TessikChar kA[] = TX("<?xml version=\"1.0\"?><Results><Result id=\"A\"/></Results>");
 const TessikChar kB[] = TX("<?xml version=\"1.0\"?><Results><Result id=\"B\"/></Results>");
@@ -68,20 +43,7 @@ TEST(Sessions, EveryExportRefusesUnknownIdentifiersAndNullsComeFirst) {
     EXPECT_EQ(Tessik_AsyncSearch(id, &query, nullptr, 0, 1), TESSIK_E_NULL_ARGUMENT);
   }
   EXPECT_EQ(text, nullptr);
-  EXPECT_EQ(Tessik_OpenSession(T("x").c_str(), nullptr), TESSIK_E_FAILED);
-}
-
-TEST(Sessions, IdentifiersFollowTheOrderOfOpening) {
-  uint32_t first = 0, second = 0, third = 0;
-  ASSERT_EQ(Tessik_OpenSession(nullptr, &first), TESSIK_OK);
-  ASSERT_EQ(Tessik_OpenSession(nullptr, &second), TESSIK_OK);
-  EXPECT_EQ(second, first + 1);
-  EXPECT_EQ(Tessik_CloseSession(first), TESSIK_OK);
-  ASSERT_EQ(Tessik_OpenSession(nullptr, &third), TESSIK_OK);
-  EXPECT_EQ(third, second + 1);  // a closed identifier is not issued again
-  EXPECT_EQ(Tessik_CloseSession(second), TESSIK_OK);
-  EXPECT_EQ(Tessik_CloseSession(third), TESSIK_OK);
-  EXPECT_EQ(Tessik_CloseSession(third), TESSIK_E_NO_SESSION);
+  EXPECT_EQ(Tessik_OpenSession(TX("x"), nullptr), TESSIK_E_FAILED);
 }
 
 TEST(Plugins, LoadingByDomainAndPathWithEveryFailure) {
@@ -107,8 +69,7 @@ TEST(Plugins, LoadingByDomainAndPathWithEveryFailure) {
 
 TEST(SyncSearch, PluginsRunInNameOrderAndMergeIntoTheFirstDocument) {
   Session s;
-  for (const char* d : {"beta", "Silent", "Gamma", "Alpha"}) ASSERT_EQ(s.Domain(d), TESSIK_OK) << d;
-  EXPECT_EQ(Tessik_InitSearch(s.id), TESSIK_OK);
+  s.Load({"beta", "Silent", "Gamma", "Alpha"});
   testplugin::TestQuery query;
   query.documents[0] = kA;
   query.documents[1] = kB;
@@ -124,17 +85,9 @@ TEST(SyncSearch, PluginsRunInNameOrderAndMergeIntoTheFirstDocument) {
   onlySecond.documents[1] = kB;
   EXPECT_EQ(s.Search(onlySecond), kB);
   EXPECT_EQ(s.Search(testplugin::TestQuery()), TX(""));
-}
-
-TEST(SyncSearch, SessionWithoutPluginsGivesAnEmptyText) {
-  Session s;
-  EXPECT_EQ(Tessik_InitSearch(s.id), TESSIK_OK);
-  testplugin::TestQuery query;
-  TessikChar* text = nullptr;
-  ASSERT_EQ(Tessik_SyncSearch(s.id, &query, &text, 0), TESSIK_OK);
-  ASSERT_NE(text, nullptr);
-  EXPECT_EQ(text[0], 0);
-  Tessik_Release(text);
+  Session none;  // no plugins at all: an empty text all the same
+  EXPECT_EQ(Tessik_InitSearch(none.id), TESSIK_OK);
+  EXPECT_EQ(none.Search(onlySecond), TX(""));
 }
 
 TEST(Plugins, OneLibraryServesTwoSessionsWithTheirOwnHandles) {

@@ -37,16 +37,10 @@ std::atomic<unsigned> g_nextHandle{0};
 struct Reporters {
   std::mutex mutex;
   std::vector<std::thread> threads;
-  void Add(std::thread t) {
-    std::lock_guard<std::mutex> hold(mutex);
-    threads.push_back(std::move(t));
-  }
   void JoinAll() {
-    std::vector<std::thread> done;
-    {
-      std::lock_guard<std::mutex> hold(mutex);
-      done.swap(threads);
-    }
+    std::unique_lock<std::mutex> hold(mutex);
+    std::vector<std::thread> done = std::move(threads);
+    hold.unlock();
     for (auto& t : done) t.join();
   }
   ~Reporters() { JoinAll(); }
@@ -62,9 +56,9 @@ TessikChar* Copy(const TessikChar* text) {
 
 std::atomic<unsigned> g_nextHit{0};
 
-TString Number(unsigned n) {
-  std::string digits = std::to_string(n);
-  return TString(digits.begin(), digits.end());
+void Report(std::thread t) {
+  std::lock_guard<std::mutex> hold(g_reporters.mutex);
+  g_reporters.threads.push_back(std::move(t));
 }
 
 void End(Handle* h, int32_t code) {
@@ -72,9 +66,17 @@ void End(Handle* h, int32_t code) {
   h->notify(h->sessionId, code, nullptr);
 }
 
-}  // namespace
+// Logs a search call and tells the test where the log is.
+const TestQuery* Searched(void* handle, const void* query, uint32_t searchParam) {
+  g_log.lastHandle = handle;
+  g_log.lastQuery = query;
+  g_log.lastParam = searchParam;
+  const TestQuery* q = static_cast<const TestQuery*>(query);
+  q->logs[PLUGIN_SLOT] = &g_log;
+  return q;
+}
 
-PLUGIN_EXPORT const testplugin::PluginLog* TestPlugin_Log() { return &g_log; }
+}  // namespace
 
 PLUGIN_EXPORT void* InitSearch(uint32_t sessionId) {
   ++g_log.init;
@@ -94,25 +96,16 @@ PLUGIN_EXPORT int32_t FinishSearch(void* handle) {
 
 PLUGIN_EXPORT int32_t SyncSearch(void* handle, const void* query, TessikChar** resultText, uint32_t searchParam) {
   ++g_log.sync;
-  g_log.lastHandle = handle;
-  g_log.lastQuery = query;
-  g_log.lastParam = searchParam;
-  const TestQuery* q = static_cast<const TestQuery*>(query);
-  q->logs[PLUGIN_SLOT] = &g_log;
+  const TestQuery* q = Searched(handle, query, searchParam);
   if (q->documents[PLUGIN_SLOT] != nullptr) *resultText = Copy(q->documents[PLUGIN_SLOT]);
   return 0;
 }
 
 PLUGIN_EXPORT int32_t AsyncSearch(void* handle, const void* query, PluginNotify notify, uint32_t searchParam,
                                   uint32_t asyncParam) {
-  ++g_log.async;
-  g_log.lastHandle = handle;
-  g_log.lastQuery = query;
-  g_log.lastParam = searchParam;
+  const TestQuery* q = Searched(handle, query, searchParam);
   g_log.lastAsyncParam = asyncParam;
   g_reporters.JoinAll();
-  const TestQuery* q = static_cast<const TestQuery*>(query);
-  q->logs[PLUGIN_SLOT] = &g_log;
   Handle* h = static_cast<Handle*>(handle);
   if (h == nullptr) return -1;  // never initialised: it cannot report, so it must not start
   h->notify = notify;
@@ -129,9 +122,9 @@ PLUGIN_EXPORT int32_t AsyncSearch(void* handle, const void* query, PluginNotify 
     case testplugin::kStress: {
       auto remaining = std::make_shared<std::atomic<int>>(8);
       for (int t = 0; t < 8; ++t) {
-        g_reporters.Add(std::thread([h, copy, remaining] {
+        Report(std::thread([h, copy, remaining] {
           for (int i = 0; i < copy.asyncDocs; ++i) {
-            TString doc = TX("<Results><Result id=\"") + Number(g_nextHit++) + TX("\"/></Results>");
+            TString doc = TX("<Results><Result id=\"") + T(std::to_string(g_nextHit++)) + TX("\"/></Results>");
             h->notify(h->sessionId, -307348, doc.c_str());
           }
           if (--*remaining == 0) End(h, copy.endCode);
@@ -141,7 +134,7 @@ PLUGIN_EXPORT int32_t AsyncSearch(void* handle, const void* query, PluginNotify 
     }
     case testplugin::kResultsThenEnd:
     case testplugin::kEndTwice:
-      g_reporters.Add(std::thread([h, copy] {
+      Report(std::thread([h, copy] {
         for (int i = 0; i < copy.asyncDocs; ++i) {
           if (copy.asyncDocument) h->notify(h->sessionId, -307348, copy.asyncDocument);
         }

@@ -1,6 +1,6 @@
 // How the tests steer the test plugins: the query pointer, which reaches
-// plugins unchanged, points to a TestQuery; each plugin also keeps a log of
-// its calls that the tests read through the plugin's TestPlugin_Log export.
+// plugins unchanged, points to a TestQuery; each plugin keeps a log of its
+// calls and leaves its address in the query.
 #ifndef TESSIK_TESTS_SEARCH_TESTPROTOCOL_H_
 #define TESSIK_TESTS_SEARCH_TESTPROTOCOL_H_
 
@@ -22,7 +22,7 @@ enum AsyncMode : int {
 };
 
 struct PluginLog {
-  std::atomic<int> init{0}, finish{0}, sync{0}, async{0}, abort{0};
+  std::atomic<int> init{0}, finish{0}, sync{0}, abort{0};
   std::atomic<uint32_t> lastSessionId{0}, lastParam{0}, lastAsyncParam{0};
   std::atomic<void*> lastHandle{nullptr};
   std::atomic<const void*> lastQuery{nullptr};

@@ -2,9 +2,10 @@
 // systems. Names are unique per run: the objects are machine-wide.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -26,122 +27,81 @@ WString UniqueName(const char* what) {
   return WString(AString(("TessikTest_" + run + "_" + what).c_str()));
 }
 
-// Runs `body` on a thread and fails (instead of hanging) when it has not
-// finished within `limit`; the thread is then left to the process's end.
-template <class Body>
-bool FinishesWithin(std::chrono::milliseconds limit, Body body) {
-  auto done = std::make_shared<std::promise<void>>();
-  auto finished = done->get_future();
-  std::thread([done, body]() mutable {
-    body();
-    done->set_value();
-  }).detach();
-  return finished.wait_for(limit) == std::future_status::ready;
+// `body` on a thread of its own. One that never finishes is left to the
+// process's end, so a lost wake-up fails the test instead of hanging it;
+// bodies open their own objects by name, so none refers to the test's stack.
+class Async {
+ public:
+  explicit Async(std::function<void()> body) {
+    std::thread([body, done = done_] { body(), done->set_value(); }).detach();
+  }
+  bool Within(std::chrono::milliseconds limit) const { return finished_.wait_for(limit) == std::future_status::ready; }
+
+ private:
+  std::shared_ptr<std::promise<void>> done_ = std::make_shared<std::promise<void>>();
+  std::future<void> finished_ = done_->get_future();
+};
+using Waiters = std::vector<std::unique_ptr<Async>>;
+
+Waiters Wait(const WString& name, bool manual, int count) {
+  Waiters waiters;
+  while (count-- > 0) waiters.push_back(std::make_unique<Async>([=] { os::NamedEvent(name, manual, false).Wait(); }));
+  return waiters;
+}
+
+// How many have finished, once `expected` have or `limit` has passed.
+int Finished(const Waiters& waiters, int expected, std::chrono::milliseconds limit) {
+  auto end = std::chrono::steady_clock::now() + limit;
+  for (;; std::this_thread::sleep_for(5ms)) {
+    int n = 0;
+    for (const auto& w : waiters) n += w->Within(0ms);
+    if (n >= expected || std::chrono::steady_clock::now() > end) return n;
+  }
 }
 
 }  // namespace
 
 TEST(NamedObjects, MutexIsRecursiveAndOneLockPerName) {
   WString name = UniqueName("mutex");
-  os::Mutex first(name), second(name);
-  first.Lock();
-  first.Lock();  // recursive for its owner
-  std::atomic<bool> acquired{false};
-  std::thread other([&] {
-    second.Lock();  // the same lock under another object
-    acquired = true;
-    second.Unlock();
+  os::Mutex mutex(name), also(name);
+  mutex.Lock();
+  also.Lock();  // recursive for its owner, through any object of the name
+  Async other([name] {  // the same lock under another object
+    os::Mutex mine(name);
+    os::MutexLock hold(mine);
   });
-  std::this_thread::sleep_for(50ms);
-  first.Unlock();
-  std::this_thread::sleep_for(50ms);
-  EXPECT_FALSE(acquired) << "free after one of two unlocks";
-  first.Unlock();
-  other.join();
-  EXPECT_TRUE(acquired);
-
-  // Exclusion under contention: the increments of four threads add up.
-  int counter = 0;
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&] {
-      os::Mutex mine(name);
-      for (int i = 0; i < 2000; ++i) {
-        os::MutexLock hold(mine);
-        ++counter;
-      }
-    });
-  }
-  for (auto& t : threads) t.join();
-  EXPECT_EQ(counter, 8000);
+  also.Unlock();
+  EXPECT_FALSE(other.Within(100ms)) << "free after one of two unlocks";
+  mutex.Unlock();
+  EXPECT_TRUE(other.Within(10s));
 }
 
 TEST(NamedObjects, AutoResetReleasesOneWaiterPerSet) {
-  {
-    WString name = UniqueName("auto-clear");
-    os::NamedEvent event(name, false, false);
+  WString name = UniqueName("auto");
+  os::NamedEvent event(name, false, false);
+  event.Set();
+  event.Set();  // already signalled: no second release is stored
+  EXPECT_EQ(Finished(Wait(name, false, 1), 1, 10s), 1);
+  Waiters waiters = Wait(name, false, 3);
+  EXPECT_EQ(Finished(waiters, 1, 100ms), 0) << "a successful wait clears an auto-reset event";
+  for (int released = 1; released <= 3; ++released) {
     event.Set();
-    event.Set();  // already signalled: no second release is stored
-    ASSERT_TRUE(FinishesWithin(10s, [&] { event.Wait(); }));
-    std::atomic<bool> woke{false};
-    std::thread late([&] {
-      os::NamedEvent again(name, false, false);
-      again.Wait();
-      woke = true;
-    });
-    std::this_thread::sleep_for(100ms);
-    EXPECT_FALSE(woke) << "a successful wait clears an auto-reset event";
-    event.Set();
-    late.join();
-  }
-
-  os::NamedEvent event(UniqueName("auto"), false, false);
-  std::atomic<int> released{0};
-  std::vector<std::thread> waiters;
-  for (int i = 0; i < 3; ++i) {
-    waiters.emplace_back([&] {
-      event.Wait();
-      ++released;
-    });
-  }
-  std::this_thread::sleep_for(100ms);
-  event.Set();
-  std::this_thread::sleep_for(200ms);
-  EXPECT_EQ(released.load(), 1);
-  event.Set();
-  event.Set();
-  auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (released < 3 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
-  EXPECT_EQ(released.load(), 3);
-  for (auto& t : waiters) {
-    if (released == 3) t.join(); else t.detach();
+    EXPECT_EQ(Finished(waiters, released, 10s), released);
+    EXPECT_EQ(Finished(waiters, released + 1, 100ms), released) << "one waiter per Set";
   }
 }
 
 TEST(NamedObjects, ManualResetReleasesEveryoneUntilReset) {
   WString name = UniqueName("manual");
   os::NamedEvent event(name, true, false);
-  std::atomic<int> released{0};
-  std::vector<std::thread> waiters;
-  for (int i = 0; i < 3; ++i) {
-    waiters.emplace_back([&] {
-      event.Wait();
-      ++released;
-    });
-  }
-  std::this_thread::sleep_for(100ms);
+  Waiters waiters = Wait(name, true, 3);
+  EXPECT_EQ(Finished(waiters, 1, 100ms), 0);
   event.Set();
-  auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (released < 3 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
-  EXPECT_EQ(released.load(), 3);
-  for (auto& t : waiters) {
-    if (released == 3) t.join(); else t.detach();
-  }
-  EXPECT_TRUE(FinishesWithin(10s, [&] { event.Wait(); })) << "stays signalled";
+  EXPECT_EQ(Finished(waiters, 3, 10s), 3);
+  EXPECT_EQ(Finished(Wait(name, true, 1), 1, 10s), 1) << "stays signalled";
   event.Reset();
-  EXPECT_FALSE(FinishesWithin(100ms, [name] {
-    os::NamedEvent again(name, true, false);
-    again.Wait();
-  }));
-  event.Set();  // releases the waiter left behind above
+  Waiters late = Wait(name, true, 1);
+  EXPECT_EQ(Finished(late, 1, 100ms), 0);
+  event.Set();
+  EXPECT_EQ(Finished(late, 1, 10s), 1);
 }
