@@ -19,7 +19,7 @@ using testplugin::TestQuery;
 
 struct Note {
   int32_t code;
-  TString text;
+  TString text;  // empty when there was none
   bool hadText;
   std::thread::id thread;
 };
@@ -96,9 +96,7 @@ TEST(AsyncSearch, NoPluginsEndsOnceWithNothingDelivered) {
 TEST(AsyncSearch, ReportsWithinOneIntervalArriveAsOneMergedBatch) {
   Session s;
   s.Load({"Alpha", "beta"});
-  TestQuery q;
-  q.asyncDocument = kA;
-  q.asyncDocs = 3;  // several documents per plugin within one interval
+  TestQuery q{.asyncDocs = 3, .asyncDocument = kA};  // several documents per plugin within one interval
   ASSERT_EQ(Start(s, q, 300), TESSIK_OK);
   auto notes = Notes(s.id, 20s);
   ASSERT_EQ(notes.size(), 2u);
@@ -113,18 +111,13 @@ TEST(AsyncSearch, ReportsWithinOneIntervalArriveAsOneMergedBatch) {
 TEST(AsyncSearch, ReportsFromInsideTheCallAndDoubleEndsAreCounted) {
   Session s;
   s.Load({"Alpha", "beta"});
-  TestQuery q;
-  q.asyncDocument = kA;
-  q.asyncMode[0] = testplugin::kInsideCall;
-  q.endCode = -307347;
+  TestQuery q{.asyncMode = {testplugin::kInsideCall}, .asyncDocument = kA, .endCode = -307347};
   ASSERT_EQ(Start(s, q, 20), TESSIK_OK);
   EXPECT_EQ(LastCode(Notes(s.id, 20s)), TESSIK_OK);
 
   // beta, started last, ends twice; Alpha never: the second end counts as Alpha's.
   Clear(s.id);
-  TestQuery twice;
-  twice.asyncMode[0] = testplugin::kNothingUntilAbort;
-  twice.asyncMode[1] = testplugin::kEndTwice;
+  TestQuery twice{.asyncMode = {testplugin::kNothingUntilAbort, testplugin::kEndTwice}};
   ASSERT_EQ(Start(s, twice, 20), TESSIK_OK);
   EXPECT_EQ(LastCode(Notes(s.id, 20s)), TESSIK_NOTIFY_ENDED_EMPTY);
 }
@@ -132,8 +125,7 @@ TEST(AsyncSearch, ReportsFromInsideTheCallAndDoubleEndsAreCounted) {
 TEST(AsyncSearch, RefusedWhileRunningAndFromInsideTheFinalCallback) {
   Session s;
   s.Load({"Alpha"});
-  TestQuery q;
-  q.asyncMode[0] = testplugin::kNothingUntilAbort;
+  TestQuery q{.asyncMode = {testplugin::kNothingUntilAbort}};
   ASSERT_EQ(Start(s, q, 10), TESSIK_OK);
   EXPECT_EQ(Start(s, q, 10), TESSIK_E_SEARCH_RUNNING);
   // Abort returns only after the final notification.
@@ -161,29 +153,22 @@ TEST(AsyncSearch, AbortOnAnIdleSessionAndSyncSearchWaitsForTheEnd) {
   Session s;
   s.Load({"Alpha", "Gamma"});
   TestQuery q;
-  TessikChar* text = nullptr;
-  ASSERT_EQ(Tessik_SyncSearch(s.id, &q, &text, 0), TESSIK_OK);  // to learn the logs
-  Tessik_Release(text);
+  ASSERT_EQ(s.Search(q), TX(""));  // to learn the logs
   int aborts = q.logs[0]->abort;
   EXPECT_EQ(Tessik_AbortAsyncSearch(s.id), TESSIK_OK);
   EXPECT_EQ(q.logs[0]->abort.load(), aborts + 1);
   EXPECT_TRUE(Notes(s.id).empty());
 
-  TestQuery slow;
-  slow.asyncDocument = kA;
+  TestQuery slow{.asyncDocument = kA};
   ASSERT_EQ(Start(s, slow, 200), TESSIK_OK);
-  ASSERT_EQ(Tessik_SyncSearch(s.id, &q, &text, 0), TESSIK_OK);
-  Tessik_Release(text);
-  auto notes = Notes(s.id);  // no wait: it must be there already
-  ASSERT_FALSE(notes.empty());
-  EXPECT_EQ(LastCode(notes), TESSIK_OK);
+  EXPECT_EQ(s.Search(q), TX(""));
+  EXPECT_EQ(LastCode(Notes(s.id)), TESSIK_OK);  // no wait: it must be there already
 }
 
 TEST(AsyncSearch, NotificationsThatMustDoNothing) {
   Session s;
   s.Load({"Alpha"});
-  TestQuery q;
-  q.asyncMode[0] = testplugin::kNothingUntilAbort;
+  TestQuery q{.asyncMode = {testplugin::kNothingUntilAbort}};
   ASSERT_EQ(Start(s, q, 10), TESSIK_OK);
   auto notify = q.logs[0]->lastNotify.load();
   ASSERT_NE(notify, nullptr);
@@ -203,9 +188,7 @@ TEST(AsyncSearch, NotificationsThatMustDoNothing) {
 TEST(AsyncSearch, ManySearchesBackToBackLeaveNoThreadBehind) {
   Session s;
   s.Load({"Alpha"});
-  TestQuery q;
-  q.asyncMode[0] = testplugin::kInsideCall;
-  q.asyncDocument = kA;
+  TestQuery q{.asyncMode = {testplugin::kInsideCall}, .asyncDocument = kA};
   for (int i = 0; i < 200; ++i) {
     Clear(s.id);
     ASSERT_EQ(Start(s, q, 0), TESSIK_OK) << i;
@@ -218,9 +201,7 @@ TEST(AsyncSearch, ManySearchesBackToBackLeaveNoThreadBehind) {
 TEST(AsyncStress, EveryReportedHitIsDeliveredExactlyOnce) {
   Session s;
   s.Load({"Alpha"});
-  TestQuery q;
-  q.asyncMode[0] = testplugin::kStress;
-  q.asyncDocs = 1000;
+  TestQuery q{.asyncMode = {testplugin::kStress}, .asyncDocs = 1000};
   auto deadline = std::chrono::steady_clock::now() + 3s;
   for (int search = 0; search <= 50 && (search < 3 || std::chrono::steady_clock::now() < deadline); ++search) {
     Clear(s.id);

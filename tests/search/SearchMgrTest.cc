@@ -1,10 +1,16 @@
-// The session registry and the plugin library cache, from inside.
+// The search manager from inside: the session registry, the plugin library
+// cache, plugin names and the result merge.
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+
 #include "client/SessionMgr.h"
+#include "search/Markers.h"
 #include "search/PluginMgr.h"
 #include "search/SearchMgr.h"
 #include "ulmo/osdep/Path.h"
+#include "ulmo/osdep/Text.h"
 #include "tests/common/TestText.h"
 
 using Tessik::CPluginMgr;
@@ -12,6 +18,24 @@ using Tessik::CSearchMgr;
 using Tessik::CSessionMgr;
 using vel::ulmo::AString;
 using vel::ulmo::WString;
+namespace markers = Tessik::markers;
+
+namespace {
+
+uint32_t ViaLoweredCopy(TString text, const char* marker) {
+  vel::ulmo::osdep::LowerText(text.data(), static_cast<uint32_t>(text.size()));
+  size_t at = text.find(T(marker));
+  return at == TString::npos ? WString::npos : static_cast<uint32_t>(at);
+}
+
+TString Merge(std::initializer_list<TString> documents) {
+  CSearchMgr searchMgr(nullptr);
+  for (const auto& d : documents) searchMgr.MergeResults(d.data(), static_cast<uint32_t>(d.size()));
+  const WString& r = searchMgr.Results();
+  return TString(r.CStr(), r.Length());
+}
+
+}  // namespace
 
 TEST(SessionRegistry, IdentifiersCountUpWrapAndSkipUsedOnes) {
   CSessionMgr& registry = CSessionMgr::Instance();
@@ -56,18 +80,66 @@ TEST(SessionRegistry, IdentifiersCountUpWrapAndSkipUsedOnes) {
 TEST(PluginCache, OneLibraryPerPathWhateverItsCase) {
   CPluginMgr& cache = CPluginMgr::Instance();
   EXPECT_EQ(cache.AcquireLibrary(WString(), nullptr), TESSIK_E_NULL_ARGUMENT);
-  WString sep(1, vel::ulmo::osdep::path::Separator());
-  WString path = WString(AString("Plugins")) + sep + WString(AString("Alpha"));
-  WString upper = WString(AString("PLUGINS")) + sep + WString(AString("ALPHA"));
+  auto path = [](const char* folder, const char* name) {
+    return WString(AString(folder)) + WString(1, vel::ulmo::osdep::path::Separator()) + WString(AString(name));
+  };
   vel::ulmo::osdep::SharedLibrary *first = nullptr, *second = nullptr;
-  ASSERT_EQ(cache.AcquireLibrary(path, &first), TESSIK_OK);
-  ASSERT_EQ(cache.AcquireLibrary(upper, &second), TESSIK_OK);
-  EXPECT_EQ(first, second);
+  ASSERT_EQ(cache.AcquireLibrary(path("Plugins", "Alpha"), &first), TESSIK_OK);
+  ASSERT_EQ(cache.AcquireLibrary(path("PLUGINS", "ALPHA"), &second), TESSIK_OK);
   ASSERT_NE(first, nullptr);
-  EXPECT_TRUE(first->IsLoaded());
+  EXPECT_TRUE(first == second && first->IsLoaded());
+}
 
-  vel::ulmo::osdep::SharedLibrary* none = reinterpret_cast<vel::ulmo::osdep::SharedLibrary*>(1);
-  EXPECT_EQ(cache.AcquireLibrary(WString(AString("Plugins")) + sep + WString(AString("Missing")), &none),
-            TESSIK_E_PLUGIN_LOAD_FAILED);
-  EXPECT_EQ(none, nullptr);
+TEST(Markers, SameAsSearchingALowerCasedCopy) {
+  // Pieces that look like markers in any case, among units that lower-case
+  // to ASCII letters (dotted I, Kelvin sign) or look alike.
+  const TString pieces[] = {TX("<result "),  TX("<RESULT "), TX("<Result "), TX("<resul"),   TX("</results>"),
+                                   TX("</RESULTS>"), TX("</Results"), TX("<"),        TX("\u0130"),   TX("\u212A"),
+                                   TX("\u0280"),     TX("\uFF1C"),    TX("e"),        TX("S"),        TX(" "),
+                                   TX("<ResulT\u00a0"), TX("</r\u0117sults>"), TX("x")};
+  std::mt19937 random(7);
+  for (int round = 0; round < 3000; ++round) {
+    TString text;
+    int n = random() % 24;
+    for (int i = 0; i < n; ++i) text += pieces[random() % std::size(pieces)];
+    uint32_t end = ViaLoweredCopy(text, "</results>");
+    uint32_t start = ViaLoweredCopy(text, "<result ");
+    if (start != WString::npos && end != WString::npos && start > end) start = WString::npos;
+    markers::Positions found = markers::Locate(text.data(), static_cast<uint32_t>(text.size()));
+    ASSERT_EQ(found.end, end) << "round " << round;
+    ASSERT_EQ(found.start, start) << "round " << round;
+  }
+}
+
+TEST(Merge, FirstWholeThenElementsOfDocumentsWithBothMarkers) {
+  const TString hits = TX("<Results><Result id=\"A\"/></Results>");
+  // Elements of later documents in order, in any case, with text beyond ASCII.
+  const TString b = TX("<RESULTS><RESULT id=\"B\"/></RESULTS>"), c = TX("<results><result c>\u00e9</result></results>");
+  EXPECT_EQ(Merge({hits, b, c}),
+            TX("<Results><Result id=\"A\"/><RESULT id=\"B\"/><result c>\u00e9</result></Results>"));
+  EXPECT_EQ(Merge({TX(""), hits}), hits);  // an empty text is no document
+  // The empty list first: the next document with hits is taken whole.
+  EXPECT_EQ(Merge({TX("<Results/>"), hits}), hits);
+  EXPECT_EQ(Merge({TX("<Results/>"), TX("<Results/>")}), TX("<Results/>"));
+  // After the first: documents without markers contribute nothing.
+  EXPECT_EQ(Merge({hits, TX("<Results/>"), TX("garbage"), TX("<Result id=\"x\"/>")}), hits);
+  // A closing tag before the first result element, or none after it.
+  EXPECT_EQ(Merge({hits, TX("</Results><Result id=\"y\"/></Results>")}), hits);
+  EXPECT_EQ(Merge({hits, TX("<Results><Result id=\"z\"/>")}), hits);
+  // Markers cut off at the very end of a text are not read past it.
+  EXPECT_EQ(Merge({hits, TX("<Results><Result")}), hits);
+  EXPECT_EQ(Merge({hits, TX("<Result </results")}), hits);
+}
+
+TEST(PluginName, LastComponentUpToItsLastDot) {
+  auto name = [](const std::string& path) {
+    return std::string(AString(CSearchMgr::PluginName(WString(AString(path.c_str())))).CStr());
+  };
+  const std::string s(1, static_cast<char>(vel::ulmo::osdep::path::Separator()));
+  EXPECT_EQ(name("x" + s + "Plugins" + s + "Docs.so"), "Docs");
+  EXPECT_EQ(name("Docs.dll"), "Docs");
+  EXPECT_EQ(name("Plugins" + s + "abc"), "abc");
+  EXPECT_EQ(name("old.dir" + s + "lib"), "lib");  // dot only in a folder name
+  EXPECT_EQ(name("a.b" + s + "c.d.e"), "c.d");
+  EXPECT_EQ(name(""), "");
 }

@@ -7,11 +7,9 @@
 namespace {
 
 #if defined(_WIN32)
-const std::string kSuffix = ".dll";
-const std::string kPlugins = "Plugins\\";
+const std::string kPlugins = "Plugins\\", kSuffix = ".dll";
 #else
-const std::string kSuffix = ".so";
-const std::string kPlugins = "Plugins/";
+const std::string kPlugins = "Plugins/", kSuffix = ".so";
 #endif
 
 const TessikChar kA[] = TX("<?xml version=\"1.0\"?><Results><Result id=\"A\"/></Results>");
@@ -61,8 +59,7 @@ TEST(Plugins, LoadingByDomainAndPathWithEveryFailure) {
   EXPECT_EQ(s.Path(absolute), TESSIK_OK);
   EXPECT_EQ(s.Path(kPlugins + "ALPHA"), TESSIK_OK);  // found in the cache whatever its case
 
-  testplugin::TestQuery query;
-  query.documents[0] = kA;
+  testplugin::TestQuery query{.documents = {kA}};
   EXPECT_EQ(s.Search(query), kA);  // Alpha ran once: its document is not doubled
   EXPECT_EQ(query.logs[0]->sync.load(), 1);
 }
@@ -70,10 +67,7 @@ TEST(Plugins, LoadingByDomainAndPathWithEveryFailure) {
 TEST(SyncSearch, PluginsRunInNameOrderAndMergeIntoTheFirstDocument) {
   Session s;
   s.Load({"beta", "Silent", "Gamma", "Alpha"});
-  testplugin::TestQuery query;
-  query.documents[0] = kA;
-  query.documents[1] = kB;
-  query.documents[2] = kG;
+  testplugin::TestQuery query{.documents = {kA, kB, kG}};
   EXPECT_EQ(s.Search(query, 77),
             TX("<?xml version=\"1.0\"?><Results><Result id=\"A\"/><Result id=\"B\"/><RESULT id=\"G\"/></Results>"));
   // The query pointer and the search parameter reach the plugins unchanged.
@@ -81,8 +75,7 @@ TEST(SyncSearch, PluginsRunInNameOrderAndMergeIntoTheFirstDocument) {
   EXPECT_EQ(query.logs[2]->lastParam.load(), 77u);
   EXPECT_EQ(query.logs[3]->sync.load(), 1);  // Silent ran and returned nothing
 
-  testplugin::TestQuery onlySecond;
-  onlySecond.documents[1] = kB;
+  testplugin::TestQuery onlySecond{.documents = {nullptr, kB}};
   EXPECT_EQ(s.Search(onlySecond), kB);
   EXPECT_EQ(s.Search(testplugin::TestQuery()), TX(""));
   Session none;  // no plugins at all: an empty text all the same

@@ -1,6 +1,5 @@
 // The test plugin, built several times under different names and slots
 // (PLUGIN_SLOT). WITHOUT_ABORT leaves out one of the five entry points.
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -47,11 +46,9 @@ struct Reporters {
 } g_reporters;
 
 TessikChar* Copy(const TessikChar* text) {
-  size_t n = std::char_traits<TessikChar>::length(text);
+  uint32_t n = static_cast<uint32_t>(std::char_traits<TessikChar>::length(text)) + 1;
   TessikChar* buffer = nullptr;
-  if (Tessik_Allocate(&buffer, static_cast<uint32_t>(n + 1)) != TESSIK_OK) return nullptr;
-  std::memcpy(buffer, text, sizeof(TessikChar) * (n + 1));
-  return buffer;
+  return Tessik_Allocate(&buffer, n) == TESSIK_OK ? std::char_traits<TessikChar>::copy(buffer, text, n) : nullptr;
 }
 
 std::atomic<unsigned> g_nextHit{0};
@@ -112,36 +109,25 @@ PLUGIN_EXPORT int32_t AsyncSearch(void* handle, const void* query, PluginNotify 
   h->ended = false;
   g_log.lastNotify = notify;
   TestQuery copy = *q;  // the caller's query may be gone before the thread runs
-  switch (q->asyncMode[PLUGIN_SLOT]) {
-    case testplugin::kInsideCall:
-      if (copy.asyncDocument) notify(h->sessionId, -307348, copy.asyncDocument);
-      End(h, copy.endCode);
-      break;
-    case testplugin::kNothingUntilAbort:
-      break;
-    case testplugin::kStress: {
-      auto remaining = std::make_shared<std::atomic<int>>(8);
-      for (int t = 0; t < 8; ++t) {
-        Report(std::thread([h, copy, remaining] {
-          for (int i = 0; i < copy.asyncDocs; ++i) {
-            TString doc = TX("<Results><Result id=\"") + T(std::to_string(g_nextHit++)) + TX("\"/></Results>");
-            h->notify(h->sessionId, -307348, doc.c_str());
-          }
-          if (--*remaining == 0) End(h, copy.endCode);
-        }));
-      }
-      break;
-    }
-    case testplugin::kResultsThenEnd:
-    case testplugin::kEndTwice:
-      Report(std::thread([h, copy] {
+  testplugin::AsyncMode mode = q->asyncMode[PLUGIN_SLOT];
+  if (mode == testplugin::kInsideCall) {
+    if (copy.asyncDocument) notify(h->sessionId, -307348, copy.asyncDocument);
+    End(h, copy.endCode);
+  } else if (mode != testplugin::kNothingUntilAbort) {
+    // From threads of its own: under stress 8 that number their hits, else one.
+    int threads = mode == testplugin::kStress ? 8 : 1;
+    auto remaining = std::make_shared<std::atomic<int>>(threads);
+    while (threads-- > 0) {
+      Report(std::thread([h, copy, mode, remaining] {
         for (int i = 0; i < copy.asyncDocs; ++i) {
-          if (copy.asyncDocument) h->notify(h->sessionId, -307348, copy.asyncDocument);
+          TString numbered = TX("<Results><Result id=\"") + T(std::to_string(g_nextHit++)) + TX("\"/></Results>");
+          const TessikChar* doc = mode == testplugin::kStress ? numbered.c_str() : copy.asyncDocument;
+          if (doc) h->notify(h->sessionId, -307348, doc);
         }
-        End(h, copy.endCode);
-        if (copy.asyncMode[PLUGIN_SLOT] == testplugin::kEndTwice) End(h, copy.endCode);
+        if (--*remaining == 0) End(h, copy.endCode);
+        if (mode == testplugin::kEndTwice) End(h, copy.endCode);
       }));
-      break;
+    }
   }
   return 0;
 }

@@ -1,21 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstring>
-#include <string>
 
 #include "ulmo/NumericCast.h"
 #include "ulmo/SafeInteger.h"
 #include "ulmo/StringBase.h"
 #include "ulmo/exception/OutOfRange2.h"
 #include "ulmo/osdep/OSException.h"
-#include "ulmo/osdep/SharedLibrary.h"
 #include "tests/common/TestText.h"
 
 namespace ex = vel::ulmo::exception;
 namespace os = vel::ulmo::osdep;
 using vel::ulmo::AString;
-using vel::ulmo::WString;
 using vel::ulmo::NumericCast;
 using vel::ulmo::SafeInteger;
 
@@ -41,7 +37,7 @@ TEST(Exception, ThrowAtStampsACopyAndKeepsTheClass) {
   }
 }
 
-#if !defined(_WIN32)
+#if !defined(_WIN32)  // Windows: see SharedLibrary.SymbolsAndFailures
 TEST(Exception, WinErrorFromTheLastSystemError) {
   errno = ENOENT;
   os::WinError missing;
@@ -56,24 +52,6 @@ TEST(Exception, WinErrorFromTheLastSystemError) {
   os::WinError copy = missing;
   EXPECT_STREQ(copy.what(), missing.what());
   EXPECT_NE(copy.what(), missing.what());
-}
-#else
-// On Windows the number is GetLastError's and the text the system's message,
-// cut before its closing full stop and line end.
-TEST(Exception, WinErrorFromTheLastSystemError) {
-  os::SharedLibrary library(WString(AString("osdep_testlib")));
-  ASSERT_TRUE(library.IsLoaded());
-  try {
-    library.GetSymbol(AString("no_such_symbol"), false);
-    FAIL();
-  } catch (const os::WinError& e) {
-    EXPECT_EQ(e.GetSystemError(), 127u);  // the procedure was not found
-    EXPECT_EQ(e.GetErrorCode(), 42u);
-    std::string text = e.what();
-    ASSERT_FALSE(text.empty());
-    EXPECT_NE(text.back(), '.');
-    EXPECT_EQ(text.find('\r'), std::string::npos);
-  }
 }
 #endif
 

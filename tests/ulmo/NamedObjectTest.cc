@@ -172,24 +172,17 @@ TEST(NamedObject, NamesEscapedCaseKeptLongOnesHashed) {
   EXPECT_THROW(Mutex(WString(40000, u'x')), os::WinError);
 }
 
-TEST(NamedMutex, OpenToEveryUserAndMappedOncePerProcess) {
-  Isolated(60, [] {
-    umask(022);
-    WString name = Name("once");
-    std::string path = PathOf(name);
-    Mutex a(name), b(name);
-    struct stat st;
-    EXPECT_TRUE(stat(path.c_str(), &st) == 0 && (st.st_mode & 0777) == 0666);
-    std::string maps = Slurp("/proc/self/maps");
-    EXPECT_TRUE(maps.find(path) != std::string::npos && maps.find(path) == maps.rfind(path));
-  });
-}
-
 TEST(NamedObject, LifetimeFollowsItsUsers) {
   Isolated(60, [] {
+    umask(022);
     WString name = Name("life");
     std::string path = PathOf(name);
-    auto a = std::make_unique<Mutex>(name);
+    auto a = std::make_unique<Mutex>(name), b = std::make_unique<Mutex>(name);
+    struct stat st;
+    EXPECT_TRUE(stat(path.c_str(), &st) == 0 && (st.st_mode & 0777) == 0666);  // every user may open it
+    std::string maps = Slurp("/proc/self/maps");
+    EXPECT_TRUE(maps.find(path) != std::string::npos && maps.find(path) == maps.rfind(path));  // mapped once
+    b.reset();
     // A forked child holds what it inherits as its own: its dropping it does
     // not take the name from us, nor ours from it.
     EXPECT_EQ(Reap(Spawn([&] { return a.reset(), Exists(path) ? 0 : 1; })), 0);
@@ -218,8 +211,6 @@ TEST(NamedMutex, OwnerDeathMatrix) {
     Mutex m(name);
     // A child that takes it and dies holding it, at once or when killed.
     auto holder = [&](bool stay) { return Spawn([&] { return m.Lock(), Ready(), stay ? pause() : 0; }, true); };
-    Reap(holder(false));
-    LockOnce(name);
     pid_t killed = holder(true);
     kill(killed, SIGKILL), Reap(killed);
     LockOnce(name);
@@ -235,6 +226,7 @@ TEST(NamedMutex, OwnerDeathMatrix) {
     AwaitAsleep(waiter, waiter);
     kill(killed, SIGKILL), Reap(killed);
     EXPECT_EQ(Reap(waiter), 0);
+    // Holders that exit at once; each Lock takes over from a dead owner.
     std::chrono::duration<double, std::nano> takeover{}, plain{};
     for (int i = 0; i < 20; ++i) {
       Reap(holder(false));
@@ -331,10 +323,7 @@ TEST(NamedObject, BadObjectsAreRefused) {
       bytes.replace(bytes.size() - FullName(name).size(), std::string::npos, FullName(name));
       changes[i](bytes);
       std::ofstream(path, std::ios::binary) << bytes;
-      if (i == 0) {
-        LockOnce(name);
-        continue;
-      }
+      if (i == 0) { LockOnce(name); continue; }
       EXPECT_TRUE(Refused([&] { Mutex m(name); }, "ulmo\\osdep\\Mutex")) << i;
       EXPECT_TRUE(Exists(path)) << "a stranger's object is left alone";
       unlink(path.c_str());

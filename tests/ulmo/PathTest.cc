@@ -43,13 +43,10 @@ TEST(PathWindows, CombineParentFileName) {
 }
 
 TEST(PathWindows, AppendSeparator) {
-  WString p = W(TX("C:\\"));
-  win::AppendSeparator(p);
-  EXPECT_EQ(S(p), TX("C:\\"));
-  p = W(TX("C:\\dir"));
-  win::AppendSeparator(p);
-  EXPECT_EQ(S(p), TX("C:\\dir\\"));
-  WString empty;
+  WString root = W(TX("C:\\")), dir = W(TX("C:\\dir")), empty;
+  win::AppendSeparator(root), win::AppendSeparator(dir);
+  EXPECT_EQ(S(root), TX("C:\\"));
+  EXPECT_EQ(S(dir), TX("C:\\dir\\"));
   try {
     win::AppendSeparator(empty);
     FAIL();
@@ -71,9 +68,8 @@ TEST(PathPosix, AllOperations) {
   for (auto& row : parents) EXPECT_EQ(S(px::GetParentPath(W(row[0]))), row[1]);
   EXPECT_EQ(S(px::GetFileName(W(TX("/x/Plugins/Docs.so")))), TX("Docs.so"));
   EXPECT_EQ(S(px::GetFileName(W(TX("Docs")))), TX("Docs"));
-  WString p = W(TX("/x"));
+  WString p = W(TX("/x")), empty;
   px::AppendSeparator(p);
   EXPECT_EQ(S(p), TX("/x/"));
-  WString empty;
   EXPECT_THROW(px::AppendSeparator(empty), vel::ulmo::exception::InvalidArgument);
 }

@@ -1,10 +1,14 @@
+// The support library's strings, and the NSString of the client on top of them.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
+#include "client/NSString.h"
 #include "ulmo/StringBase.h"
 #include "tests/common/TestText.h"
 
+using Tessik::NSString;
 using vel::ulmo::AString;
 using vel::ulmo::WString;
 constexpr uint32_t npos = WString::npos;
@@ -15,9 +19,7 @@ TString Str(const WString& s) { return TString(s.CStr(), s.Length()); }
 
 TEST(String, EmptyAndGrowthByOneUnit) {
   WString s;
-  EXPECT_EQ(s.Length(), 0u);
-  EXPECT_TRUE(s.IsEmpty());
-  ASSERT_NE(s.CStr(), nullptr);
+  ASSERT_TRUE(s.IsEmpty() && s.CStr() != nullptr);
   EXPECT_EQ(s.CStr()[0], 0);
   std::vector<uint32_t> capacities;
   for (int i = 0; i < 20; ++i) {
@@ -44,8 +46,7 @@ TEST(String, AppendsIncludingOwnText) {
   WString t;
   t.Append(WString(TX("hello")), 3).Append(WString(TX("!")), 99);
   EXPECT_EQ(Str(t), TX("hel!"));
-  WString n(3, TX('q'));
-  EXPECT_EQ(Str(n), TX("qqq"));
+  EXPECT_EQ(Str(WString(3, TX('q'))), TX("qqq"));
   AString a("x");
   a.Append("yz").Append("", 0);
   EXPECT_STREQ(a.CStr(), "xyz");
@@ -111,17 +112,60 @@ TEST(String, Searches) {
   EXPECT_THROW(s.Substring(2, 0xFFFFFFFE), vel::ulmo::exception::OutOfRange);
 }
 
-TEST(String, CopyAndMoveStayValid) {
-  WString a(TX("text"));
-  WString b(a);
-  EXPECT_NE(a.CStr(), b.CStr());
-  WString c;
+TEST(String, CopyMoveAndRangeStayValid) {
+  WString a(TX("text")), b(a), c, range(a.CStr() + 1, a.End());
   c = std::move(b);
   EXPECT_EQ(Str(c), TX("text"));
-  EXPECT_TRUE(b.IsEmpty());
-  EXPECT_EQ(b.CStr()[0], 0);
-  WString range(a.CStr() + 1, a.End());
+  EXPECT_TRUE(b.IsEmpty() && b.CStr()[0] == 0);  // moved from: empty and terminated
   EXPECT_EQ(Str(range), TX("ext"));
-  WString nullText(static_cast<const TessikChar*>(nullptr));
-  EXPECT_TRUE(nullText.IsEmpty());
+  EXPECT_TRUE(WString(static_cast<const TessikChar*>(nullptr)).IsEmpty());
+}
+
+TEST(NSString, KindsAndBorrowing) {
+  NSString unset;
+  EXPECT_EQ(unset.kind(), NSString::kUnset);
+  EXPECT_EQ(unset.GetWideText(), nullptr);
+  EXPECT_EQ(unset.GetNarrowText(), nullptr);
+  EXPECT_FALSE(unset < NSString(WString()) || NSString(WString()) < unset);  // equal to empty
+
+  const TessikChar* caller = TX("Caller");
+  NSString wide(caller);
+  EXPECT_EQ(wide.kind(), NSString::kBorrowedWide);
+  EXPECT_EQ(wide.GetWideText(), caller);  // that very pointer
+  EXPECT_STREQ(wide.GetNarrowText(), "Caller");
+
+  static const char literal[] = "Literal";
+  NSString narrow(literal);
+  EXPECT_EQ(narrow.GetNarrowText(), literal);
+  EXPECT_EQ(TString(narrow.GetWideText()), TX("Literal"));
+
+  // A copy holds its own value, even of a borrowed text.
+  NSString copy(wide);
+  EXPECT_EQ(copy.kind(), NSString::kValue);
+  EXPECT_NE(copy.GetWideText(), caller);
+  NSString assigned;
+  assigned = narrow;
+  EXPECT_EQ(assigned.kind(), NSString::kValue);
+  EXPECT_NE(assigned.GetNarrowText(), literal);
+  // Asked again, a value converts afresh and frees the copy before.
+  EXPECT_STREQ(assigned.GetNarrowText(), "Literal");
+  EXPECT_EQ(TString(assigned.GetWideText()), TX("Literal"));
+}
+
+TEST(NSString, BorrowedTextIsReadAgainOnEveryAccess) {
+  TessikChar buffer[] = TX("abc");
+  NSString s(static_cast<const TessikChar*>(buffer));
+  EXPECT_EQ(s.GetString().Length(), 3u);
+  buffer[1] = 0;
+  EXPECT_EQ(s.GetString().Length(), 1u);
+}
+
+TEST(NSString, MapKeysIgnoreCase) {
+  std::map<NSString, int> m;
+  m[NSString(WString(TX("Domain")))] = 1;
+  m[NSString(TX("domain"))] += 1;
+  m[NSString("DOMAIN")] += 1;
+  m[NSString(WString(TX("Other")))] = 7;
+  ASSERT_EQ(m.size(), 2u);
+  EXPECT_EQ(m.begin()->second, 3);
 }

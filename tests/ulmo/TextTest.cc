@@ -102,8 +102,7 @@ TEST(TextConvert, AnsiRoundTripsAndSubstitutes) {
   EXPECT_STREQ(AString(WString(TX("caf\u00e9"))).CStr(), "caf\xe9");
   EXPECT_STREQ(AString(WString(TX("\u4e2d"))).CStr(), "?");
 #else
-  AString invalid("a\xff" "b");
-  WString fromInvalid(invalid);
+  WString fromInvalid(AString("a\xff" "b"));
   ASSERT_EQ(fromInvalid.Length(), 3u);
   EXPECT_EQ(fromInvalid[1], 0xFFFD);
   if (Utf8Locale()) {
