@@ -28,7 +28,7 @@ struct Note {
 std::mutex gMutex;
 std::condition_variable gChanged;
 std::map<uint32_t, std::vector<Note>> gNotes;
-std::function<void(uint32_t)> gOnFinal;  // runs inside the final callback of any session
+std::function<void(uint32_t)> gOnFinal;
 
 void Callback(uint32_t session, int32_t code, TessikChar* text) {
   {
@@ -38,11 +38,6 @@ void Callback(uint32_t session, int32_t code, TessikChar* text) {
   }
   Tessik_Release(text);
   gChanged.notify_all();
-}
-
-void OnFinal(std::function<void(uint32_t)> f) {
-  std::lock_guard<std::mutex> hold(gMutex);
-  gOnFinal = std::move(f);
 }
 
 // The notes of `session`, once its final one is in when given time to wait:
@@ -56,9 +51,11 @@ std::vector<Note> Notes(uint32_t session, std::chrono::seconds wait = 0s) {
   return notes;
 }
 
-void Clear(uint32_t session) {
+// Forgets what `session` received; `onFinal` runs inside the next final callbacks.
+void Clear(uint32_t session, std::function<void(uint32_t)> onFinal = nullptr) {
   std::lock_guard<std::mutex> hold(gMutex);
   gNotes.erase(session);
+  gOnFinal = std::move(onFinal);
 }
 
 int32_t Start(const Session& s, const TestQuery& q, uint32_t interval) {
@@ -134,13 +131,12 @@ TEST(AsyncSearch, RefusedWhileRunningAndFromInsideTheFinalCallback) {
 
   // A search that ends by itself: the session is idle only after the final
   // callback has returned.
-  Clear(s.id);
   std::atomic<int32_t> fromCallback{1};
   TestQuery ending;
-  OnFinal([&](uint32_t id) { fromCallback = Tessik_AsyncSearch(id, &ending, &Callback, 0, 10); });
+  Clear(s.id, [&](uint32_t id) { fromCallback = Tessik_AsyncSearch(id, &ending, &Callback, 0, 10); });
   ASSERT_EQ(Start(s, ending, 10), TESSIK_OK);
   Notes(s.id, 20s);
-  OnFinal(nullptr);
+  Clear(s.id);
   EXPECT_EQ(fromCallback.load(), TESSIK_E_SEARCH_RUNNING);
   ASSERT_EQ(Start(s, q, 10), TESSIK_OK);
   EXPECT_EQ(Tessik_AbortAsyncSearch(s.id), TESSIK_OK);
