@@ -36,6 +36,13 @@ void AnsiToWide(const char* first, const char* last, WString& out);
 void WideToAnsi(const WChar* first, const WChar* last, AString& out);
 }  // namespace osdep
 
+// Running out of memory for a string buffer: the standard allocation failure,
+// with the system's own wording.
+class BadAllocation : public std::bad_alloc {
+ public:
+  const char* what() const noexcept override { return "bad allocation"; }
+};
+
 namespace detail {
 [[noreturn]] void ThrowStringOffsetOutOfRange(uint32_t line);
 // The platform's case-insensitive, locale-aware comparison with the NUL-run
@@ -320,7 +327,7 @@ class StringBase {
 
   void Allocate(uint32_t capacity) {
     begin_ = static_cast<Ch*>(osdep::TaskAlloc(BytesFor(capacity)));
-    if (begin_ == nullptr) throw std::bad_alloc();
+    if (begin_ == nullptr) throw BadAllocation();
     end_ = begin_;
     *end_ = 0;
     capacityEnd_ = begin_ + capacity;
@@ -330,7 +337,7 @@ class StringBase {
   void Resize(uint32_t capacity) {
     uint32_t length = Length();
     Ch* moved = static_cast<Ch*>(osdep::TaskRealloc(begin_, BytesFor(capacity)));
-    if (moved == nullptr) throw std::bad_alloc();
+    if (moved == nullptr) throw BadAllocation();
     begin_ = moved;
     end_ = begin_ + (length < capacity ? length : capacity);
     *end_ = 0;
