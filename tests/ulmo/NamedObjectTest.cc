@@ -172,6 +172,36 @@ TEST(NamedObject, NamesEscapedCaseKeptLongOnesHashed) {
   EXPECT_THROW(Mutex(WString(40000, u'x')), os::WinError);
 }
 
+// Every user may open the objects, as everyone may open the Windows ones: a
+// second user locks a mutex root made and makes an event of its own. It is
+// forked before root opens anything, so it opens the object itself.
+TEST(NamedObject, SecondUserSharesTheObjects) {
+  if (geteuid() != 0) GTEST_SKIP() << "acting as a second user needs root";
+  Isolated(30, [] {
+    WString name = Name("users");
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    pid_t other = Spawn([name, go] {
+      char c;
+      if (setgid(65534) != 0 || setuid(65534) != 0 || read(go[0], &c, 1) != 1) return 2;
+      try {
+        LockOnce(name);  // waits for root's unlock
+        NamedEvent(Name("users-event"), true, true);
+      } catch (const os::WinError& e) {
+        std::fprintf(stderr, "second user: %s\n", e.what());
+        return 3;
+      }
+      return 0;
+    });
+    Mutex mine(name);
+    mine.Lock();
+    ASSERT_EQ(write(go[1], "x", 1), 1);
+    usleep(50000);
+    mine.Unlock();
+    EXPECT_EQ(Reap(other), 0);
+  });
+}
+
 TEST(NamedObject, LifetimeFollowsItsUsers) {
   Isolated(60, [] {
     umask(022);
