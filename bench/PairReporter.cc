@@ -21,14 +21,19 @@ class PairReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      std::string name = run.benchmark_name();
+      // With repetitions, the median stands for the pair; without, the one run.
+      bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if ((run.run_type != Run::RT_Iteration && !median) || run.error_occurred) continue;
+      std::string name = run.run_name.function_name;
       for (const char* side : {"/ours", "/floor"}) {
         size_t at = name.find(side);
         if (at == std::string::npos) continue;
         double ns = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e9;
         auto& pair = pairs_[name.substr(0, at)];
+        bool& fromMedian = side[1] == 'o' ? pair.oursFromMedian : pair.floorFromMedian;
+        if (fromMedian && !median) continue;
         (side[1] == 'o' ? pair.ours : pair.floor) = ns;
+        fromMedian = median;
       }
     }
   }
@@ -56,6 +61,8 @@ class PairReporter : public benchmark::ConsoleReporter {
   struct Pair {
     double ours = 0;
     double floor = 0;
+    bool oursFromMedian = false;
+    bool floorFromMedian = false;
   };
   std::map<std::string, Pair> pairs_;
 };
