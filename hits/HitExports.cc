@@ -6,9 +6,13 @@
 
 extern "C" {
 
-TESSIK_API IHit* Tessik_NewHit() { return nullptr; }
+TESSIK_API IHit* Tessik_NewHit() {
+  return Tessik::GuardPointer([]() -> IHit* { return nullptr; });
+}
 
-TESSIK_API IHitList* Tessik_NewHitList() { return nullptr; }
+TESSIK_API IHitList* Tessik_NewHitList() {
+  return Tessik::GuardPointer([]() -> IHitList* { return nullptr; });
+}
 
 TESSIK_API int32_t Tessik_ConvertHitListToXML(IHitList* hitList, TessikChar** outXml) {
   if (hitList == nullptr || outXml == nullptr) return TESSIK_E_NULL_ARGUMENT;
