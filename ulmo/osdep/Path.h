@@ -17,7 +17,8 @@ namespace vel::ulmo::osdep {
   WString GetParentPath(const WString& path);                            \
   WString GetFileName(const WString& path);                              \
   /* Throws InvalidArgument ("ulmo\osdep\path") for an empty path. */    \
-  void AppendSeparator(WString& path);
+  void AppendSeparator(WString& path);                                   \
+  WChar Separator();
 
 namespace path {
 namespace windows {
@@ -29,11 +30,12 @@ VEL_ULMO_PATH_FUNCTIONS
 
 // The platform's own style.
 VEL_ULMO_PATH_FUNCTIONS
-WChar Separator();
 // The process's current directory.
 WString GetCurrentDirectory();
 // "." gives the current directory; anything else is combined with it.
 WString MakeAbsolutePath(const WString& path);
+// The absolute directory of a file, ending with a separator.
+WString DirectoryOf(const WString& file);
 }  // namespace path
 
 #undef VEL_ULMO_PATH_FUNCTIONS

@@ -26,5 +26,6 @@ AString CombinePath(const AString& base, const AString& relative) {
 WString GetFileName(const WString& path) { return rules::FileName(path, kSeparator); }
 WString GetParentPath(const WString& path) { return rules::ParentPath(path, 0, kSeparator); }
 void AppendSeparator(WString& path) { rules::AppendSeparator(path, kSeparator); }
+WChar Separator() { return kSeparator; }
 
 }  // namespace vel::ulmo::osdep::path::posix

@@ -69,5 +69,6 @@ WString GetFileName(const WString& path) {
 WString GetParentPath(const WString& path) { return rules::ParentPath(path, DriveLength(path), kSeparator); }
 
 void AppendSeparator(WString& path) { rules::AppendSeparator(path, kSeparator); }
+WChar Separator() { return kSeparator; }
 
 }  // namespace vel::ulmo::osdep::path::windows

@@ -11,15 +11,6 @@
 namespace vel::ulmo::osdep {
 namespace path {
 
-bool IsAbsolutePath(const WString& text) { return posix::IsAbsolutePath(text); }
-bool IsAbsolutePath(const AString& text) { return posix::IsAbsolutePath(text); }
-WString CombinePath(const WString& base, const WString& relative) { return posix::CombinePath(base, relative); }
-AString CombinePath(const AString& base, const AString& relative) { return posix::CombinePath(base, relative); }
-WString GetParentPath(const WString& p) { return posix::GetParentPath(p); }
-WString GetFileName(const WString& p) { return posix::GetFileName(p); }
-void AppendSeparator(WString& p) { posix::AppendSeparator(p); }
-WChar Separator() { return '/'; }
-
 WString GetCurrentDirectory() {
   // Grows until the whole name fits, so long directories are not cut.
   std::vector<char> buffer(256);
@@ -28,11 +19,6 @@ WString GetCurrentDirectory() {
     buffer.resize(buffer.size() * 2);
   }
   return WString(buffer.data());
-}
-
-WString MakeAbsolutePath(const WString& p) {
-  if (p.Length() == 1 && p[0] == '.') return GetCurrentDirectory();
-  return CombinePath(GetCurrentDirectory(), p);
 }
 
 }  // namespace path
@@ -55,9 +41,7 @@ WString GetModuleDirectory(void* module) {
     }
     file = AString(map->l_name);
   }
-  WString directory = path::MakeAbsolutePath(path::GetParentPath(WString(file)));
-  path::AppendSeparator(directory);
-  return directory;
+  return path::DirectoryOf(WString(file));
 }
 
 }  // namespace vel::ulmo::osdep
