@@ -3,8 +3,9 @@
 #include <memory>
 
 #include "client/Boundary.h"
-#include "client/SessionMgr.h"
+#include "search/SessionMgr.h"
 #include "search/SearchMgr.h"
+#include "search/SessionMgr.h"
 #include "tessik/TessikClient.h"
 
 namespace Tessik {
@@ -39,6 +40,9 @@ TESSIK_API int32_t Tessik_CloseSession(uint32_t sessionId) {
   return GuardStatus([&] {
     CSearchMgr* searchMgr;
     if (int32_t status = Tessik::LookUp(sessionId, &searchMgr)) return status;
+    // From the session's own callback: closing waits for the search, which
+    // cannot end while its callback runs.
+    if (searchMgr->IsCurrentWorker()) return int32_t{TESSIK_E_SEARCH_RUNNING};
     searchMgr->FinishSearch();
     Tessik::CSessionMgr::Instance().RemoveSession(sessionId);
     return int32_t{TESSIK_OK};

@@ -1,29 +1,46 @@
 // The asynchronous side of the search manager: starting plugins, counting
 // their ends, and the worker that delivers merged batches to the callback.
-#include <cstring>
+#include <new>
 
-#include "client/SessionMgr.h"
 #include "search/SearchMgr.h"
+#include "search/SessionMgr.h"
+#include "ulmo/TextBuffer.h"
 
 namespace Tessik {
 
 using vel::ulmo::osdep::MutexLock;
 
+namespace {
+// The search manager whose worker is the calling thread, while it runs.
+thread_local const CSearchMgr* t_worker = nullptr;
+}  // namespace
+
+bool CSearchMgr::IsCurrentWorker() const { return t_worker == this; }
+
 int32_t CSearchMgr::AsyncSearch(const void* query, SearchCallback callback, uint32_t searchParam,
                                 uint32_t pollIntervalMs) {
-  // Refused before the plugin lock is taken: the final callback runs on the
-  // worker holding the run-count lock, and a search started from it must
-  // not wait for the plugin lock, which another thread may hold while it
-  // waits for that very run-count lock.
-  {
-    MutexLock count(runCountLock_);
-    if (!idle_) return TESSIK_E_SEARCH_RUNNING;
+  // To its own callbacks the search is still running, the final one included.
+  if (IsCurrentWorker()) return TESSIK_E_SEARCH_RUNNING;
+  // A search whose final notification is being delivered has ended for
+  // everybody else: a caller woken by that notification may start the next
+  // one before the callback has returned, and is made to wait, not refused.
+  for (;;) {
+    while (IsEnding()) endOfSearch_.Wait(kRecheckMs);
+    pluginLock_.Lock();
+    bool idle, ending;
+    try {
+      MutexLock count(runCountLock_);
+      idle = idle_;
+      ending = ending_;
+    } catch (...) {
+      pluginLock_.Unlock();
+      throw;
+    }
+    if (idle) break;
+    pluginLock_.Unlock();
+    if (!ending) return TESSIK_E_SEARCH_RUNNING;
   }
-  MutexLock hold(pluginLock_);
-  {
-    MutexLock count(runCountLock_);
-    if (!idle_) return TESSIK_E_SEARCH_RUNNING;
-  }
+  MutexLock hold(pluginLock_, vel::ulmo::osdep::MutexLock::kAdopt);
   {
     MutexLock results(resultsLock_);
     results_.Clear();
@@ -55,10 +72,15 @@ int32_t CSearchMgr::AsyncSearch(const void* query, SearchCallback callback, uint
 }
 
 int32_t CSearchMgr::AbortAsyncSearch() {
-  MutexLock hold(pluginLock_);
-  endOfSearch_.Set();
-  for (auto& [name, plugin] : plugins_) plugin->abortAsyncSearch(plugin->handle);
-  WaitForAsyncEnd();
+  {
+    MutexLock hold(pluginLock_);
+    endOfSearch_.Set();
+    for (auto& [name, plugin] : plugins_) plugin->abortAsyncSearch(plugin->handle);
+  }
+  // From the search's own callback this is how a caller says "enough": the
+  // worker ends the search once the callback has returned.
+  if (IsCurrentWorker()) return TESSIK_OK;
+  IdleLock wait(*this);
   return TESSIK_OK;
 }
 
@@ -71,78 +93,113 @@ void CSearchMgr::PluginFinished() {
   bool none;
   {
     MutexLock count(runCountLock_);
+    // A report when the count is 0 already (a plugin that ended twice)
+    // must not wrap it: the next search would end too early or never.
     if (outstanding_ > 0) --outstanding_;
     none = outstanding_ == 0;
   }
   if (none) endOfSearch_.Set();
 }
 
-bool CSearchMgr::DeliverPending() {
-  MutexLock hold(resultsLock_);
-  if (results_.IsEmpty()) return false;
-  uint32_t length = results_.Length();
-  TessikChar* text = nullptr;
-  // When the copy cannot be made the batch is dropped: the caller still
-  // hears of it, with a null text.
-  if (Tessik_Allocate(&text, length + 1) == TESSIK_OK) {
-    std::memcpy(text, results_.CStr(), sizeof(WChar) * (length + 1));
+// The worker calls the application back holding none of the library's
+// locks, although the lock rules have it hold the results lock while it
+// delivers a batch and the run-count lock for the final notification: a
+// callback that works on another session takes the plugin lock, the reverse
+// of the order everywhere else, and with machine-wide locks that stopped
+// every process using the library. The batch is taken out under the results
+// lock and delivered after it is released. Callbacks of one search still
+// never overlap (one worker makes them all), every batch comes before the
+// final notification, and the session is idle only after the final callback
+// has returned. Tests: SessionCallbacks.*.
+void CSearchMgr::DeliverPending(bool& delivered) {
+  {
+    MutexLock hold(resultsLock_);
+    if (results_.IsEmpty()) return;
+    results_.Swap(batch_);  // results_ takes the spare buffer, already empty
+    insertPosition_ = 0;
   }
+  TessikChar* text = nullptr;
+  try {
+    text = vel::ulmo::CopyToTextBuffer(batch_.CStr(), batch_.Length());
+  } catch (const std::bad_alloc&) {
+    // The batch is dropped; the caller still hears of it, with a null text.
+  }
+  batch_.Clear();
+  delivered = true;
   callback_(sessionId_, TESSIK_NOTIFY_RESULTS, text);
-  results_.Clear();
-  insertPosition_ = 0;
-  noResults_ = false;
-  return true;
+}
+
+void CSearchMgr::EndSearch(bool delivered) {
+  try {
+    callback_(sessionId_, delivered ? TESSIK_OK : TESSIK_NOTIFY_ENDED_EMPTY, nullptr);
+  } catch (...) {
+    // The application's exception has nowhere to go on this thread.
+  }
+  {
+    MutexLock count(runCountLock_);
+    outstanding_ = 0;  // only not 0 already when the worker failed
+    idle_ = true;
+    ending_ = false;
+  }
+  endOfSearch_.Set();
 }
 
 uint32_t CSearchMgr::Run() {
+  t_worker = this;
+  bool delivered = false;
+  uint32_t exitCode = 0;
   try {
-    {
-      MutexLock hold(resultsLock_);
-      noResults_ = true;
-    }
     for (;;) {
       Sleep(pollInterval_);
-      DeliverPending();
+      DeliverPending(delivered);
       bool ended;
       {
         MutexLock count(runCountLock_);
-        ended = outstanding_ == 0;
+        ended = ending_ = outstanding_ == 0;
       }
       if (!ended) continue;
       // Results merged after this round's delivery but before the count
       // reached 0 go out before the final notification. Nothing can raise
       // the count again meanwhile: a new search needs the session idle.
-      DeliverPending();
-      bool nothingDelivered;
-      {
-        MutexLock hold(resultsLock_);
-        nothingDelivered = noResults_;
-      }
-      MutexLock count(runCountLock_);
-      callback_(sessionId_, nothingDelivered ? TESSIK_NOTIFY_ENDED_EMPTY : TESSIK_OK, nullptr);
-      idle_ = true;
-      endOfSearch_.Set();
-      return 0;
+      DeliverPending(delivered);
+      break;
     }
   } catch (...) {
-    // A system lock failed: end the search rather than leave waiters hanging.
-    idle_ = true;
-    endOfSearch_.Set();
-    return 1;
+    // A system lock failed, or a callback threw. The search still ends as
+    // any other does, so nobody waits for it for ever, and the session can
+    // search again.
+    exitCode = 1;
   }
+  try {
+    EndSearch(delivered);
+  } catch (...) {
+    exitCode = 1;
+  }
+  t_worker = nullptr;
+  return exitCode;
 }
 
 void CSearchMgr::PluginNotify(uint32_t sessionId, int32_t code, const TessikChar* text) {
   if (sessionId == 0) return;
+  bool ended = code == TESSIK_NOTIFY_PLUGIN_ENDED || code == TESSIK_NOTIFY_PLUGIN_ENDED_ALT;
+  if (!ended && (code != TESSIK_NOTIFY_PLUGIN_RESULTS || text == nullptr)) return;
   // Called from plugin threads through a C pointer: nothing may escape.
   try {
-    CSearchMgr* searchMgr = nullptr;
-    if (CSessionMgr::Instance().GetSearchMgr(sessionId, &searchMgr) != TESSIK_OK) return;
-    if (code == TESSIK_NOTIFY_PLUGIN_ENDED || code == TESSIK_NOTIFY_PLUGIN_ENDED_ALT) {
-      searchMgr->PluginFinished();
-    } else if (code == TESSIK_NOTIFY_PLUGIN_RESULTS && text != nullptr) {
-      searchMgr->MergeResults(text, WString::LengthOf(text));
-    }
+    uint32_t length = ended ? 0 : WString::LengthOf(text);
+    markers::Positions at = ended ? markers::Positions{} : markers::Locate(text, length);
+    // The report runs under the registry lock, which the lock rules have
+    // released before the search manager is used: the last end report makes
+    // the session idle, and a thread closing the session may then destroy
+    // the manager between this thread's unlock and its signal. Holding the
+    // lock keeps the manager alive, since RemoveSession erases under it
+    // before it destroys. Test: SessionClose.HammeredAgainstDetachedReports.
+    CSessionMgr::Instance().WithSearchMgr(sessionId, [&](CSearchMgr& searchMgr) {
+      if (ended) {
+        searchMgr.PluginFinished();
+      } else {
+        searchMgr.MergeLocated(text, length, at);
+      }
+    });
   } catch (...) {
   }
 }

@@ -8,6 +8,7 @@
 
 #include "tessik/Plugin.h"
 #include "ulmo/StringBase.h"
+#include "ulmo/TextBuffer.h"
 
 namespace Tessik {
 
@@ -43,7 +44,7 @@ class CPlugin {
 
  protected:
   // A result text not merged yet (a search that failed half-way) is freed here.
-  ~CPlugin() { Tessik_Release(resultText); }
+  ~CPlugin() { vel::ulmo::DeleteTextBuffer(resultText); }
 };
 
 class CMainThreadPlugin final : public CPlugin {

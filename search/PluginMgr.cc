@@ -1,7 +1,6 @@
 #include "search/PluginMgr.h"
 
 #include <memory>
-#include <new>
 
 #include "tessik/TessikClient.h"
 
@@ -22,32 +21,37 @@ CPluginMgr& CPluginMgr::Instance() {
 CPluginMgr::CPluginMgr() : lock_(WString(kLockName)) {}
 
 CPluginMgr::~CPluginMgr() {
-  MutexLock hold(lock_);
+  // At unload, after every session is gone. A destructor must not throw: if
+  // the lock cannot be taken, the libraries go all the same.
+  bool locked = false;
+  try {
+    lock_.Lock();
+    locked = true;
+  } catch (...) {
+  }
   for (auto& [path, library] : libraries_) {
     library->Unload();
     delete library;
   }
+  libraries_.clear();
+  if (locked) lock_.Unlock();
 }
 
 int32_t CPluginMgr::AcquireLibrary(const WString& path, SharedLibrary** outLibrary) {
   if (outLibrary == nullptr) return TESSIK_E_NULL_ARGUMENT;
   *outLibrary = nullptr;
+  NSString key(path);
   MutexLock hold(lock_);
-  try {
-    NSString key(path);
-    auto found = libraries_.find(key);
-    if (found != libraries_.end()) {
-      *outLibrary = found->second;
-      return TESSIK_OK;
-    }
-    auto library = std::make_unique<SharedLibrary>(path);
-    if (!library->IsLoaded()) return TESSIK_E_PLUGIN_LOAD_FAILED;
-    libraries_.emplace(key, library.get());
-    *outLibrary = library.release();
+  auto found = libraries_.find(key);
+  if (found != libraries_.end()) {
+    *outLibrary = found->second;
     return TESSIK_OK;
-  } catch (const std::bad_alloc&) {
-    return TESSIK_E_OUT_OF_MEMORY;
   }
+  auto library = std::make_unique<SharedLibrary>(path);
+  if (!library->IsLoaded()) return TESSIK_E_PLUGIN_LOAD_FAILED;
+  libraries_.emplace(key, library.get());
+  *outLibrary = library.release();
+  return TESSIK_OK;
 }
 
 }  // namespace Tessik

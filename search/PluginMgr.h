@@ -6,7 +6,7 @@
 
 #include <map>
 
-#include "client/NSString.h"
+#include "ulmo/NSString.h"
 #include "ulmo/osdep/Mutex.h"
 #include "ulmo/osdep/SharedLibrary.h"
 
@@ -19,13 +19,13 @@ class CPluginMgr {
 
   // Finds or loads the library at `path` (matched without regard to case).
   // The cache keeps ownership. TESSIK_E_PLUGIN_LOAD_FAILED when it cannot be
-  // loaded (nothing is cached), TESSIK_E_OUT_OF_MEMORY.
+  // loaded (nothing is cached). Throws std::bad_alloc.
   int32_t AcquireLibrary(const WString& path, vel::ulmo::osdep::SharedLibrary** outLibrary);
 
  private:
   CPluginMgr();
 
-  std::map<NSString, vel::ulmo::osdep::SharedLibrary*> libraries_;
+  std::map<NSString, vel::ulmo::osdep::SharedLibrary*> libraries_;  // guarded by lock_
   vel::ulmo::osdep::Mutex lock_;
 };
 

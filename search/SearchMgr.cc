@@ -1,11 +1,10 @@
-// The synchronous side of the search manager: plugins, searches, the merge.
+// The synchronous side of the search manager: plugins, searches, the merge,
+// and the wait for a running asynchronous search.
 #include "search/SearchMgr.h"
 
-#include <cstring>
 #include <memory>
-#include <new>
 
-#include "search/Markers.h"
+#include "ulmo/TextBuffer.h"
 #include "ulmo/osdep/Path.h"
 
 namespace Tessik {
@@ -16,6 +15,32 @@ using vel::ulmo::osdep::MutexLock;
 namespace {
 WString Name(const char* ascii) { return WString(AString(ascii)); }
 }  // namespace
+
+// The wait for a running search happens without the plugin lock, although
+// SyncSearch, FinishSearch and AbortAsyncSearch would hold it throughout by
+// the lock rules: the worker calls the application back holding no lock, and
+// a callback that calls an export on another session takes the plugin lock.
+// A waiter holding it would wait for a worker that waits for it. Once the
+// session is idle its worker has made its last callback, so the join under
+// the lock is short, and only one thread ever joins.
+// Test: SessionCallbacks.CrossSessionCallsWhileOthersSearch.
+CSearchMgr::IdleLock::IdleLock(CSearchMgr& owner) : owner_(owner) {
+  for (;;) {
+    owner_.WaitUntilIdle();
+    owner_.pluginLock_.Lock();
+    try {
+      if (owner_.IsIdle()) {
+        if (owner_.IsStarted()) owner_.Join();
+        return;
+      }
+    } catch (...) {
+      owner_.pluginLock_.Unlock();
+      throw;
+    }
+    // A new search started meanwhile: wait for that one too.
+    owner_.pluginLock_.Unlock();
+  }
+}
 
 CSearchMgr::CSearchMgr(const WChar* name)
     : name_(name),
@@ -43,14 +68,8 @@ WString CSearchMgr::PluginName(const WString& path) {
 }
 
 int32_t CSearchMgr::LoadPlugin(const WString& path) {
-  std::unique_ptr<CMainThreadPlugin> plugin;
-  NSString key;
-  try {
-    plugin = std::make_unique<CMainThreadPlugin>(this, path);
-    key = NSString(PluginName(path));
-  } catch (const std::bad_alloc&) {
-    return TESSIK_E_OUT_OF_MEMORY;
-  }
+  auto plugin = std::make_unique<CMainThreadPlugin>(this, path);
+  NSString key(PluginName(path));
   MutexLock hold(pluginLock_);
   int32_t status = plugin->Load();
   if (status != TESSIK_OK) return status;
@@ -72,8 +91,10 @@ int32_t CSearchMgr::InitSearch() {
 }
 
 int32_t CSearchMgr::SyncSearch(const void* query, TessikChar** outResults, uint32_t searchParam) {
-  MutexLock hold(pluginLock_);
-  WaitForAsyncEnd();
+  *outResults = nullptr;
+  if (IsCurrentWorker()) return TESSIK_E_SEARCH_RUNNING;  // it would wait for itself
+  // Idle from here to the end: starting an asynchronous search needs the plugin lock.
+  IdleLock hold(*this);
   {
     MutexLock results(resultsLock_);
     results_.Clear();
@@ -81,27 +102,21 @@ int32_t CSearchMgr::SyncSearch(const void* query, TessikChar** outResults, uint3
   }
   // Every plugin runs before anything is merged.
   for (auto& [name, plugin] : plugins_) plugin->Search(true, query, searchParam);
-  WaitForAsyncEnd();
   for (auto& [name, plugin] : plugins_) {
     if (plugin->resultText == nullptr) continue;
-    TessikChar* text = plugin->resultText;
-    plugin->resultText = nullptr;
     // The library owns the plugin's buffer from here: freed even if the merge fails.
-    std::unique_ptr<TessikChar, int32_t (*)(TessikChar*)> owned(text, &Tessik_Release);
-    MergeResults(text, WString::LengthOf(text));
+    std::unique_ptr<WChar, decltype(&vel::ulmo::DeleteTextBuffer)> owned(plugin->resultText,
+                                                                         &vel::ulmo::DeleteTextBuffer);
+    plugin->resultText = nullptr;
+    MergeResults(owned.get(), WString::LengthOf(owned.get()));
   }
   MutexLock results(resultsLock_);
-  uint32_t length = results_.Length();
-  if (Tessik_Allocate(outResults, length + 1) != TESSIK_OK || *outResults == nullptr) {
-    return TESSIK_E_OUT_OF_MEMORY;
-  }
-  std::memcpy(*outResults, results_.CStr(), sizeof(WChar) * (length + 1));
+  *outResults = vel::ulmo::CopyToTextBuffer(results_.CStr(), results_.Length());
   return TESSIK_OK;
 }
 
 int32_t CSearchMgr::FinishSearch() {
-  MutexLock hold(pluginLock_);
-  WaitForAsyncEnd();
+  IdleLock hold(*this);
   for (auto& [name, plugin] : plugins_) plugin->finishSearch(plugin->handle);
   return TESSIK_OK;
 }
@@ -117,7 +132,11 @@ void CSearchMgr::MergeResults(const WChar* document, uint32_t length) {
   if (length == 0) return;
   // The markers are looked for before the lock: the document is the
   // caller's and does not change, and reporters wait less.
-  const markers::Positions at = markers::Locate(document, length);
+  MergeLocated(document, length, markers::Locate(document, length));
+}
+
+void CSearchMgr::MergeLocated(const WChar* document, uint32_t length, markers::Positions at) {
+  if (length == 0) return;
   MutexLock hold(resultsLock_);
   if (insertPosition_ == 0) {
     // The first document is taken whole. One without a closing tag (such
@@ -136,15 +155,22 @@ void CSearchMgr::MergeResults(const WChar* document, uint32_t length) {
   insertPosition_ += at.end - at.start;
 }
 
+bool CSearchMgr::IsIdle() {
+  MutexLock hold(runCountLock_);
+  return idle_;
+}
+
+bool CSearchMgr::IsEnding() {
+  MutexLock hold(runCountLock_);
+  return ending_;
+}
+
+void CSearchMgr::WaitUntilIdle() {
+  while (!IsIdle()) endOfSearch_.Wait(kRecheckMs);
+}
+
 void CSearchMgr::WaitForAsyncEnd() {
-  bool idle;
-  {
-    MutexLock hold(runCountLock_);
-    idle = idle_;
-  }
-  // The event is shared by every session: a wake-up may be another
-  // session's, and only joining our own worker makes the wait exact.
-  if (!idle) endOfSearch_.Wait();
+  WaitUntilIdle();
   if (IsStarted()) Join();
 }
 

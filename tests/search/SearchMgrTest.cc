@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "client/SessionMgr.h"
+#include "search/SessionMgr.h"
 #include "search/Markers.h"
 #include "search/PluginMgr.h"
 #include "search/SearchMgr.h"

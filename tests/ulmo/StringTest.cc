@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "client/NSString.h"
+#include "ulmo/NSString.h"
 #include "ulmo/StringBase.h"
 #include "tests/common/TestText.h"
 
@@ -150,6 +150,15 @@ TEST(NSString, KindsAndBorrowing) {
   // Asked again, a value converts afresh and frees the copy before.
   EXPECT_STREQ(assigned.GetNarrowText(), "Literal");
   EXPECT_EQ(TString(assigned.GetWideText()), TX("Literal"));
+
+  // Null texts of either width are the empty text, in every use.
+  for (const NSString& null : {NSString(static_cast<const TessikChar*>(nullptr)), NSString(static_cast<const char*>(nullptr))}) {
+    EXPECT_TRUE(null.GetString().IsEmpty());
+    EXPECT_EQ(TString(null.GetWideText()), TX(""));
+    EXPECT_STREQ(null.GetNarrowText(), "");
+    EXPECT_FALSE(null < NSString(WString()) || NSString(WString()) < null);
+    EXPECT_TRUE(null < wide);
+  }
 }
 
 TEST(NSString, BorrowedTextIsReadAgainOnEveryAccess) {

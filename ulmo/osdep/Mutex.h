@@ -28,7 +28,10 @@ class Mutex {
 // Holds a Mutex for one scope.
 class MutexLock {
  public:
+  enum Adopt { kAdopt };
   explicit MutexLock(Mutex& mutex) : mutex_(mutex) { mutex_.Lock(); }
+  // Takes over a lock the caller has taken already.
+  MutexLock(Mutex& mutex, Adopt) : mutex_(mutex) {}
   ~MutexLock() { mutex_.Unlock(); }
   MutexLock(const MutexLock&) = delete;
   MutexLock& operator=(const MutexLock&) = delete;

@@ -21,6 +21,9 @@ class NamedEvent {
   void Reset();
   // Waits without a time limit; throws WinError when the wait fails.
   void Wait();
+  // Waits at most `milliseconds`: true when the event released this waiter,
+  // false when the time ran out. Throws WinError when the wait fails.
+  bool Wait(uint32_t milliseconds);
 
  private:
   void* handle_;

@@ -38,6 +38,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <ctime>
 #include <string_view>
 
 #include "ulmo/exception/Exception.h"
@@ -71,11 +72,47 @@ uint32_t* FutexAddress(std::atomic<uint32_t>& word) {
   return reinterpret_cast<uint32_t*>(&word);
 }
 
+// A time limit for a wait: none, or a point on the monotonic clock.
+class Deadline {
+ public:
+  explicit Deadline(const uint32_t* milliseconds) : bounded_(milliseconds != nullptr) {
+    if (!bounded_) return;
+    clock_gettime(CLOCK_MONOTONIC, &at_);
+    at_.tv_sec += *milliseconds / 1000;
+    at_.tv_nsec += static_cast<long>(*milliseconds % 1000) * 1000000L;
+    if (at_.tv_nsec >= 1000000000L) {
+      at_.tv_sec += 1;
+      at_.tv_nsec -= 1000000000L;
+    }
+  }
+  // The time left, or null for no limit; false when none is left.
+  bool Left(timespec& left, const timespec*& timeout) const {
+    timeout = nullptr;
+    if (!bounded_) return true;
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    left.tv_sec = at_.tv_sec - now.tv_sec;
+    left.tv_nsec = at_.tv_nsec - now.tv_nsec;
+    if (left.tv_nsec < 0) {
+      left.tv_sec -= 1;
+      left.tv_nsec += 1000000000L;
+    }
+    if (left.tv_sec < 0 || (left.tv_sec == 0 && left.tv_nsec == 0)) return false;
+    timeout = &left;
+    return true;
+  }
+
+ private:
+  bool bounded_;
+  timespec at_{};
+};
+
 // Shared futexes (no FUTEX_PRIVATE_FLAG): the word is in memory other
-// processes map.
-void FutexWait(std::atomic<uint32_t>& word, uint32_t expected) {
-  if (syscall(SYS_futex, FutexAddress(word), FUTEX_WAIT, expected, nullptr, nullptr, 0) != 0 &&
-      errno != EAGAIN && errno != EINTR) {
+// processes map. Sleeps while the word holds `expected`, at most until the
+// deadline.
+void FutexWait(std::atomic<uint32_t>& word, uint32_t expected, const timespec* timeout) {
+  if (syscall(SYS_futex, FutexAddress(word), FUTEX_WAIT, expected, timeout, nullptr, 0) != 0 &&
+      errno != EAGAIN && errno != EINTR && errno != ETIMEDOUT) {
     exception::ThrowAt(WinError(), kSite, __LINE__);
   }
 }
@@ -98,11 +135,11 @@ void Unregister(std::atomic<uint32_t>& word) {
   } while (!word.compare_exchange_weak(v, next, std::memory_order_relaxed));
 }
 
-void WaitAuto(std::atomic<uint32_t>& word) {
+bool WaitAuto(std::atomic<uint32_t>& word, const Deadline& deadline) {
   uint32_t v = word.load(std::memory_order_relaxed);
   for (;;) {
     if (v & kSignalled) {
-      if (word.compare_exchange_weak(v, v & ~kSignalled, std::memory_order_acquire)) return;
+      if (word.compare_exchange_weak(v, v & ~kSignalled, std::memory_order_acquire)) return true;
     } else if ((v & kWaiterMask) == kWaiterMask) {
       errno = EOVERFLOW;  // more waiters at once than the word can count
       exception::ThrowAt(WinError(), kSite, __LINE__);
@@ -112,14 +149,20 @@ void WaitAuto(std::atomic<uint32_t>& word) {
     }
   }
   for (;;) {
+    timespec left;
+    const timespec* timeout;
     if (Tokens(v) > 0) {
-      if (word.compare_exchange_weak(v, v - kWaiterUnit - 1, std::memory_order_acquire)) return;
+      if (word.compare_exchange_weak(v, v - kWaiterUnit - 1, std::memory_order_acquire)) return true;
     } else if (v & kSignalled) {
       // Only after a waiter left with its token unused: take the bit instead.
-      if (word.compare_exchange_weak(v, (v & ~kSignalled) - kWaiterUnit, std::memory_order_acquire)) return;
+      if (word.compare_exchange_weak(v, (v & ~kSignalled) - kWaiterUnit, std::memory_order_acquire)) return true;
+    } else if (!deadline.Left(left, timeout)) {
+      // A token handed to us meanwhile is passed on by Unregister.
+      Unregister(word);
+      return false;
     } else {
       try {
-        FutexWait(word, v);
+        FutexWait(word, v, timeout);
       } catch (...) {
         Unregister(word);
         throw;
@@ -145,17 +188,20 @@ void SetAuto(std::atomic<uint32_t>& word) {
   }
 }
 
-void WaitManual(std::atomic<uint32_t>& word) {
+bool WaitManual(std::atomic<uint32_t>& word, const Deadline& deadline) {
   uint32_t v = word.load(std::memory_order_acquire);
   for (;;) {
-    if (v & kSignalled) return;
+    if (v & kSignalled) return true;
     if (!(v & kSleepers)) {
       if (!word.compare_exchange_weak(v, v | kSleepers, std::memory_order_acquire)) continue;
       v |= kSleepers;
     }
-    FutexWait(word, v);
+    timespec left;
+    const timespec* timeout;
+    if (!deadline.Left(left, timeout)) return false;
+    FutexWait(word, v, timeout);
     uint32_t now = word.load(std::memory_order_acquire);
-    if ((now & kGenerationMask) != (v & kGenerationMask)) return;  // a Set came, maybe Reset since
+    if ((now & kGenerationMask) != (v & kGenerationMask)) return true;  // a Set came, maybe Reset since
     v = now;
   }
 }
@@ -191,13 +237,16 @@ void NamedEvent::Set() {
 
 void NamedEvent::Reset() { StateOf(handle_)->word.fetch_and(~kSignalled, std::memory_order_relaxed); }
 
-void NamedEvent::Wait() {
-  State* state = StateOf(handle_);
-  if (state->manualReset) {
-    WaitManual(state->word);
-  } else {
-    WaitAuto(state->word);
-  }
+namespace {
+bool WaitFor(void* handle, const uint32_t* milliseconds) {
+  State* state = StateOf(handle);
+  Deadline deadline(milliseconds);
+  return state->manualReset ? WaitManual(state->word, deadline) : WaitAuto(state->word, deadline);
 }
+}  // namespace
+
+void NamedEvent::Wait() { WaitFor(handle_, nullptr); }
+
+bool NamedEvent::Wait(uint32_t milliseconds) { return WaitFor(handle_, &milliseconds); }
 
 }  // namespace vel::ulmo::osdep

@@ -21,10 +21,13 @@ void NamedEvent::Set() { SetEvent(handle_); }
 
 void NamedEvent::Reset() { ResetEvent(handle_); }
 
-void NamedEvent::Wait() {
-  if (WaitForSingleObject(handle_, INFINITE) != WAIT_OBJECT_0) {
-    exception::ThrowAt(WinError(), "ulmo\\osdep\\NamedEvent", __LINE__);
-  }
+void NamedEvent::Wait() { Wait(INFINITE); }
+
+bool NamedEvent::Wait(uint32_t milliseconds) {
+  DWORD result = WaitForSingleObject(handle_, milliseconds);
+  if (result == WAIT_TIMEOUT) return false;
+  if (result != WAIT_OBJECT_0) exception::ThrowAt(WinError(), "ulmo\\osdep\\NamedEvent", __LINE__);
+  return true;
 }
 
 }  // namespace vel::ulmo::osdep

@@ -1,4 +1,4 @@
-#include "client/NSString.h"
+#include "ulmo/NSString.h"
 
 #include <cstring>
 

@@ -1,4 +1,5 @@
-// Tessik::NSString: the client library's string for names and map keys.
+// Tessik::NSString: the string every subsystem above the support library
+// uses for names and map keys.
 //
 // It either holds its text (a WString) or borrows a caller's NUL-terminated
 // text of either width without copying it, so texts handed in by callers can
@@ -6,8 +7,8 @@
 // or the WString value, is asked for. A borrowed text must outlive the
 // NSString. Reading synchronises the value and may replace the cached texts,
 // so one NSString is used by one thread at a time.
-#ifndef TESSIK_CLIENT_NSSTRING_H_
-#define TESSIK_CLIENT_NSSTRING_H_
+#ifndef VEL_ULMO_NSSTRING_H_
+#define VEL_ULMO_NSSTRING_H_
 
 #include <cstdint>
 
@@ -24,9 +25,12 @@ class NSString {
 
   NSString() = default;
   explicit NSString(const WString& text) : kind_(kValue), value_(text) {}
-  // Borrows `text`: nothing is copied.
-  explicit NSString(const WChar* text) : kind_(kBorrowedWide), wideText_(const_cast<WChar*>(text)) {}
-  explicit NSString(const char* text) : kind_(kBorrowedNarrow), narrowText_(const_cast<char*>(text)) {}
+  // Borrows `text`: nothing is copied. A null text is the empty text:
+  // callers' texts become names and keys without a check of their own.
+  explicit NSString(const WChar* text)
+      : kind_(kBorrowedWide), wideText_(const_cast<WChar*>(text != nullptr ? text : kEmptyWide)) {}
+  explicit NSString(const char* text)
+      : kind_(kBorrowedNarrow), narrowText_(const_cast<char*>(text != nullptr ? text : kEmptyNarrow)) {}
   // A copy always holds its own value; it never borrows.
   NSString(const NSString& other) : kind_(kValue), value_(other.GetString()) {}
   NSString& operator=(const NSString& other);
@@ -52,6 +56,9 @@ class NSString {
  private:
   void FreeCaches() const;
 
+  static constexpr WChar kEmptyWide[1] = {0};
+  static constexpr char kEmptyNarrow[1] = {0};
+
   Kind kind_ = kUnset;
   mutable WString value_;
   mutable WChar* wideText_ = nullptr;
@@ -62,4 +69,4 @@ class NSString {
 
 }  // namespace Tessik
 
-#endif  // TESSIK_CLIENT_NSSTRING_H_
+#endif  // VEL_ULMO_NSSTRING_H_

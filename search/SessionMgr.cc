@@ -1,5 +1,6 @@
-#include "client/SessionMgr.h"
+#include "search/SessionMgr.h"
 
+#include "search/PluginMgr.h"
 #include "search/SearchMgr.h"
 #include "tessik/TessikClient.h"
 
@@ -14,19 +15,45 @@ CSessionMgr& CSessionMgr::Instance() {
 }
 
 CSessionMgr::CSessionMgr() : lock_(WString(AString("CSessionMgr_Session"))) {
+  // The plugin library cache must outlive every session: process-wide
+  // objects go in the reverse order of their making, and a session still
+  // searching at unload runs code of the plugins the cache holds.
+  CPluginMgr::Instance();
   MutexLock hold(lock_);
   sessions_.emplace(0, nullptr);  // 0 is never issued: its entry is always there
 }
 
-CSessionMgr::~CSessionMgr() {
-  std::map<uint32_t, CSearchMgr*> closing;
-  try {
-    MutexLock hold(lock_);
-    closing.swap(sessions_);
-  } catch (...) {
-    closing.swap(sessions_);
+uint32_t CSessionMgr::NextOpen(uint32_t after, CSearchMgr** searchMgr) {
+  MutexLock hold(lock_);
+  for (auto at = sessions_.upper_bound(after); at != sessions_.end(); ++at) {
+    if (at->second != nullptr) {
+      *searchMgr = at->second;
+      return at->first;
+    }
   }
-  for (auto& [id, searchMgr] : closing) delete searchMgr;  // ascending identifiers
+  return 0;
+}
+
+CSessionMgr::~CSessionMgr() {
+  // Each session leaves the map only once its search has ended, so its
+  // plugins' end reports can still find it: the wait below would never end
+  // otherwise. A plugin that never ends by itself would hold up the
+  // process's exit for ever, so a running search is aborted first. No lock
+  // is held while waiting: the reports need the registry lock.
+  try {
+    CSearchMgr* searchMgr = nullptr;
+    for (uint32_t id = NextOpen(0, &searchMgr); id != 0; id = NextOpen(id, &searchMgr)) {
+      if (!searchMgr->IsIdle()) searchMgr->AbortAsyncSearch();
+      {
+        MutexLock hold(lock_);
+        sessions_.erase(id);
+      }
+      delete searchMgr;
+    }
+  } catch (...) {
+    // The registry lock failed: nothing can reach the sessions any more.
+    for (auto& [id, searchMgr] : sessions_) delete searchMgr;
+  }
 }
 
 int32_t CSessionMgr::AddSession(CSearchMgr* searchMgr, uint32_t* outId) {
@@ -53,9 +80,11 @@ int32_t CSessionMgr::RemoveSession(uint32_t id) {
     searchMgr = found->second;
     sessions_.erase(found);
   }
-  // Destroyed after the registry lock is released: the destructor takes the
-  // plugin lock, and a plugin reporting under that lock takes the registry
-  // lock to find its session. Once erased, no look-up can reach it.
+  // Destroyed after the registry lock is released (the lock rules have it
+  // destroyed under the lock): the destructor takes the plugin lock, and a
+  // plugin reporting under that lock takes the registry lock to find its
+  // session. Once erased, no look-up or report can reach it, and a report
+  // that found it before has finished: reports run under the registry lock.
   delete searchMgr;
   return TESSIK_OK;
 }
