@@ -169,8 +169,13 @@ void CSearchMgr::WaitUntilIdle() {
   while (!IsIdle()) endOfSearch_.Wait(kRecheckMs);
 }
 
+bool CSearchMgr::IsWorkerGone() const { return IsStarted() && HasEnded(); }
+
 void CSearchMgr::WaitForAsyncEnd() {
-  WaitUntilIdle();
+  // A worker gone before its search ended was ended by the process's exit
+  // (on Windows every other thread is gone before the library's teardown):
+  // nothing will end the search any more.
+  while (!IsIdle() && !IsWorkerGone()) endOfSearch_.Wait(kRecheckMs);
   if (IsStarted()) Join();
 }
 

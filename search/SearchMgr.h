@@ -73,6 +73,9 @@ class CSearchMgr : public vel::ulmo::osdep::Thread {
   bool IsIdle();
   // Whether the worker is delivering the final notification.
   bool IsEnding();
+  // Whether the worker has ended without ending its search (killed by the
+  // process's exit). For the owner alone.
+  bool IsWorkerGone() const;
   // Whether the calling thread is this session's worker, that is inside one
   // of its callbacks.
   bool IsCurrentWorker() const;

@@ -43,7 +43,7 @@ CSessionMgr::~CSessionMgr() {
   try {
     CSearchMgr* searchMgr = nullptr;
     for (uint32_t id = NextOpen(0, &searchMgr); id != 0; id = NextOpen(id, &searchMgr)) {
-      if (!searchMgr->IsIdle()) searchMgr->AbortAsyncSearch();
+      if (!searchMgr->IsIdle() && !searchMgr->IsWorkerGone()) searchMgr->AbortAsyncSearch();
       {
         MutexLock hold(lock_);
         sessions_.erase(id);

@@ -7,9 +7,11 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include "tests/common/Watchdog.h"
 #include "tests/search/TestSession.h"
 
 namespace {
@@ -28,13 +30,20 @@ struct Note {
 std::mutex gMutex;
 std::condition_variable gChanged;
 std::map<uint32_t, std::vector<Note>> gNotes;
-std::function<void(uint32_t)> gOnFinal;
+// Runs inside every callback, before it returns (and before the note is
+// recorded, so a waiter sees the note only once the hook has run).
+std::function<void(uint32_t, int32_t)> gOnNote;
 
 void Callback(uint32_t session, int32_t code, TessikChar* text) {
+  std::function<void(uint32_t, int32_t)> onNote;
+  {
+    std::lock_guard<std::mutex> hold(gMutex);
+    onNote = gOnNote;
+  }
+  if (onNote) onNote(session, code);
   {
     std::lock_guard<std::mutex> hold(gMutex);
     gNotes[session].push_back({code, text ? text : TX(""), text != nullptr, std::this_thread::get_id()});
-    if (code != TESSIK_NOTIFY_RESULTS && gOnFinal) gOnFinal(session);
   }
   Tessik_Release(text);
   gChanged.notify_all();
@@ -51,11 +60,11 @@ std::vector<Note> Notes(uint32_t session, std::chrono::seconds wait = 0s) {
   return notes;
 }
 
-// Forgets what `session` received; `onFinal` runs inside the next final callbacks.
-void Clear(uint32_t session, std::function<void(uint32_t)> onFinal = nullptr) {
+// Forgets what `session` received; `onNote` runs inside the next callbacks.
+void Clear(uint32_t session, std::function<void(uint32_t, int32_t)> onNote = nullptr) {
   std::lock_guard<std::mutex> hold(gMutex);
   gNotes.erase(session);
-  gOnFinal = std::move(onFinal);
+  gOnNote = std::move(onNote);
 }
 
 int32_t Start(const Session& s, const TestQuery& q, uint32_t interval) {
@@ -133,7 +142,9 @@ TEST(AsyncSearch, RefusedWhileRunningAndFromInsideTheFinalCallback) {
   // callback has returned.
   std::atomic<int32_t> fromCallback{1};
   TestQuery ending;
-  Clear(s.id, [&](uint32_t id) { fromCallback = Tessik_AsyncSearch(id, &ending, &Callback, 0, 10); });
+  Clear(s.id, [&](uint32_t id, int32_t code) {
+    if (code != TESSIK_NOTIFY_RESULTS) fromCallback = Tessik_AsyncSearch(id, &ending, &Callback, 0, 10);
+  });
   ASSERT_EQ(Start(s, ending, 10), TESSIK_OK);
   Notes(s.id, 20s);
   Clear(s.id);
@@ -211,4 +222,149 @@ TEST(AsyncStress, EveryReportedHitIsDeliveredExactlyOnce) {
     ASSERT_EQ(hits.size(), 8000u) << "search " << search;
     ASSERT_EQ(std::set<TString>(hits.begin(), hits.end()).size(), 8000u) << "search " << search;
   }
+}
+
+// A plugin that ends twice leaves the count at 0, not below: the next search
+// on the session still delivers its results before one final notification.
+TEST(AsyncSearch, AnExtraEndReportDoesNotUpsetTheNextSearch) {
+  Session s;
+  s.Load({"Alpha"});
+  TestQuery twice{.asyncMode = {testplugin::kEndTwice}, .asyncDocument = kA};
+  ASSERT_EQ(Start(s, twice, 5), TESSIK_OK);
+  ASSERT_EQ(LastCode(Notes(s.id, 20s)), TESSIK_OK);
+  // Both end reports are in before the next search counts its plugins.
+  for (int i = 0; i < 2000 && twice.logs[0]->ends.load() % 2 != 0; ++i) std::this_thread::sleep_for(5ms);
+  ASSERT_EQ(twice.logs[0]->ends.load() % 2, 0);
+
+  Clear(s.id);
+  TestQuery next{.asyncDocs = 2, .asyncDocument = kA};
+  ASSERT_EQ(Start(s, next, 100), TESSIK_OK);
+  auto notes = Notes(s.id, 20s);
+  ASSERT_EQ(notes.size(), 2u);
+  EXPECT_EQ(HitIds(notes[0].text).size(), 2u);
+  EXPECT_EQ(notes[1].code, TESSIK_OK);
+}
+
+// A callback that throws: the search still ends with its final notification
+// and the session can search again.
+TEST(AsyncSearch, ACallbackThatThrowsStillEndsItsSearch) {
+  Session s;
+  s.Load({"Alpha"});
+  Clear(s.id, [](uint32_t, int32_t code) {
+    if (code == TESSIK_NOTIFY_RESULTS) throw std::runtime_error("the application's own failure");
+  });
+  TestQuery q{.asyncDocument = kA};
+  ASSERT_EQ(Start(s, q, 5), TESSIK_OK);
+  auto notes = Notes(s.id, 20s);
+  Clear(s.id);
+  ASSERT_EQ(notes.size(), 1u);  // the throwing delivery never recorded its note
+  EXPECT_EQ(notes[0].code, TESSIK_OK);
+  ASSERT_EQ(Start(s, q, 5), TESSIK_OK);
+  EXPECT_EQ(LastCode(Notes(s.id, 20s)), TESSIK_OK);
+}
+
+// Plugins that report their end from a detached thread and return: the last
+// report may still be inside the notifier while another thread closes the
+// session. The notifier must not touch a manager that is being destroyed
+// (ASan sees it when it does).
+TEST(SessionClose, HammeredAgainstDetachedReports) {
+  Watchdog watchdog(90s, "SessionClose.HammeredAgainstDetachedReports");
+  TestQuery q{.asyncMode = {testplugin::kDetached, testplugin::kDetached}, .asyncDocument = kA};
+  const testplugin::PluginLog* log = nullptr;
+  for (int round = 0; round < 300; ++round) {
+    Session s;
+    s.Load({"Alpha", "beta"});
+    ASSERT_EQ(Start(s, q, 0), TESSIK_OK);
+    log = q.logs[0];
+    ASSERT_EQ(Tessik_CloseSession(s.id), TESSIK_OK);
+    Clear(s.id);
+    s.id = 0;
+  }
+  // Late reports of closed sessions find nothing; let them finish before the
+  // plugin library can go.
+  while (log->detached.load() != 0) std::this_thread::sleep_for(1ms);
+}
+
+// Callbacks that work on other sessions, while other threads search
+// synchronously on third sessions and wait for the calling session's search:
+// no lock of the library is held around a callback, so none of this can
+// deadlock, although the locks are shared by every session.
+TEST(SessionCallbacks, CrossSessionCallsWhileOthersSearch) {
+  Watchdog watchdog(90s, "SessionCallbacks.CrossSessionCallsWhileOthersSearch");
+  Session a, b, c, d;
+  for (Session* s : {&a, &b, &c, &d}) s->Load({"Alpha"});
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> others;
+  for (Session* s : {&c, &d}) {
+    others.emplace_back([s, &stop] {
+      TestQuery q{.documents = {kA}};
+      while (!stop) EXPECT_EQ(s->Search(q), kA);
+    });
+  }
+  TestQuery onB{.asyncDocument = kA};
+  std::atomic<int> failures{0};
+  auto expect = [&](int32_t status) { failures += status != TESSIK_OK; };
+  for (int round = 0; round < 20; ++round) {
+    Clear(b.id);
+    Clear(a.id, [&](uint32_t id, int32_t code) {
+      if (id != a.id) return;  // B's own callbacks
+      if (code == TESSIK_NOTIFY_RESULTS) {
+        expect(Tessik_LoadPluginByDomain(b.id, TX("Gamma")));
+        expect(Tessik_InitSearch(b.id));
+        TessikChar* text = nullptr;
+        expect(Tessik_SyncSearch(b.id, &onB, &text, 0));
+        Tessik_Release(text);
+      } else {
+        expect(Tessik_AsyncSearch(b.id, &onB, &Callback, 0, 1));
+        expect(Tessik_AbortAsyncSearch(b.id));  // waits for B's end, from A's worker
+      }
+    });
+    TestQuery q{.asyncDocument = kA};
+    ASSERT_EQ(Start(a, q, 2), TESSIK_OK);
+    // Waits for A's search while A's callbacks take the plugin lock.
+    EXPECT_EQ(a.Search(TestQuery()), TX(""));
+    ASSERT_EQ(LastCode(Notes(a.id, 30s)), TESSIK_OK) << round;
+    EXPECT_NE(LastCode(Notes(b.id, 30s)), 1) << round;
+  }
+  Clear(a.id);
+  stop = true;
+  for (auto& t : others) t.join();
+  EXPECT_EQ(failures.load(), 0);
+}
+
+// On its own session a callback must never wait for its own search: closing
+// and searching synchronously are refused at once, an abort asks the plugins
+// to stop and returns, and calls that do not wait work as anywhere else.
+TEST(SessionCallbacks, OwnSessionFromADeliveryCallback) {
+  Watchdog watchdog(60s, "SessionCallbacks.OwnSessionFromADeliveryCallback");
+  Session s;
+  s.Load({"Alpha"});
+  TestQuery q{.asyncMode = {testplugin::kNothingUntilAbort}};
+  int32_t closed = 1, searched = 1, started = 1, initialised = 1, loaded = 1, aborted = 1;
+  TessikChar* text = reinterpret_cast<TessikChar*>(&closed);
+  Clear(s.id, [&](uint32_t id, int32_t code) {
+    if (code != TESSIK_NOTIFY_RESULTS) return;
+    closed = Tessik_CloseSession(id);
+    searched = Tessik_SyncSearch(id, &q, &text, 0);
+    started = Tessik_AsyncSearch(id, &q, &Callback, 0, 1);
+    initialised = Tessik_InitSearch(id);
+    loaded = Tessik_LoadPluginByDomain(id, TX("beta"));
+    aborted = Tessik_AbortAsyncSearch(id);  // the plugin ends from inside its abort
+  });
+  ASSERT_EQ(Start(s, q, 2), TESSIK_OK);
+  int aborts = q.logs[0]->abort;
+  q.logs[0]->lastNotify.load()(s.id, TESSIK_NOTIFY_PLUGIN_RESULTS, kA);
+  auto notes = Notes(s.id, 30s);
+  Clear(s.id);
+  ASSERT_EQ(notes.size(), 2u);
+  EXPECT_EQ(notes[1].code, TESSIK_OK);
+  EXPECT_EQ(closed, TESSIK_E_SEARCH_RUNNING);
+  EXPECT_EQ(searched, TESSIK_E_SEARCH_RUNNING);
+  EXPECT_EQ(text, nullptr);
+  EXPECT_EQ(started, TESSIK_E_SEARCH_RUNNING);
+  EXPECT_EQ(initialised, TESSIK_OK);
+  EXPECT_EQ(loaded, TESSIK_OK);
+  EXPECT_EQ(aborted, TESSIK_OK);
+  EXPECT_EQ(q.logs[0]->abort.load(), aborts + 1);
+  EXPECT_EQ(s.Search(TestQuery{.documents = {kA}}), kA);  // still usable, beta loaded
 }

@@ -61,6 +61,7 @@ void Report(std::thread t) {
 void End(Handle* h, int32_t code) {
   h->ended = true;
   h->notify(h->sessionId, code, nullptr);
+  ++g_log.ends;
 }
 
 // Logs a search call and tells the test where the log is.
@@ -110,7 +111,19 @@ PLUGIN_EXPORT int32_t AsyncSearch(void* handle, const void* query, PluginNotify 
   g_log.lastNotify = notify;
   TestQuery copy = *q;  // the caller's query may be gone before the thread runs
   testplugin::AsyncMode mode = q->asyncMode[PLUGIN_SLOT];
-  if (mode == testplugin::kInsideCall) {
+  if (mode == testplugin::kDetached) {
+    // Nothing of the handle is read once the thread runs: its slot may serve
+    // another session by then. The thread outlives the call, and may outlive
+    // the session: the library must not be hurt by that.
+    ++g_log.detached;
+    std::thread([session = h->sessionId, notify, doc = copy.asyncDocument, code = copy.endCode] {
+      if (doc) notify(session, -307348, doc);
+      notify(session, code, nullptr);
+      notify(session, code, nullptr);
+      g_log.ends += 2;
+      --g_log.detached;
+    }).detach();
+  } else if (mode == testplugin::kInsideCall) {
     if (copy.asyncDocument) notify(h->sessionId, -307348, copy.asyncDocument);
     End(h, copy.endCode);
   } else if (mode != testplugin::kNothingUntilAbort) {

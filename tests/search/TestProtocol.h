@@ -19,10 +19,13 @@ enum AsyncMode : int {
   kEndTwice = 2,           // one document, then the end twice
   kInsideCall = 3,         // reports results and end from inside AsyncSearch itself
   kStress = 4,             // 8 threads report `asyncDocs` numbered one-hit documents each, then one end
+  kDetached = 5,           // a detached thread reports one document and its end twice; AsyncSearch returns at once
 };
 
 struct PluginLog {
   std::atomic<int> init{0}, finish{0}, sync{0}, abort{0};
+  std::atomic<int> ends{0};      // end reports sent, from any thread
+  std::atomic<int> detached{0};  // detached reporting threads still running
   std::atomic<uint32_t> lastSessionId{0}, lastParam{0}, lastAsyncParam{0};
   std::atomic<void*> lastHandle{nullptr};
   std::atomic<const void*> lastQuery{nullptr};

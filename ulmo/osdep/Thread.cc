@@ -3,8 +3,10 @@
 namespace vel::ulmo::osdep {
 
 uint32_t Thread::Procedure(Thread* self) {
-  self->exitCode_ = self->Run();
-  return self->exitCode_;
+  uint32_t code = self->Run();
+  self->exitCode_ = code;
+  self->returned_.store(true, std::memory_order_release);
+  return code;
 }
 
 }  // namespace vel::ulmo::osdep

@@ -4,6 +4,7 @@
 #ifndef VEL_ULMO_OSDEP_THREAD_H_
 #define VEL_ULMO_OSDEP_THREAD_H_
 
+#include <atomic>
 #include <cstdint>
 
 namespace vel::ulmo::osdep {
@@ -26,6 +27,10 @@ class Thread {
   void Join();
 
   bool IsStarted() const { return started_; }
+  // Whether a started thread is no longer running: its Run returned, or the
+  // system ended it (Windows ends every other thread of an exiting process
+  // before the libraries' teardown runs). Call only when started.
+  bool HasEnded() const;
   uint32_t GetExitCode() const { return exitCode_; }
   uint32_t GetThreadId() const { return threadId_; }
 
@@ -39,6 +44,7 @@ class Thread {
   uint32_t threadId_ = 0;
   bool started_ = false;
   uint32_t exitCode_ = 0;
+  std::atomic<bool> returned_{false};  // set by the thread when Run has returned
 
   friend struct ThreadEntry;
 };

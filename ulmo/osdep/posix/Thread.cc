@@ -20,6 +20,7 @@ static_assert(sizeof(pthread_t) <= sizeof(void*));
 
 void Thread::Start() {
   started_ = true;
+  returned_.store(false, std::memory_order_relaxed);
   pthread_t thread;
   int error = pthread_create(&thread, nullptr, &ThreadEntry::Start, this);
   if (error != 0) {
@@ -36,6 +37,9 @@ void Thread::Join() {
   handle_ = nullptr;
   started_ = false;
 }
+
+// A posix thread cannot be ended from outside without ending its process.
+bool Thread::HasEnded() const { return returned_.load(std::memory_order_acquire); }
 
 void Thread::Sleep(uint32_t milliseconds) {
   if (milliseconds == 0) {

@@ -12,6 +12,7 @@ struct ThreadEntry {
 
 void Thread::Start() {
   started_ = true;
+  returned_.store(false, std::memory_order_relaxed);
   unsigned id = 0;
   uintptr_t handle = _beginthreadex(nullptr, 0, &ThreadEntry::Start, this, CREATE_SUSPENDED, &id);
   if (handle == 0) {
@@ -37,6 +38,8 @@ void Thread::Join() {
   handle_ = nullptr;
   started_ = false;
 }
+
+bool Thread::HasEnded() const { return WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0; }
 
 void Thread::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
 
