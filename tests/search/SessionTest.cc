@@ -54,14 +54,47 @@ TEST(Plugins, LoadingByDomainAndPathWithEveryFailure) {
   // Missing an entry point: the library stays cached, and the answer stays the same.
   EXPECT_EQ(s.Domain("NoAbort"), TESSIK_E_PLUGIN_ENTRY_MISSING);
   EXPECT_EQ(s.Domain("NoAbort"), TESSIK_E_PLUGIN_ENTRY_MISSING);
-  // The same name again, by an absolute path: no error, the first one stays.
+  // The same name again, by an absolute path: no error, the first one stays
+  // with the handle its InitSearch gave it.
+  testplugin::TestQuery query{.documents = {kA}};
+  ASSERT_EQ(Tessik_InitSearch(s.id), TESSIK_OK);
+  s.Search(query);
+  void* handle = query.logs[0]->lastHandle;
   std::string absolute = (std::filesystem::current_path() / "Plugins" / ("Alpha" + kSuffix)).string();
   EXPECT_EQ(s.Path(absolute), TESSIK_OK);
   EXPECT_EQ(s.Path(kPlugins + "ALPHA"), TESSIK_OK);  // found in the cache whatever its case
 
-  testplugin::TestQuery query{.documents = {kA}};
+  int searches = query.logs[0]->sync;
   EXPECT_EQ(s.Search(query), kA);  // Alpha ran once: its document is not doubled
-  EXPECT_EQ(query.logs[0]->sync.load(), 1);
+  EXPECT_EQ(query.logs[0]->sync.load(), searches + 1);
+  EXPECT_EQ(query.logs[0]->lastHandle.load(), handle);
+}
+
+// File names are UTF-8 on Linux whatever the locale (the locale lanes run
+// this under LANG=C, C.UTF-8 and no locale at all), UTF-16 on Windows: a
+// plugin in a folder named beyond ASCII, and beyond the BMP, loads by path
+// and by domain.
+TEST(Plugins, FolderNamedBeyondAscii) {
+  namespace fs = std::filesystem;
+  const char folder[] = "D\xc3\xb6k\xc3\xbcmanlar\xf0\x9f\x94\x8d", file[] = "\xc3\x85lpha\xf0\x9f\x94\x8d";
+  fs::path dir = fs::current_path() / "Plugins" / fs::path(reinterpret_cast<const char8_t*>(folder));
+  fs::create_directories(dir);
+  fs::copy_file(fs::current_path() / "Plugins" / ("Alpha" + kSuffix),
+                dir / fs::path(reinterpret_cast<const char8_t*>((std::string(file) + kSuffix).c_str())),
+                fs::copy_options::overwrite_existing);
+  auto wide = [](const fs::path& p) {
+    std::u16string u = p.u16string();
+    return TString(u.begin(), u.end());
+  };
+  TString name = wide(fs::path(reinterpret_cast<const char8_t*>(file)));
+  TString inFolder = wide(fs::path(reinterpret_cast<const char8_t*>(folder))) + TessikChar(fs::path::preferred_separator) + name;
+
+  testplugin::TestQuery query{.documents = {kA}};
+  Session byPath, byDomain;
+  EXPECT_EQ(Tessik_LoadPluginByPath(byPath.id, wide(dir / fs::path(name.begin(), name.end())).c_str()), TESSIK_OK);
+  EXPECT_EQ(Tessik_LoadPluginByDomain(byDomain.id, inFolder.c_str()), TESSIK_OK);
+  EXPECT_EQ(byPath.Search(query), kA);
+  EXPECT_EQ(byDomain.Search(query), kA);
 }
 
 TEST(SyncSearch, PluginsRunInNameOrderAndMergeIntoTheFirstDocument) {

@@ -3,10 +3,12 @@
 #include <link.h>
 #include <unistd.h>
 
+#include <string>
 #include <vector>
 
 #include "ulmo/osdep/OSException.h"
 #include "ulmo/osdep/Path.h"
+#include "ulmo/osdep/posix/FileName.h"
 
 namespace vel::ulmo::osdep {
 namespace path {
@@ -18,20 +20,20 @@ WString GetCurrentDirectory() {
     if (errno != ERANGE) return WString();
     buffer.resize(buffer.size() * 2);
   }
-  return WString(buffer.data());
+  return filename::ToWide(buffer.data());
 }
 
 }  // namespace path
 
 WString GetModuleDirectory(void* module) {
-  AString file;
+  std::string file;
   if (module == nullptr) {
     std::vector<char> buffer(4096);
     ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
     if (n <= 0 || static_cast<size_t>(n) >= buffer.size()) {
       exception::ThrowAt(WinError(), "ulmo\\osdep\\GetModuleDirectory", __LINE__);
     }
-    file = AString(buffer.data(), static_cast<uint32_t>(n));
+    file.assign(buffer.data(), static_cast<size_t>(n));
   } else {
     link_map* map = nullptr;
     if (dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr || map->l_name == nullptr ||
@@ -39,9 +41,9 @@ WString GetModuleDirectory(void* module) {
       errno = EINVAL;
       exception::ThrowAt(WinError(), "ulmo\\osdep\\GetModuleDirectory", __LINE__);
     }
-    file = AString(map->l_name);
+    file = map->l_name;
   }
-  return path::DirectoryOf(WString(file));
+  return path::DirectoryOf(filename::ToWide(file));
 }
 
 }  // namespace vel::ulmo::osdep

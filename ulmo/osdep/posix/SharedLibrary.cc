@@ -3,31 +3,25 @@
 
 #include "ulmo/osdep/Path.h"
 #include "ulmo/osdep/SharedLibrary.h"
+#include "ulmo/osdep/posix/FileName.h"
 
 namespace vel::ulmo::osdep::library {
 namespace {
 
-void* Open(const AString& file) { return dlopen(file.CStr(), RTLD_NOW | RTLD_LOCAL); }
-
-AString CurrentDirectoryPath(const AString& relative) {
-  // A leading "./" keeps dlopen from searching the system paths.
-  AString result("./");
-  result.Append(relative);
-  return result;
-}
+void* Open(const WString& path) { return dlopen(filename::FromWide(path).c_str(), RTLD_NOW | RTLD_LOCAL); }
 
 }  // namespace
 
 void* Load(const WString& path) noexcept {
   try {
-    AString file(path);
-    if (path::IsAbsolutePath(file)) return Open(file);
-    AString exeDirectory(GetModuleDirectory(nullptr));
-    if (void* m = Open(path::CombinePath(exeDirectory, file))) return m;
-    if (file.Find(AString("/")) == AString::npos) {
-      if (void* m = Open(file)) return m;  // the system's own search
+    if (path::IsAbsolutePath(path)) return Open(path);
+    if (void* m = Open(path::CombinePath(GetModuleDirectory(nullptr), path))) return m;
+    const WChar slash[] = {'/', 0}, here[] = {'.', '/', 0};
+    if (path.Find(WString(slash)) == WString::npos) {
+      if (void* m = Open(path)) return m;  // the system's own search
     }
-    return Open(CurrentDirectoryPath(file));
+    // A leading "./" keeps dlopen from searching the system paths.
+    return Open(WString(here) + path);
   } catch (...) {
     return nullptr;
   }
