@@ -74,6 +74,10 @@ TEST(SharedLibrary, FindsLibrariesAsTheWindowsLoaderWould) {
   fs::path elsewhere = fs::temp_directory_path() / ("tessik-loader-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
   fs::create_directories(elsewhere / "Sub");
   fs::current_path(elsewhere);
+  // The same relative name in the current directory, a different library:
+  // the executable's directory comes first.
+  fs::copy_file(exeDir / ("osdep_testlib" + kSuffix), elsewhere / "Sub" / ("osdep_sublib" + kSuffix),
+                fs::copy_options::overwrite_existing);
 
   // Bare name and relative path: found in the executable's directory.
   os::SharedLibrary bare(W("osdep_testlib")), sub(W("Sub" + kSep + "osdep_sublib"));
