@@ -16,9 +16,26 @@
 //  - Text passed to the notifier stays the plugin's: the library copies what
 //    it needs before the call returns.
 //  - Each AsyncSearch call must be answered by exactly one end notification
-//    (TESSIK_NOTIFY_PLUGIN_ENDED), also after AbortAsyncSearch: the session
-//    waits for it. The notifier may be called from any thread, also from
-//    inside AsyncSearch and AbortAsyncSearch.
+//    (TESSIK_NOTIFY_PLUGIN_ENDED), also after AbortAsyncSearch and also when
+//    the search could not start: the session waits for it. A search
+//    therefore never ends, and its session can never be closed, while one
+//    of its plugins has not reported its end.
+//
+// Threads:
+//  - The entry points are called on the application's threads (and on a
+//    session's worker thread when an application callback starts or aborts
+//    a search), one at a time across every session of every process on the
+//    machine: they run under a machine-wide lock. Return quickly; do the
+//    work of an asynchronous search on threads of your own.
+//  - The notifier may be called from any thread, also from inside
+//    AsyncSearch and AbortAsyncSearch, from the moment AsyncSearch is
+//    entered until the plugin has reported that search's end (a further end
+//    report is tolerated and counts as another plugin's). Never call it
+//    after FinishSearch has returned for the session, or once the library
+//    is being unloaded. It takes a short machine-wide lock and never waits
+//    for an entry point or the application's callback.
+//  - An entry point must not call the library's session functions on the
+//    session it serves.
 #ifndef TESSIK_PLUGIN_H_
 #define TESSIK_PLUGIN_H_
 

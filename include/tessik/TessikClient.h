@@ -15,6 +15,36 @@
 //    otherwise.
 //  - No exception ever leaves a function of this header; failures are status
 //    codes (TESSIK_E_*), or a null pointer where a function returns one.
+//
+// Threads:
+//  - Every function may be called from any thread. Calls on different
+//    sessions may run at once; so may calls on one session, except that
+//    Tessik_CloseSession must be the last: call it only when no other call
+//    on that session is in progress.
+//  - Search operations (plugin loads, Tessik_InitSearch, Tessik_SyncSearch,
+//    Tessik_AsyncSearch, Tessik_AbortAsyncSearch, closing, and every call
+//    into a plugin) serialise on locks that are machine-wide: they take
+//    turns across every session of every process on the machine that uses
+//    the library. A plugin that blocks inside an entry point blocks them all.
+//  - Tessik_SyncSearch, Tessik_AbortAsyncSearch and Tessik_CloseSession wait
+//    for a running asynchronous search of their session to end.
+//  - The SearchCallback runs on the session's worker thread, never on the
+//    thread that started the search, and holds none of the library's locks:
+//    it may call any function on any other session. On its own session it
+//    may call Tessik_AbortAsyncSearch (the plugins are asked to stop; it
+//    returns at once, and the final notification follows once the callback
+//    has returned), Tessik_InitSearch and the plugin loads. Tessik_SyncSearch
+//    and Tessik_CloseSession on its own session return
+//    TESSIK_E_SEARCH_RUNNING at once, as Tessik_AsyncSearch does: they would
+//    wait for the search the callback belongs to. Callbacks of one search
+//    never overlap, every results delivery comes before the final
+//    notification, and the session accepts a new search once the final
+//    callback has returned (from another thread, Tessik_AsyncSearch waits
+//    for a final callback in progress instead of refusing).
+//  - When the library is unloaded (the process exits, say) with searches
+//    still running, each is aborted and waited for, then its session is
+//    closed without its plugins' FinishSearch. On Windows the system has
+//    ended every other thread by then, so no final notification comes.
 
 #ifndef TESSIK_TESSIKCLIENT_H_
 #define TESSIK_TESSIKCLIENT_H_
@@ -109,7 +139,8 @@ TESSIK_API int32_t Tessik_SyncSearch(uint32_t sessionId, const void* query,
 TESSIK_API int32_t Tessik_AsyncSearch(uint32_t sessionId, const void* query,
                                       SearchCallback callback, uint32_t searchParam,
                                       uint32_t pollIntervalMs);
-// Aborts the session's asynchronous search; returns once it has ended.
+// Aborts the session's asynchronous search; returns once it has ended (from
+// the session's own callback: at once, see Threads).
 TESSIK_API int32_t Tessik_AbortAsyncSearch(uint32_t sessionId);
 
 // --- Memory at the boundary --------------------------------------------------
