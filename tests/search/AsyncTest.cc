@@ -35,6 +35,8 @@ std::map<uint32_t, std::vector<Note>> gNotes;
 std::function<void(uint32_t, int32_t)> gOnNote;
 
 void Callback(uint32_t session, int32_t code, TessikChar* text) {
+  Note note{code, text ? text : TX(""), text != nullptr, std::this_thread::get_id()};
+  Tessik_Release(text);
   std::function<void(uint32_t, int32_t)> onNote;
   {
     std::lock_guard<std::mutex> hold(gMutex);
@@ -43,9 +45,8 @@ void Callback(uint32_t session, int32_t code, TessikChar* text) {
   if (onNote) onNote(session, code);
   {
     std::lock_guard<std::mutex> hold(gMutex);
-    gNotes[session].push_back({code, text ? text : TX(""), text != nullptr, std::this_thread::get_id()});
+    gNotes[session].push_back(std::move(note));
   }
-  Tessik_Release(text);
   gChanged.notify_all();
 }
 
@@ -117,7 +118,7 @@ TEST(AsyncSearch, ReportsWithinOneIntervalArriveAsOneMergedBatch) {
 TEST(AsyncSearch, ReportsFromInsideTheCallAndDoubleEndsAreCounted) {
   Session s;
   s.Load({"Alpha", "beta"});
-  TestQuery q{.asyncMode = {testplugin::kInsideCall}, .asyncDocument = kA, .endCode = -307347};
+  TestQuery q{.asyncMode = {testplugin::kInsideCall}, .asyncDocument = kA, .endCode = TESSIK_NOTIFY_PLUGIN_ENDED_ALT};
   ASSERT_EQ(Start(s, q, 20), TESSIK_OK);
   EXPECT_EQ(LastCode(Notes(s.id, 20s)), TESSIK_OK);
 
@@ -347,9 +348,10 @@ TEST(SessionCallbacks, OwnSessionFromADeliveryCallback) {
     closed = Tessik_CloseSession(id);
     searched = Tessik_SyncSearch(id, &q, &text, 0);
     started = Tessik_AsyncSearch(id, &q, &Callback, 0, 1);
+    aborted = Tessik_AbortAsyncSearch(id);  // the plugin ends from inside its abort
+    // After the abort: a new handle would not know the running search.
     initialised = Tessik_InitSearch(id);
     loaded = Tessik_LoadPluginByDomain(id, TX("beta"));
-    aborted = Tessik_AbortAsyncSearch(id);  // the plugin ends from inside its abort
   });
   ASSERT_EQ(Start(s, q, 2), TESSIK_OK);
   int aborts = q.logs[0]->abort;

@@ -13,7 +13,7 @@ namespace {
 void Callback(uint32_t session, int32_t code, TessikChar* text) {
   Tessik_Release(text);
   if (code == TESSIK_NOTIFY_RESULTS) return;
-  std::printf("final %u %d\n", static_cast<unsigned>(session), static_cast<int>(code));
+  std::printf("final %u %s\n", static_cast<unsigned>(session), code == TESSIK_NOTIFY_ENDED_EMPTY ? "empty" : "other");
   std::fflush(stdout);
 }
 

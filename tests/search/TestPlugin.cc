@@ -117,14 +117,14 @@ PLUGIN_EXPORT int32_t AsyncSearch(void* handle, const void* query, PluginNotify 
     // the session: the library must not be hurt by that.
     ++g_log.detached;
     std::thread([session = h->sessionId, notify, doc = copy.asyncDocument, code = copy.endCode] {
-      if (doc) notify(session, -307348, doc);
+      if (doc) notify(session, TESSIK_NOTIFY_PLUGIN_RESULTS, doc);
       notify(session, code, nullptr);
       notify(session, code, nullptr);
       g_log.ends += 2;
       --g_log.detached;
     }).detach();
   } else if (mode == testplugin::kInsideCall) {
-    if (copy.asyncDocument) notify(h->sessionId, -307348, copy.asyncDocument);
+    if (copy.asyncDocument) notify(h->sessionId, TESSIK_NOTIFY_PLUGIN_RESULTS, copy.asyncDocument);
     End(h, copy.endCode);
   } else if (mode != testplugin::kNothingUntilAbort) {
     // From threads of its own: under stress 8 that number their hits, else one.
@@ -135,7 +135,7 @@ PLUGIN_EXPORT int32_t AsyncSearch(void* handle, const void* query, PluginNotify 
         for (int i = 0; i < copy.asyncDocs; ++i) {
           TString numbered = TX("<Results><Result id=\"") + T(std::to_string(g_nextHit++)) + TX("\"/></Results>");
           const TessikChar* doc = mode == testplugin::kStress ? numbered.c_str() : copy.asyncDocument;
-          if (doc) h->notify(h->sessionId, -307348, doc);
+          if (doc) h->notify(h->sessionId, TESSIK_NOTIFY_PLUGIN_RESULTS, doc);
         }
         if (--*remaining == 0) End(h, copy.endCode);
         if (mode == testplugin::kEndTwice) End(h, copy.endCode);
@@ -152,7 +152,7 @@ PLUGIN_EXPORT int32_t AbortAsyncSearch(void* handle) {
   g_reporters.JoinAll();
   // Only a search still waiting for its abort reports its end here.
   if (h != nullptr && h->notify != nullptr && !h->ended.exchange(true)) {
-    h->notify(h->sessionId, -307347, nullptr);
+    h->notify(h->sessionId, TESSIK_NOTIFY_PLUGIN_ENDED_ALT, nullptr);
   }
   return 0;
 }

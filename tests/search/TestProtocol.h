@@ -37,7 +37,7 @@ struct TestQuery {
   AsyncMode asyncMode[kSlots] = {};
   int asyncDocs = 1;                          // documents per asynchronous search
   const TessikChar* asyncDocument = nullptr;  // the document reported asynchronously
-  int32_t endCode = -307349;                  // which end code to report
+  int32_t endCode = TESSIK_NOTIFY_PLUGIN_ENDED;  // which end code to report
   // Written by the plugins: where each slot's log is, so tests can read it.
   mutable const PluginLog* logs[kSlots] = {};
 };
