@@ -24,8 +24,11 @@ int32_t CSearchMgr::AsyncSearch(const void* query, SearchCallback callback, uint
   // A search whose final notification is being delivered has ended for
   // everybody else: a caller woken by that notification may start the next
   // one before the callback has returned, and is made to wait, not refused.
+  // Another session's callback is refused instead: that final callback
+  // might be waiting for it in turn.
+  const bool fromCallback = t_worker != nullptr;
   for (;;) {
-    while (IsEnding()) endOfSearch_.Wait(kRecheckMs);
+    while (!fromCallback && IsEnding()) endOfSearch_.Wait(kRecheckMs);
     pluginLock_.Lock();
     bool idle, ending;
     try {
@@ -38,7 +41,7 @@ int32_t CSearchMgr::AsyncSearch(const void* query, SearchCallback callback, uint
     }
     if (idle) break;
     pluginLock_.Unlock();
-    if (!ending) return TESSIK_E_SEARCH_RUNNING;
+    if (!ending || fromCallback) return TESSIK_E_SEARCH_RUNNING;
   }
   MutexLock hold(pluginLock_, vel::ulmo::osdep::MutexLock::kAdopt);
   {

@@ -39,8 +39,11 @@
 //    wait for the search the callback belongs to. Callbacks of one search
 //    never overlap, every results delivery comes before the final
 //    notification, and the session accepts a new search once the final
-//    callback has returned (from another thread, Tessik_AsyncSearch waits
-//    for a final callback in progress instead of refusing).
+//    callback has returned (from another thread that is not itself in a
+//    callback, Tessik_AsyncSearch waits for a final callback in progress
+//    instead of refusing). Two callbacks must not wait for each other's
+//    searches (say, each calling Tessik_SyncSearch on the other's session):
+//    neither search could end.
 //  - When the library is unloaded (the process exits, say) with searches
 //    still running, each is aborted and waited for, then its session is
 //    closed without its plugins' FinishSearch. On Windows the system has
