@@ -70,7 +70,7 @@ WString DirectoryOf(const WString& file);
 
 // The directory of a loaded module (a SharedLibrary's handle), or of the
 // process's executable when `module` is null, always ending with a
-// separator. Throws WinError ("ulmo\osdep\GetModuleDirectory") when the
+// separator. Throws SystemError ("ulmo\osdep\GetModuleDirectory") when the
 // system gives no file name.
 WString GetModuleDirectory(void* module);
 
