@@ -1,20 +1,107 @@
 // tessik: the command-line face of the library.
-//   tessik version   prints the library's version and checks that it answers.
+//   tessik COMMAND [ARGUMENTS...]
+// Each command is one row of kCommands: its name, what it takes, one line of
+// help and the function that runs it. The usage text is made from that table,
+// so a new command is one function and one row.
+//
+// Exit status: what the command returns (0 when it succeeded), or 2 for a
+// command line that names no known command or gives a command arguments it
+// does not take; then the usage goes to stderr.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <span>
 
 #include "tessik/TessikClient.h"
 
-int main(int argc, char** argv) {
-  const char* command = argc > 1 ? argv[1] : "version";
-  if (std::strcmp(command, "version") == 0) {
-    TessikChar* probe = nullptr;
-    int32_t status = Tessik_Allocate(&probe, 1);
-    Tessik_Release(probe);
-    std::printf("TessikClient %s (allocator check: %s)\n", TESSIK_VERSION_STRING,
-                status == TESSIK_OK ? "ok" : "failed");
-    return status == TESSIK_OK ? 0 : 1;
+namespace {
+
+constexpr int kUsageError = 2;
+
+using Arguments = std::span<char* const>;  // what follows the command's name
+
+struct Command {
+  const char* name;
+  const char* synopsis;  // its arguments as the usage shows them; "" for none
+  const char* summary;
+  // The arguments are those after the command's name, at most maxArguments
+  // of them (the caller refuses more).
+  int (*run)(Arguments arguments);
+  size_t maxArguments;
+};
+
+int Help(Arguments);
+int Version(Arguments);
+
+constexpr Command kCommands[] = {
+    {"version", "", "print the library's version and check that it answers", Version, 0},
+    {"help", "", "print this text (also -h, --help)", Help, 0},
+};
+
+// Another name a command answers to.
+struct Alias {
+  const char* name;
+  const char* command;
+};
+constexpr Alias kAliases[] = {{"-h", "help"}, {"--help", "help"}};
+
+const Command* Find(const char* name) {
+  for (const Alias& alias : kAliases) {
+    if (std::strcmp(name, alias.name) == 0) name = alias.command;
   }
-  std::fprintf(stderr, "usage: tessik version\n");
-  return 2;
+  for (const Command& command : kCommands) {
+    if (std::strcmp(name, command.name) == 0) return &command;
+  }
+  return nullptr;
+}
+
+int ShownLength(const Command& command) {
+  size_t length = std::strlen(command.name);
+  if (*command.synopsis != '\0') length += 1 + std::strlen(command.synopsis);
+  return static_cast<int>(length);
+}
+
+void PrintUsage(std::FILE* out) {
+  std::fputs("usage: tessik COMMAND [ARGUMENTS...]\n\ncommands:\n", out);
+  int width = 0;
+  for (const Command& command : kCommands) width = std::max(width, ShownLength(command));
+  for (const Command& command : kCommands) {
+    std::fprintf(out, "  %s%s%s%*s  %s\n", command.name, *command.synopsis != '\0' ? " " : "", command.synopsis,
+                 width - ShownLength(command), "", command.summary);
+  }
+  std::fputs("\nWithout a command, tessik runs \"version\".\n", out);
+}
+
+// The end of a command that wrote to stdout: a failed write is a failure.
+int Flushed(int status) { return std::fflush(stdout) == 0 && !std::ferror(stdout) ? status : 1; }
+
+int Help(Arguments) {
+  PrintUsage(stdout);
+  return Flushed(0);
+}
+
+int Version(Arguments) {
+  TessikChar* probe = nullptr;
+  int32_t status = Tessik_Allocate(&probe, 1);
+  Tessik_Release(probe);
+  std::printf("TessikClient %s (allocator check: %s)\n", TESSIK_VERSION_STRING,
+              status == TESSIK_OK ? "ok" : "failed");
+  return Flushed(status == TESSIK_OK ? 0 : 1);
+}
+
+int UsageError(const char* problem, const char* name) {
+  std::fprintf(stderr, "tessik: %s \"%s\"\n\n", problem, name);
+  PrintUsage(stderr);
+  return kUsageError;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* name = argc > 1 ? argv[1] : "version";
+  const Command* command = Find(name);
+  if (command == nullptr) return UsageError("unknown command", name);
+  Arguments arguments = argc > 2 ? Arguments(argv + 2, static_cast<size_t>(argc - 2)) : Arguments();
+  if (arguments.size() > command->maxArguments) return UsageError("too many arguments for", command->name);
+  return command->run(arguments);
 }

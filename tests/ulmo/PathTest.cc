@@ -73,3 +73,19 @@ TEST(PathPosix, AllOperations) {
   EXPECT_EQ(S(p), TX("/x/"));
   EXPECT_THROW(px::AppendSeparator(empty), vel::ulmo::exception::InvalidArgument);
 }
+
+// The functions in `path` itself are the platform's style: on Windows a drive
+// path is absolute and a "/" path is not; elsewhere the other way round.
+TEST(PathNative, IsThePlatformsStyle) {
+  namespace path = vel::ulmo::osdep::path;
+#if defined(_WIN32)
+  const bool windows = true;
+#else
+  const bool windows = false;
+#endif
+  EXPECT_EQ(path::Separator(), windows ? win::Separator() : px::Separator());
+  EXPECT_EQ(path::IsAbsolutePath(W(TX("C:\\x"))), windows);
+  EXPECT_EQ(path::IsAbsolutePath(AString("/x")), !windows);
+  EXPECT_EQ(S(path::GetParentPath(W(TX("C:\\x")))), windows ? TX("C:\\") : TX(""));
+  EXPECT_EQ(S(path::CombinePath(W(TX("a")), W(TX("b")))), windows ? TX("a\\b") : TX("a/b"));
+}

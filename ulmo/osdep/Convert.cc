@@ -13,12 +13,12 @@ void ConvertAppend(const From* first, const From* last, StringBase<To>& out, Ste
   if (first == last) return;  // nothing to convert: the platform is not asked
   int32_t length = NumericCast<int32_t>(static_cast<int64_t>(last - first));
   uint32_t needed = step(first, length, nullptr, 0);
-  if (needed == 0) exception::ThrowAt(WinError(), file, __LINE__);
+  if (needed == 0) exception::ThrowAt(SystemError(), file, __LINE__);
   uint32_t before = out.Length();
   To* target = out.ReserveAppend(needed);
   uint32_t written = step(first, length, target, needed);
   if (written == 0) {
-    WinError error;
+    SystemError error;
     out.Erase(before, StringBase<To>::npos, true);  // give back the room made above
     exception::ThrowAt(error, file, __LINE__);
   }

@@ -1,7 +1,8 @@
-// Exceptions that carry an operating-system error: OSException, and WinError
-// for a refused system call. WinError's number is the platform's own (the
-// thread's last-error value on Windows, errno elsewhere); GetErrorCode maps
-// both platforms' numbers by meaning onto the same small set of codes.
+// Exceptions that carry an operating-system error: OSException, and
+// SystemError (the class WinError) for a refused system call. Its number is
+// the platform's own (the thread's last-error value on Windows, errno on
+// posix); GetErrorCode maps both platforms' numbers by meaning onto the same
+// small set of codes.
 #ifndef VEL_ULMO_OSDEP_OSEXCEPTION_H_
 #define VEL_ULMO_OSDEP_OSEXCEPTION_H_
 
@@ -24,6 +25,9 @@ class OSException : public exception::Exception {
   uint32_t systemError = 0;
 };
 
+// The error of a refused system call, on every platform. WinError is the
+// name the library's callers know it by; code in the library says
+// SystemError (below), which reads right on posix too, where it carries errno.
 class WinError : public OSException {
  public:
   // Built from the calling thread's last system error: build it right after
@@ -44,6 +48,11 @@ class WinError : public OSException {
   // cannot disturb it.
   explicit WinError(LastError last);
 };
+
+// What WinError is: the calling thread's last system error, errno on posix
+// and the thread's last error (GetLastError) on Windows. Each backend's
+// SystemError.cc reads the number and the system's text for it.
+using SystemError = WinError;
 
 // The two mapping tables, pure and available on every platform so both can be
 // tested anywhere.

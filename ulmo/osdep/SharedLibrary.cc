@@ -47,12 +47,12 @@ void SharedLibrary::Unload() {
 void* SharedLibrary::GetSymbol(const AString& name, bool quiet) const {
   if (module_ == nullptr) {
     if (quiet) return nullptr;
-    exception::ThrowAt(WinError(AString("library not loaded"), 9999), kFile, __LINE__);
+    exception::ThrowAt(SystemError(AString("library not loaded"), 9999), kFile, __LINE__);
   }
   uint32_t error = 0;
   AString message;
   void* address = library::Symbol(module_, name, error, message);
-  if (address == nullptr && !quiet) exception::ThrowAt(WinError(message, error), kFile, __LINE__);
+  if (address == nullptr && !quiet) exception::ThrowAt(SystemError(message, error), kFile, __LINE__);
   return address;
 }
 

@@ -29,8 +29,8 @@ class SharedLibrary {
   bool IsLoaded() const { return module_ != nullptr; }
 
   // The address of an exported symbol. Not quiet, a missing symbol throws
-  // WinError, and a library that is not loaded throws WinError "library not
-  // loaded" (9999); quiet, both give null.
+  // SystemError, and a library that is not loaded throws SystemError
+  // "library not loaded" (9999); quiet, both give null.
   void* GetSymbol(const AString& name, bool quiet) const;
 
   const WString& GetPath() const { return path_; }

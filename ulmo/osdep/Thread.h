@@ -19,7 +19,7 @@ class Thread {
   // The thread's body; its result is the thread's exit code.
   virtual uint32_t Run() = 0;
 
-  // Starts a thread (default stack size) that runs Run(). Throws WinError
+  // Starts a thread (default stack size) that runs Run(). Throws SystemError
   // ("ulmo\osdep\Thread") when no thread is created.
   void Start();
   // Waits without a time limit for the thread to end, keeps its exit code,

@@ -26,7 +26,7 @@ void Thread::Start() {
   if (error != 0) {
     started_ = false;
     errno = error;
-    exception::ThrowAt(WinError(), "ulmo\\osdep\\Thread", __LINE__);
+    exception::ThrowAt(SystemError(), "ulmo\\osdep\\Thread", __LINE__);
   }
   handle_ = reinterpret_cast<void*>(thread);
   threadId_ = static_cast<uint32_t>(thread);  // an identifier for humans; nothing looks threads up by it

@@ -1,3 +1,6 @@
+// SystemError on Windows: the number is the thread's last error, the text
+// the system's message for it, and GetErrorCode maps it through
+// MapWindowsError.
 #include <windows.h>
 
 #include "ulmo/osdep/OSException.h"

@@ -1,3 +1,6 @@
+// SystemError on posix: the number is errno, the text strerror's description
+// of it, and GetErrorCode maps it through MapErrno. (The class is WinError;
+// see OSException.h.)
 #include <cerrno>
 #include <cstring>
 
