@@ -31,7 +31,7 @@ WString GetModuleDirectory(void* module) {
     std::vector<char> buffer(4096);
     ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
     if (n <= 0 || static_cast<size_t>(n) >= buffer.size()) {
-      exception::ThrowAt(WinError(), "ulmo\\osdep\\GetModuleDirectory", __LINE__);
+      exception::ThrowAt(SystemError(), "ulmo\\osdep\\GetModuleDirectory", __LINE__);
     }
     file.assign(buffer.data(), static_cast<size_t>(n));
   } else {
@@ -39,7 +39,7 @@ WString GetModuleDirectory(void* module) {
     if (dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr || map->l_name == nullptr ||
         map->l_name[0] == '\0') {
       errno = EINVAL;
-      exception::ThrowAt(WinError(), "ulmo\\osdep\\GetModuleDirectory", __LINE__);
+      exception::ThrowAt(SystemError(), "ulmo\\osdep\\GetModuleDirectory", __LINE__);
     }
     file = map->l_name;
   }
