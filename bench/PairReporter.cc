@@ -1,5 +1,6 @@
 // main() of the benchmark program: the usual console output, then one row per
-// pair with the ratio and whether its target is met.
+// pair with the ratio, the floor's throughput where it counts bytes (so ratios
+// from different machines can be compared) and whether the target is met.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -7,6 +8,13 @@
 #include <string>
 
 #include "bench/Pairs.h"
+
+namespace benchmark::internal {
+// Exported by the benchmark library but not declared in its header: the colour
+// and table options its own console reporter takes from --benchmark_color
+// (default "auto": colour only on a terminal) and the other output flags.
+ConsoleReporter::OutputOptions GetOutputOptions(bool force_no_color);
+}  // namespace benchmark::internal
 
 namespace tessik_bench {
 namespace {
@@ -18,6 +26,11 @@ std::map<std::string, double>& Targets() {
 
 class PairReporter : public benchmark::ConsoleReporter {
  public:
+  // A reporter of our own gets no options from the flags unless given them,
+  // and would colour output that goes to a file. Counters stay in columns.
+  PairReporter()
+      : ConsoleReporter(static_cast<OutputOptions>(benchmark::internal::GetOutputOptions(false) | OO_Tabular)) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
@@ -34,23 +47,26 @@ class PairReporter : public benchmark::ConsoleReporter {
         if (fromMedian && !median) continue;
         (side[1] == 'o' ? pair.ours : pair.floor) = ns;
         fromMedian = median;
+        if (side[1] == 'f') pair.floorBytes = BytesPerIteration(run);
       }
     }
   }
 
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::printf("\n%-28s %14s %14s %8s %8s  %s\n", "pair", "ours (ns)", "floor (ns)", "ratio", "target",
-                "met");
+    std::printf("\n%-28s %14s %14s %8s %10s %8s  %s\n", "pair", "ours (ns)", "floor (ns)", "ratio",
+                "floor GB/s", "target", "met");
     for (const auto& [name, pair] : pairs_) {
       if (pair.ours <= 0 || pair.floor <= 0) continue;
       double ratio = pair.ours / pair.floor;
+      char rate[32] = "-";
+      if (pair.floorBytes > 0) std::snprintf(rate, sizeof rate, "%.2f", pair.floorBytes / pair.floor);  // B/ns = GB/s
       auto target = Targets().find(name);
       if (target == Targets().end()) {
-        std::printf("%-28s %14.2f %14.2f %8.3f %8s  %s\n", name.c_str(), pair.ours, pair.floor, ratio, "-",
-                    "-");
+        std::printf("%-28s %14.2f %14.2f %8.3f %10s %8s  %s\n", name.c_str(), pair.ours, pair.floor, ratio, rate,
+                    "-", "-");
       } else {
-        std::printf("%-28s %14.2f %14.2f %8.3f %8.2f  %s\n", name.c_str(), pair.ours, pair.floor, ratio,
+        std::printf("%-28s %14.2f %14.2f %8.3f %10s %8.2f  %s\n", name.c_str(), pair.ours, pair.floor, ratio, rate,
                     target->second, ratio <= target->second ? "yes" : "NO");
       }
     }
@@ -58,9 +74,19 @@ class PairReporter : public benchmark::ConsoleReporter {
   }
 
  private:
+  // Bytes one iteration handles, from SetBytesProcessed; 0 when not counted.
+  // The library keeps only the rate, per second of CPU time (of real time
+  // under UseRealTime, which no floor that counts bytes uses).
+  static double BytesPerIteration(const Run& run) {
+    auto counter = run.counters.find("bytes_per_second");
+    if (counter == run.counters.end()) return 0;
+    return counter->second.value * run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+  }
+
   struct Pair {
     double ours = 0;
     double floor = 0;
+    double floorBytes = 0;  // per iteration
     bool oursFromMedian = false;
     bool floorFromMedian = false;
   };

@@ -17,7 +17,8 @@ struct Positions {
   uint32_t end;    // the first "</results>", or npos
 };
 
-// Both positions in one pass over the document, which ends at `end`.
+// Both positions in one pass over the document's `length` units; no unit
+// past them is read.
 Positions Locate(const vel::ulmo::WChar* text, uint32_t length);
 
 }  // namespace Tessik::markers

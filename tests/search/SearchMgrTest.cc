@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "search/SessionMgr.h"
 #include "search/Markers.h"
@@ -91,23 +92,54 @@ TEST(PluginCache, OneLibraryPerPathWhateverItsCase) {
 }
 
 TEST(Markers, SameAsSearchingALowerCasedCopy) {
-  // Pieces that look like markers in any case, among units that lower-case
-  // to ASCII letters (dotted I, Kelvin sign) or look alike.
-  const TString pieces[] = {TX("<result "),  TX("<RESULT "), TX("<Result "), TX("<resul"),   TX("</results>"),
-                                   TX("</RESULTS>"), TX("</Results"), TX("<"),        TX("\u0130"),   TX("\u212A"),
-                                   TX("\u0280"),     TX("\uFF1C"),    TX("e"),        TX("S"),        TX(" "),
-                                   TX("<ResulT\u00a0"), TX("</r\u0117sults>"), TX("x")};
-  std::mt19937 random(7);
-  for (int round = 0; round < 3000; ++round) {
-    TString text;
-    int n = random() % 24;
-    for (int i = 0; i < n; ++i) text += pieces[random() % std::size(pieces)];
+  // What Locate must find in `text`: both markers looked for in a lower-cased
+  // copy. It runs on a buffer of exactly the text's size (a read past the end
+  // shows under ASan) and on one where `beyond` follows the text, units that
+  // complete a marker cut off at its end (a read past it shows in any lane).
+  auto agrees = [](const TString& text, const TString& beyond) {
     uint32_t end = ViaLoweredCopy(text, "</results>");
     uint32_t start = ViaLoweredCopy(text, "<result ");
     if (start != WString::npos && end != WString::npos && start > end) start = WString::npos;
-    markers::Positions found = markers::Locate(text.data(), static_cast<uint32_t>(text.size()));
-    ASSERT_EQ(found.end, end) << "round " << round;
-    ASSERT_EQ(found.start, start) << "round " << round;
+    std::vector<TessikChar> exact(text.begin(), text.end());
+    TString followed = text + beyond;
+    const uint32_t length = static_cast<uint32_t>(text.size());
+    for (const TessikChar* buffer : {exact.data(), followed.data()}) {
+      markers::Positions found = markers::Locate(buffer, length);
+      if (found.start != start || found.end != end) return false;
+    }
+    return true;
+  };
+
+  // Pieces that look like markers in any case, among units that lower-case
+  // to ASCII letters (dotted I, Kelvin sign) or look alike, and runs of
+  // filler that move everything across the 16- and 32-unit steps.
+  const TString pieces[] = {TX("<result "),  TX("<RESULT "),   TX("<Result "),      TX("<resul"),
+                            TX("</results>"), TX("</RESULTS>"), TX("</Results"),      TX("<"),
+                            TX("\u0130"),     TX("\u212A"),     TX("\u0280"),         TX("\uFF1C"),
+                            TX("e"),          TX("S"),          TX(" "),              TX(">"),
+                            TX("<ResulT\u00a0"), TX("</r\u0117sults>"), TX("x"),      TX("0123456789abcde"),
+                            TX("\uFF1E\u0120\u0100\u8000\uFFFF\u013C\u012F")};
+  const TString beyond[] = {TX("</results>"), TX("results>"), TX("sults>"), TX(">"), TX("esult "), TX(" ")};
+  std::mt19937 random(7);
+  for (int round = 0; round < 6000; ++round) {
+    TString text;
+    for (int n = random() % 40; n > 0; --n) text += pieces[random() % std::size(pieces)];
+    ASSERT_TRUE(agrees(text, beyond[random() % std::size(beyond)])) << "round " << round;
+  }
+
+  // Each marker, in mixed case, starting at every unit of texts from empty to
+  // a few steps long, cut short where the text ends. The filler holds the
+  // units a step looks at ('<', '>', ' ', '/', 'r') without making a marker.
+  const TString filler = TX("<r/ x>  </Result> <R <resultsx </results <");
+  for (const TString marker : {TX("</ReSuLtS>"), TX("<rEsUlT ")}) {
+    for (size_t length = 0; length <= 110; ++length) {
+      TString base;
+      while (base.size() < length + marker.size()) base += filler;
+      for (size_t at = 0; at <= length; ++at) {
+        TString whole = base.substr(0, at) + marker + base.substr(at);
+        ASSERT_TRUE(agrees(whole.substr(0, length), whole.substr(length))) << "at " << at << " of " << length;
+      }
+    }
   }
 }
 
