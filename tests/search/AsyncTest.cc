@@ -276,7 +276,8 @@ TEST(AsyncSearch, ACallbackThatThrowsStillEndsItsSearch) {
 // (ASan sees it when it does).
 TEST(SessionClose, HammeredAgainstDetachedReports) {
   Watchdog watchdog(90s, "SessionClose.HammeredAgainstDetachedReports");
-  TestQuery q{.asyncMode = {testplugin::kDetached, testplugin::kDetached}, .asyncDocument = kA};
+  // Extra end reports keep coming while the session closes.
+  TestQuery q{.asyncMode = {testplugin::kDetached, testplugin::kDetached}, .asyncDocs = 300, .asyncDocument = kA};
   const testplugin::PluginLog* log = nullptr;
   for (int round = 0; round < 300; ++round) {
     Session s;

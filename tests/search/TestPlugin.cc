@@ -116,11 +116,11 @@ PLUGIN_EXPORT int32_t AsyncSearch(void* handle, const void* query, PluginNotify 
     // another session by then. The thread outlives the call, and may outlive
     // the session: the library must not be hurt by that.
     ++g_log.detached;
-    std::thread([session = h->sessionId, notify, doc = copy.asyncDocument, code = copy.endCode] {
+    std::thread([session = h->sessionId, notify, doc = copy.asyncDocument, code = copy.endCode,
+                 extra = copy.asyncDocs] {
       if (doc) notify(session, TESSIK_NOTIFY_PLUGIN_RESULTS, doc);
-      notify(session, code, nullptr);
-      notify(session, code, nullptr);
-      g_log.ends += 2;
+      for (int i = 0; i <= extra; ++i) notify(session, code, nullptr);
+      g_log.ends += extra + 1;
       --g_log.detached;
     }).detach();
   } else if (mode == testplugin::kInsideCall) {

@@ -19,7 +19,8 @@ enum AsyncMode : int {
   kEndTwice = 2,           // one document, then the end twice
   kInsideCall = 3,         // reports results and end from inside AsyncSearch itself
   kStress = 4,             // 8 threads report `asyncDocs` numbered one-hit documents each, then one end
-  kDetached = 5,           // a detached thread reports one document and its end twice; AsyncSearch returns at once
+  kDetached = 5,           // a detached thread reports one document, its end, then `asyncDocs` more ends;
+                           // AsyncSearch returns at once
 };
 
 struct PluginLog {
