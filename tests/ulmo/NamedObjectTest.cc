@@ -21,6 +21,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -148,6 +149,18 @@ bool Refused(const std::function<void()>& open, const char* site) {
   return false;
 }
 
+// What this process still has of the object at `path`: descriptors and mappings.
+int Traces(const std::string& path) {
+  int n = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    n += std::filesystem::read_symlink(entry.path(), error) == path;
+  }
+  std::string maps = Slurp("/proc/self/maps");
+  for (size_t at = maps.find(path); at != std::string::npos; at = maps.find(path, at + 1)) ++n;
+  return n;
+}
+
 uint32_t EventWord(const WString& name) {
   uint32_t word;
   std::memcpy(&word, Slurp(PathOf(name)).data() + shared::kHeaderSize, sizeof word);
@@ -232,6 +245,33 @@ TEST(NamedObject, LifetimeFollowsItsUsers) {
               })),
               0);
     EXPECT_FALSE(Exists(PathOf(Name("exit"))));
+  });
+}
+
+// An open that fails after the object was opened takes back all it took: the
+// descriptor, the mapping and the flock. The holder can tell the flock: its
+// close removes the name only when nobody else holds it.
+TEST(NamedObject, FailedOpenTakesNothing) {
+  Isolated(30, [] {
+    WString name = Name("failed");
+    std::string path = PathOf(name);
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    pid_t holder = Spawn([&] {
+      char c;
+      auto m = std::make_unique<Mutex>(name);
+      Ready();
+      if (close(go[1]) != 0 || read(go[0], &c, 1) != 0) return 2;
+      m.reset();
+      return Exists(path) ? 1 : 0;
+    }, true);
+    close(go[0]);
+    shared::gAfterOpen = [] { throw std::bad_alloc(); };
+    EXPECT_THROW(Mutex{name}, std::bad_alloc);
+    shared::gAfterOpen = nullptr;
+    EXPECT_EQ(Traces(path), 0);
+    close(go[1]);
+    EXPECT_EQ(Reap(holder), 0) << "the name outlived its last holder";
   });
 }
 

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 
@@ -418,6 +419,8 @@ void CloseObject(SharedObject* object) noexcept {
 
 }  // namespace
 
+void (*gAfterOpen)() = nullptr;
+
 std::string ObjectName(std::u16string_view fullName) {
   if (fullName.starts_with(kGlobal)) fullName.remove_prefix(kGlobal.size());
   return FileNameFor(fullName, FullNameUtf8(fullName));
@@ -439,31 +442,33 @@ SharedObject* Acquire(std::u16string_view name, ObjectType type, Initialiser ini
 
   // Opened outside the table's lock: opening may wait for another process
   // that is initialising the object, and other names need not wait with it.
+  // What the table needs is allocated first, and once the object is open
+  // (a descriptor, a mapping and a flock) any failure closes it again.
+  auto object = std::make_unique<SharedObject>();
+  object->key = name;
   std::string fullName = FullNameUtf8(name);
-  std::string fileName = FileNameFor(name, fullName);
+  object->fileName = FileNameFor(name, fullName);
   Wanted want{type, fullName, kObjectFixedSize + fullName.size()};
-  OpenFile file = OpenObject(fileName, want, initialise, argument, site);
-
-  auto* object = new SharedObject;
-  object->fileName = std::move(fileName);
+  OpenFile file = OpenObject(object->fileName, want, initialise, argument, site);
   object->base = file.base;
   object->size = want.size;
   object->fd = file.fd;
   object->type = type;
   object->refs = 1;
   SharedObject* existing = nullptr;
-  {
+  try {
+    if (gAfterOpen != nullptr) gAfterOpen();
     std::lock_guard<std::mutex> lock(table.mutex);
-    auto [at, inserted] = table.objects.try_emplace(std::u16string(name), object);
-    if (inserted) {
-      object->key = at->first;
-      return object;
-    }
+    auto [at, inserted] = table.objects.try_emplace(object->key, object.get());
+    if (inserted) return object.release();
     // Another thread opened it meanwhile: use that one.
     existing = at->second;
     if (existing->type == type) ++existing->refs;
+  } catch (...) {
+    CloseObject(object.release());
+    throw;
   }
-  CloseObject(object);  // cannot be the last flock: the table's copy holds one
+  CloseObject(object.release());  // cannot be the last flock: the table's copy holds one
   if (existing->type != type) Fail(site, __LINE__, EINVAL);
   return existing;
 }

@@ -99,6 +99,10 @@ SharedObject* Acquire(std::u16string_view name, ObjectType type, Initialiser ini
 // the last one on the machine removes its name.
 void Release(SharedObject* object) noexcept;
 
+// For tests: when set, runs after Acquire has opened an object and before the
+// table records it, so a test can make that step throw.
+extern void (*gAfterOpen)();
+
 // The shm_open name of the object whose full name (as MakeGlobalName gives
 // it) is `fullName`: "/tessik." and the name without "Global\", in UTF-8,
 // with "/", "%", control characters and a leading "." escaped as %XX. A name
