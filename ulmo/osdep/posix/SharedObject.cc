@@ -172,13 +172,18 @@ struct Wanted {
 };
 
 // kOtherType: one of our objects with this name, of the other type.
-enum class State { kReady, kUnfinished, kOtherType, kForeign, kError };
+// kOtherLayout: one of ours from a build with another layout.
+enum class State { kReady, kUnfinished, kOtherType, kOtherLayout, kForeign, kError };
 
 // What the object behind `fd` is. Maps it (once) only when its size is the
 // one we expect, so nothing past the end of the file is ever touched.
 State Inspect(int fd, const struct stat& st, const Wanted& want, void*& base) {
   if (st.st_size == 0) return State::kUnfinished;
-  if (static_cast<uint64_t>(st.st_size) != want.size) return State::kForeign;
+  if (static_cast<uint64_t>(st.st_size) != want.size) {
+    uint32_t start[2];  // magic and version
+    bool ours = pread(fd, start, sizeof start, 0) == sizeof start && start[0] == kMagic;
+    return ours && start[1] != kLayoutVersion ? State::kOtherLayout : State::kForeign;
+  }
   if (base == nullptr) {
     void* mapped = mmap(nullptr, want.size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (mapped == MAP_FAILED) return State::kError;
@@ -188,9 +193,10 @@ State Inspect(int fd, const struct stat& st, const Wanted& want, void*& base) {
   uint32_t magic = header->magic.load(std::memory_order_acquire);
   // A creator that died after sizing the file but before publishing it.
   if (magic == 0) return State::kUnfinished;
+  if (magic == kMagic && header->version != kLayoutVersion) return State::kOtherLayout;
   const char* name = static_cast<const char*>(base) + kObjectFixedSize;
-  bool ours = magic == kMagic && header->version == kLayoutVersion && header->abi == kAbi &&
-              header->size == want.size && header->nameBytes == want.fullName.size() &&
+  bool ours = magic == kMagic && header->abi == kAbi && header->size == want.size &&
+              header->nameBytes == want.fullName.size() &&
               std::memcmp(name, want.fullName.data(), want.fullName.size()) == 0;
   if (!ours) return State::kForeign;
   return header->type == static_cast<uint32_t>(want.type) ? State::kReady : State::kOtherType;
@@ -234,7 +240,9 @@ void Abandon(int fd, void* base, size_t size, const std::string& fileName, bool 
 // Sizes, maps and initialises an object we hold the exclusive flock on.
 // Returns 0 or an errno value.
 int Build(int fd, struct stat& st, const Wanted& want, void*& base, Initialiser initialise, const void* argument) {
-  if (st.st_size == 0 && ftruncate(fd, static_cast<off_t>(want.size)) != 0) return errno;
+  if (static_cast<uint64_t>(st.st_size) != want.size && ftruncate(fd, static_cast<off_t>(want.size)) != 0) {
+    return errno;
+  }
   if (fstat(fd, &st) != 0) return errno;
   State state = Inspect(fd, st, want, base);
   if (state == State::kError) return errno;
@@ -249,7 +257,8 @@ int Build(int fd, struct stat& st, const Wanted& want, void*& base, Initialiser 
 //  - an exclusive flock that succeeds at once means nobody has the object
 //    open: we just created it, or all who had it died without closing it.
 //    Windows would have destroyed it with their last handle, so it starts
-//    afresh with our properties (a stranger's file is still refused);
+//    afresh with our properties, even one a build with another layout left
+//    (a stranger's file is still refused, and so is another layout in use);
 //  - st_nlink 0 under the flock means a last closer removed the name while
 //    we were opening: start again;
 //  - an object not ready is initialised only under the exclusive flock,
