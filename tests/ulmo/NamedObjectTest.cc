@@ -3,6 +3,7 @@
 // CI), names its objects after its own pid and test, and must leave none of
 // them in /dev/shm.
 #include <fcntl.h>
+#include <poll.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -147,6 +148,29 @@ bool Refused(const std::function<void()>& open, const char* site) {
     return e.GetSystemError() == EINVAL && std::string(e.file) == site;
   }
   return false;
+}
+
+// The next byte from `fd`, or 0 when none comes within 10 s (or at once, with `now`).
+char NextByte(int fd, bool now = false) {
+  pollfd p{fd, POLLIN, 0};
+  char c = 0;
+  return poll(&p, 1, now ? 0 : 10000) == 1 && read(fd, &c, 1) == 1 ? c : 0;
+}
+
+// Holds the calling process up at the very end of a normal exit, after every
+// destructor and exit handler: its last flush writes more than a pipe holds
+// into `pipeFd`, until the other end is drained.
+void StallExitOn(int pipeFd) {
+  static char buffer[1 << 20];
+  FILE* out = fdopen(pipeFd, "w");
+  setvbuf(out, buffer, _IOFBF, sizeof buffer);
+  std::string text(256 << 10, 'x');
+  fwrite(text.data(), 1, text.size(), out);
+}
+void Drain(int pipeFd) {
+  char chunk[65536];
+  for (pollfd p{pipeFd, POLLIN, 0}; poll(&p, 1, 10000) == 1 && read(pipeFd, chunk, sizeof chunk) > 0;) {
+  }
 }
 
 // What this process still has of the object at `path`: descriptors and mappings.
@@ -336,6 +360,95 @@ TEST(NamedMutex, CreationRaceAndExclusion) {
       ASSERT_EQ(counter->load(), kProcesses * kIncrements) << "round " << round;
       ASSERT_FALSE(Exists(PathOf(name))) << "round " << round;
     }
+  });
+}
+
+// Groups of short processes in a row open the same names and exit side by
+// side, each held up at the end of its exit until all are; in some a thread
+// still waits on an event or holds the mutex when they exit. Whatever those
+// left, the last group, all idle, must remove.
+TEST(NamedObject, ExitsSideBySideLeaveNothing) {
+  Isolated(120, [] {
+    constexpr int kGroups = 10, kProcesses = 4;
+    for (int group = 0; group < kGroups; ++group) {
+      int gate[2], stall[kProcesses][2];
+      ASSERT_EQ(pipe(gate), 0);
+      std::vector<pid_t> pids;
+      for (int i = 0; i < kProcesses; ++i) {
+        ASSERT_EQ(pipe(stall[i]), 0);
+        pids.push_back(Spawn([&] {
+          static auto* m = new Mutex(Name("m"));
+          static auto* e = new NamedEvent(Name("e"), false, false);
+          static auto* f = new NamedEvent(Name("f"), true, false);
+          bool busy = group % 2 == 0;
+          if (busy && i == 1) (new Background([&] { e->Wait(); }))->AwaitAsleep();
+          if (busy && i == 2) (new Background([&] { m->Lock(), f->Wait(); }))->AwaitAsleep();
+          StallExitOn(stall[i][1]);
+          char c;
+          Ready();
+          if (close(gate[1]) != 0 || read(gate[0], &c, 1) != 0) return 3;
+          std::exit(0);
+        }, true));
+        close(stall[i][1]);
+      }
+      close(gate[0]), close(gate[1]);
+      for (pid_t pid : pids) AwaitAsleep(pid, pid, SYS_write);
+      for (int i = 0; i < kProcesses; ++i) Drain(stall[i][0]), close(stall[i][0]);
+      for (pid_t pid : pids) EXPECT_EQ(Reap(pid), 0) << "group " << group;
+    }
+  });
+}
+
+// A process exits while a thread of it waits on an event and another is
+// about to lock a mutex; nobody else has either open. Held up at the very
+// end of its exit (flushing a stream into a pipe nobody reads yet), its
+// objects must still be what the names lead to: our Set releases its
+// waiter, and its late Lock takes no second lock beside ours.
+TEST(NamedObject, ExitLeavesWhatItsThreadsUse) {
+  Isolated(60, [] {
+    int stall[2], report[2], go[2], late[2];
+    ASSERT_TRUE(!pipe(stall) && !pipe(report) && !pipe(go) && !pipe(late));
+    pid_t child = Spawn([&] {
+      static auto* e = new NamedEvent(Name("e"), false, false);
+      static auto* m = new Mutex(Name("m"));
+      auto tell = [&](const void* what, size_t n) {
+        if (write(report[1], what, n) != static_cast<ssize_t>(n)) _exit(4);
+      };
+      std::thread([&] {
+        pid_t tid[2] = {0, gettid()};  // which thread, its id
+        tell(tid, sizeof tid), e->Wait(), tell("w", 1), pause();
+      }).detach();
+      std::thread([&] {
+        char c;
+        pid_t tid[2] = {1, gettid()};
+        tell(tid, sizeof tid);
+        if (read(late[0], &c, 1) == 1) m->Lock(), tell("l", 1);
+        pause();
+      }).detach();
+      StallExitOn(stall[1]);
+      char c;
+      if (read(go[0], &c, 1) != 1) return 3;
+      std::exit(0);
+    });
+    pid_t tids[2], told[2];
+    for (int i = 0; i < 2; ++i) {
+      ASSERT_EQ(read(report[0], told, sizeof told), static_cast<ssize_t>(sizeof told));
+      tids[told[0] & 1] = told[1];
+    }
+    AwaitAsleep(child, tids[0]), AwaitAsleep(child, tids[1], SYS_read);
+    ASSERT_EQ(write(go[1], "x", 1), 1);
+    AwaitAsleep(child, child, SYS_write);  // in the last flush of its exit
+    NamedEvent(Name("e"), false, false).Set();
+    EXPECT_EQ(NextByte(report[0]), 'w') << "the Set went to another event";
+    Mutex mine(Name("m"));
+    mine.Lock();
+    ASSERT_EQ(write(late[1], "x", 1), 1);
+    AwaitAsleep(child, tids[1], SYS_pause);
+    EXPECT_EQ(NextByte(report[0], true), 0) << "a second lock under the name";
+    mine.Unlock();
+    close(stall[1]), Drain(stall[0]);
+    EXPECT_EQ(Reap(child), 0);
+    NamedEvent(Name("e"), false, false);  // removes what the child had to leave
   });
 }
 

@@ -243,6 +243,7 @@ NamedEvent::NamedEvent(const WString& name, bool manualReset, bool initiallySign
 NamedEvent::~NamedEvent() { shared::Release(ObjectOf(handle_)); }
 
 void NamedEvent::Set() {
+  shared::Use use(ObjectOf(handle_));
   State* state = StateOf(handle_);
   if (state->manualReset) {
     SetManual(state->word);
@@ -251,9 +252,13 @@ void NamedEvent::Set() {
   }
 }
 
-void NamedEvent::Reset() { StateOf(handle_)->word.fetch_and(~kSignalled, std::memory_order_relaxed); }
+void NamedEvent::Reset() {
+  shared::Use use(ObjectOf(handle_));
+  StateOf(handle_)->word.fetch_and(~kSignalled, std::memory_order_relaxed);
+}
 
 void NamedEvent::Wait() {
+  shared::Use use(ObjectOf(handle_));
   State* state = StateOf(handle_);
   if (state->manualReset) {
     WaitManual(state->word);

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -383,21 +382,52 @@ void RetakeInChild() {
   theTable->mutex.unlock();
 }
 
-// At a normal exit, objects still open here are removed when nobody else
-// has them, as Windows removes an object with its last handle. One a thread
-// of ours still owns is left; so is everything of a process that is killed.
-// The next opener finds such an object with nobody holding it and starts it
-// afresh.
-void RemoveAtExit() {
+// Whether a thread of this process holds the object's mutex or is inside an
+// operation on it.
+bool InUseHere(const SharedObject* object) {
+  return object->busy.load(std::memory_order_seq_cst) > 0 || object->heldHere.load(std::memory_order_relaxed) > 0;
+}
+
+pthread_t exitingThread;  // written once, before gClosing is set
+
+[[noreturn]] void WaitForTheEnd() {
+  for (;;) pause();
+}
+
+// Other threads that come to the objects after the cleanup wait for the
+// process to end; the thread that exits goes on, as the cleanup ran after
+// every destructor it knew of.
+void WaitUnlessExiting() {
+  if (!pthread_equal(pthread_self(), exitingThread)) WaitForTheEnd();
+}
+
+// At a normal exit, after every destructor and exit handler (it is a
+// destructor of the library), objects still open here are removed when
+// nobody else has them, as Windows removes an object with its last handle.
+//  - An object a thread of ours still uses (holds, waits on, is inside an
+//    operation on) is left as it is, our flock with it, until the process
+//    is gone: removing it would let another process make a second object
+//    under the name, and giving up the flock would let it re-initialise
+//    this one. The next opener after us finds it unheld and starts afresh.
+//  - For the others we try the exclusive flock once, and never take the
+//    shared one back: a failed try drops it, so of processes exiting side by
+//    side the last to try succeeds and removes the name. (Taking it back
+//    made each see the other, and both left the name behind.)
+// Everything of a process that is killed stays, to be started afresh the
+// same way.
+__attribute__((destructor)) void CloseAtExit() {
+  if (theTable == nullptr) return;
   std::lock_guard<std::mutex> lock(theTable->mutex);
+  exitingThread = pthread_self();
+  gClosing.store(true, std::memory_order_seq_cst);
   for (auto& entry : theTable->objects) {
     SharedObject* object = entry.second;
-    if (object->heldHere.load(std::memory_order_relaxed) > 0) continue;
+    if (InUseHere(object)) continue;
+    if (LockFile(object->fd, LOCK_EX | LOCK_NB) != 0) continue;
     struct stat st;
-    if (LockFile(object->fd, LOCK_EX | LOCK_NB) == 0 && fstat(object->fd, &st) == 0 && st.st_nlink > 0) {
-      shm_unlink(object->fileName.c_str());
-    }
-    LockFile(object->fd, LOCK_SH | LOCK_NB);  // for whatever still runs until the end
+    if (fstat(object->fd, &st) == 0 && st.st_nlink > 0) shm_unlink(object->fileName.c_str());
+    // Openers that found the name before it went need not wait for our end.
+    LockFile(object->fd, LOCK_UN);
   }
 }
 
@@ -407,7 +437,6 @@ Table& TheTable() {
   static Table* table = [] {
     theTable = new Table;
     pthread_atfork(LockBeforeFork, UnlockInParent, RetakeInChild);
-    std::atexit(RemoveAtExit);
     return theTable;
   }();
   return *table;
@@ -428,7 +457,14 @@ void CloseObject(SharedObject* object) noexcept {
 
 }  // namespace
 
+std::atomic<bool> gClosing{false};
 void (*gAfterOpen)() = nullptr;
+
+void Use::AfterClosing() {
+  if (pthread_equal(pthread_self(), exitingThread)) return;
+  object_->busy.fetch_sub(1, std::memory_order_release);
+  WaitForTheEnd();
+}
 
 std::string ObjectName(std::u16string_view fullName) {
   if (fullName.starts_with(kGlobal)) fullName.remove_prefix(kGlobal.size());
@@ -438,6 +474,7 @@ std::string ObjectName(std::u16string_view fullName) {
 SharedObject* Acquire(std::u16string_view name, ObjectType type, Initialiser initialise,
                       const void* argument, const char* site) {
   Table& table = TheTable();
+  if (gClosing.load(std::memory_order_seq_cst)) WaitUnlessExiting();
   {
     std::lock_guard<std::mutex> lock(table.mutex);
     auto found = table.objects.find(name);
@@ -468,16 +505,20 @@ SharedObject* Acquire(std::u16string_view name, ObjectType type, Initialiser ini
   try {
     if (gAfterOpen != nullptr) gAfterOpen();
     std::lock_guard<std::mutex> lock(table.mutex);
-    auto [at, inserted] = table.objects.try_emplace(object->key, object.get());
-    if (inserted) return object.release();
-    // Another thread opened it meanwhile: use that one.
-    existing = at->second;
-    if (existing->type == type) ++existing->refs;
+    // Opened while the exit closed the rest: not kept.
+    if (!gClosing.load(std::memory_order_relaxed) || pthread_equal(pthread_self(), exitingThread)) {
+      auto [at, inserted] = table.objects.try_emplace(object->key, object.get());
+      if (inserted) return object.release();
+      // Another thread opened it meanwhile: use that one.
+      existing = at->second;
+      if (existing->type == type) ++existing->refs;
+    }
   } catch (...) {
     CloseObject(object.release());
     throw;
   }
   CloseObject(object.release());  // cannot be the last flock: the table's copy holds one
+  if (existing == nullptr) WaitForTheEnd();
   if (existing->type != type) Fail(site, __LINE__, EINVAL);
   return existing;
 }
@@ -487,9 +528,9 @@ void Release(SharedObject* object) noexcept {
     std::lock_guard<std::mutex> lock(TheTable().mutex);
     if (--object->refs > 0) return;
     if (!object->inherited) {
-      // A thread of ours still holds the mutex: keep it mapped (and in the
-      // table, so opening the name again finds it).
-      if (object->heldHere.load(std::memory_order_relaxed) > 0) return;
+      // A thread of ours still holds the mutex, or waits on the object: keep
+      // it mapped (and in the table, so opening the name again finds it).
+      if (InUseHere(object)) return;
       TheTable().objects.erase(object->key);
     }
   }

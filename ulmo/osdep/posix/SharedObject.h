@@ -12,7 +12,10 @@
 // flock succeeds) is exactly "no user left on the machine": a closer that
 // gets it removes the name, and an opener that gets it starts the object
 // afresh, as Windows would create it anew after its last handle went, even
-// if its creator died half-way or its users were killed.
+// if its creator died half-way or its users were killed. flock turns a
+// shared lock into an exclusive one by dropping it first, and a failed try
+// leaves none: so only a process done with an object tries, and it never
+// takes the shared lock back (see CloseAtExit).
 //
 // Within a process every object is opened once: a reference-counted table
 // maps names to open objects, because opening and mapping costs about 14 µs
@@ -91,6 +94,8 @@ struct SharedObject {
   // owner's hold: a thread that dies holding a mutex whose memory is gone
   // cannot be recognised as dead, and the lock would stay taken for ever.
   std::atomic<uint32_t> heldHere{0};
+  // Threads of this process inside an operation on it (see Use).
+  std::atomic<uint32_t> busy{0};
 
   std::u16string key;    // the table key: the name without "Global\"
   std::string fileName;  // for shm_unlink
@@ -113,8 +118,35 @@ SharedObject* Acquire(std::u16string_view name, ObjectType type, Initialiser ini
                       const void* argument, const char* site);
 
 // Drops one reference; the last one in the process closes the object, and
-// the last one on the machine removes its name.
+// the last one on the machine removes its name. An object a thread of ours
+// still holds or waits on stays open (and in the table) until the process
+// opens it again or ends.
 void Release(SharedObject* object) noexcept;
+
+// Set once a normal exit has begun closing the process's objects.
+extern std::atomic<bool> gClosing;
+
+// Marks one operation of a thread on an object (Lock, Wait, Set, Reset) from
+// before it touches the object until it is done; a mutex it took stays
+// marked by heldHere. The exit-time cleanup leaves an object in use alone,
+// and once it has begun, a new operation on another thread waits for the
+// process to end instead (the cleanup cannot know what it was about to do).
+class Use {
+ public:
+  explicit Use(SharedObject* object) : object_(object) {
+    // Both sides store, then load, sequentially consistent: either the
+    // cleanup sees this thread busy, or this thread sees the cleanup begun.
+    object_->busy.fetch_add(1, std::memory_order_seq_cst);
+    if (gClosing.load(std::memory_order_seq_cst)) AfterClosing();
+  }
+  ~Use() { object_->busy.fetch_sub(1, std::memory_order_release); }
+  Use(const Use&) = delete;
+  Use& operator=(const Use&) = delete;
+
+ private:
+  void AfterClosing();
+  SharedObject* object_;
+};
 
 // For tests: when set, runs after Acquire has opened an object and before the
 // table records it, so a test can make that step throw.
