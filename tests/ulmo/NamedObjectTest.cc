@@ -247,6 +247,21 @@ TEST(NamedObject, LifetimeFollowsItsUsers) {
     // A forked child holds what it inherits as its own: its dropping it does
     // not take the name from us, nor ours from it.
     EXPECT_EQ(Reap(Spawn([&] { return a.reset(), Exists(path) ? 0 : 1; })), 0);
+    // Nor does it inherit its parent's holds and waits: once the parent is
+    // killed, the child's normal exit removes what it held and waited on.
+    int gone[2];
+    ASSERT_EQ(pipe(gone), 0);
+    EXPECT_EQ(Reap(Spawn([&] {
+                static auto* m = new Mutex(Name("fork-m"));
+                static auto* e = new NamedEvent(Name("fork-e"), false, false);
+                (new Background([] { m->Lock(), e->Wait(); }))->AwaitAsleep();
+                char c;
+                if (fork() == 0) std::exit(read(gone[0], &c, 1) == 1 ? 0 : 3);
+                return raise(SIGKILL);
+              })),
+              128 + SIGKILL);
+    ASSERT_EQ(write(gone[1], "x", 1), 1);
+    EXPECT_TRUE(WaitUntil([] { return !Exists(PathOf(Name("fork-m"))) && !Exists(PathOf(Name("fork-e"))); }));
     pid_t child = Spawn([] { return Ready(), pause(); }, true);
     a.reset();
     EXPECT_TRUE(Exists(path));

@@ -358,18 +358,27 @@ Table* theTable = nullptr;
 // to the parent's open file descriptions, which the child merely shares, so
 // the parent's closing could not see the child and the child's closing would
 // act for the parent. The child takes a shared flock of its own on each
-// object and so holds them as any other process does. One it cannot take
-// again (the name leads elsewhere now) it forgets, and closes quietly later.
+// object and maps the object through it in place of the inherited mapping:
+// a mapping keeps the description it was made through alive, flock and all,
+// so the parent's lock would outlive the parent for as long as the child
+// runs, and the child's exit would find someone still holding the object.
+// One it cannot take again (the name leads elsewhere now) it forgets, and
+// closes quietly later.
+// The parent's other threads do not come along, and neither do their holds
+// and waits: left counted, they would keep the child's objects open for good.
 void LockBeforeFork() { theTable->mutex.lock(); }
 void UnlockInParent() { theTable->mutex.unlock(); }
 void RetakeInChild() {
   auto& objects = theTable->objects;
   for (auto at = objects.begin(); at != objects.end();) {
     SharedObject* object = at->second;
+    object->busy.store(0, std::memory_order_relaxed);
+    object->heldHere.store(0, std::memory_order_relaxed);
     int fd = shm_open(object->fileName.c_str(), O_RDWR, 0);
     struct stat mine, inherited;
     if (fd >= 0 && flock(fd, LOCK_SH | LOCK_NB) == 0 && fstat(fd, &mine) == 0 && fstat(object->fd, &inherited) == 0 &&
-        mine.st_dev == inherited.st_dev && mine.st_ino == inherited.st_ino) {
+        mine.st_dev == inherited.st_dev && mine.st_ino == inherited.st_ino &&
+        mmap(object->base, object->size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED, fd, 0) != MAP_FAILED) {
       close(object->fd);
       object->fd = fd;
       ++at;
