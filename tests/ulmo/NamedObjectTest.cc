@@ -319,10 +319,6 @@ TEST(NamedMutex, OwnerDeathMatrix) {
     LockOnce(name);
     std::thread([&] { Mutex(name).Lock(); }).join();  // a thread exits holding
     LockOnce(name);
-    // Dropping its last Mutex while holding must not unmap it: the dying
-    // thread would not be seen as dead, and this Lock would wait for ever.
-    std::thread([] { Mutex(Name("orphan")).Lock(); }).join();
-    LockOnce(Name("orphan"));
     // A waiter blocked in another process gets it when the holder is killed.
     killed = holder(true);
     pid_t waiter = Spawn([&] { return LockOnce(name), 0; });
@@ -342,6 +338,50 @@ TEST(NamedMutex, OwnerDeathMatrix) {
     }
     std::printf("[ measured ] Lock taken over from a dead owner: %.0f ns (unlock + lock: %.0f ns)\n",
                 takeover.count() / 20, plain.count() / 20);
+  });
+}
+
+// A held mutex outlives the holder's handles and its process's exit cleanup.
+// The name stays open elsewhere, so a wrong unmapping cannot hide behind the
+// name being removed and made anew.
+TEST(NamedMutex, HeldOutlivesHandlesAndExit) {
+  Isolated(60, [] {
+    WString name = Name("held");
+    Mutex m(name);
+    // A child exits normally holding it, on its main thread or another: we
+    // take it over from the dead owner, and it is still the one lock of the
+    // name (a process opening the name waits for our hold).
+    for (bool onThread : {false, true}) {
+      EXPECT_EQ(Reap(Spawn([&] {
+                  std::atomic<bool> held{false};
+                  auto hold = [&] { m.Lock(), held = true; };
+                  onThread ? std::thread([&] { hold(), pause(); }).detach() : hold();
+                  std::exit(WaitUntil([&] { return held.load(); }) ? 0 : 1);
+                  return 1;
+                })),
+                0);
+      m.Lock();
+      pid_t other = Spawn([&] { return LockOnce(name), 0; });
+      AwaitAsleep(other, other);
+      m.Unlock();
+      EXPECT_EQ(Reap(other), 0);
+    }
+    // A thread drops its last handle while holding it and ends: the mapping
+    // must have stayed, or its death goes unseen and the waiter waits for ever.
+    pid_t keeper = Spawn([] { return Mutex(Name("orphan")), Ready(), pause(); }, true);
+    std::atomic<int> stage{0};
+    std::thread holder([&] {
+      Mutex(Name("orphan")).Lock();
+      stage = 1;
+      WaitUntil([&] { return stage == 2; });
+    });
+    WaitUntil([&] { return stage == 1; });
+    pid_t waiter = Spawn([] { return LockOnce(Name("orphan")), 0; });
+    AwaitAsleep(waiter, waiter);  // held: the waiter waits
+    stage = 2, holder.join();
+    EXPECT_EQ(Reap(waiter), 0);
+    kill(keeper, SIGKILL), Reap(keeper);
+    LockOnce(Name("orphan"));  // closes what the dead thread left open here
   });
 }
 

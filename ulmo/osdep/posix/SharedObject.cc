@@ -1,10 +1,12 @@
 #include "ulmo/osdep/posix/SharedObject.h"
 
 #include <fcntl.h>
+#include <linux/futex.h>
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -392,9 +394,16 @@ void RetakeInChild() {
 }
 
 // Whether a thread of this process holds the object's mutex or is inside an
-// operation on it.
+// operation on it. heldHere says who holds until a holder of ours dies; when
+// another process then takes the mutex over nothing here counts it down, so
+// the robust mutex's futex word, which names the owning thread (the kernel
+// reads it so when the owner dies), has the last word.
 bool InUseHere(const SharedObject* object) {
-  return object->busy.load(std::memory_order_seq_cst) > 0 || object->heldHere.load(std::memory_order_relaxed) > 0;
+  if (object->busy.load(std::memory_order_seq_cst) > 0) return true;
+  if (object->heldHere.load(std::memory_order_relaxed) == 0) return false;
+  auto* mutex = static_cast<pthread_mutex_t*>(object->Payload());
+  auto owner = static_cast<pid_t>(__atomic_load_n(&mutex->__data.__lock, __ATOMIC_RELAXED) & FUTEX_TID_MASK);
+  return owner != 0 && syscall(SYS_tgkill, getpid(), owner, 0) == 0;
 }
 
 pthread_t exitingThread;  // written once, before gClosing is set
