@@ -365,9 +365,9 @@ Table* theTable = nullptr;
 // so the parent's lock would outlive the parent for as long as the child
 // runs, and the child's exit would find someone still holding the object.
 // One it cannot take again (the name leads elsewhere now) it forgets, and
-// closes quietly later.
-// The parent's other threads do not come along, and neither do their holds
-// and waits: left counted, they would keep the child's objects open for good.
+// closes quietly later. The parent's other threads do not come along, and
+// neither do their holds and waits: left counted, they would keep the
+// child's objects open for good.
 void LockBeforeFork() { theTable->mutex.lock(); }
 void UnlockInParent() { theTable->mutex.unlock(); }
 void RetakeInChild() {
@@ -400,7 +400,7 @@ void RetakeInChild() {
 // reads it so when the owner dies), has the last word.
 bool InUseHere(const SharedObject* object) {
   if (object->busy.load(std::memory_order_seq_cst) > 0) return true;
-  if (object->heldHere.load(std::memory_order_relaxed) == 0) return false;
+  if (object->type != ObjectType::kMutex || object->heldHere.load(std::memory_order_relaxed) == 0) return false;
   auto* mutex = static_cast<pthread_mutex_t*>(object->Payload());
   auto owner = static_cast<pid_t>(__atomic_load_n(&mutex->__data.__lock, __ATOMIC_RELAXED) & FUTEX_TID_MASK);
   return owner != 0 && syscall(SYS_tgkill, getpid(), owner, 0) == 0;
