@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "ulmo/TextBuffer.h"
+#include "ulmo/osdep/OSException.h"
 #include "ulmo/osdep/Path.h"
 
 namespace Tessik {
@@ -166,7 +167,15 @@ bool CSearchMgr::IsEnding() {
 }
 
 void CSearchMgr::WaitUntilIdle() {
-  while (!IsIdle()) endOfSearch_.Wait(kRecheckMs);
+  while (!IsIdle()) {
+    try {
+      endOfSearch_.Wait(kRecheckMs);
+    } catch (const vel::ulmo::osdep::OSException&) {
+      // More waiters at once than the event can hold, say: the flag is
+      // what counts, so look again after a pause.
+      Sleep(kRecheckMs);
+    }
+  }
 }
 
 bool CSearchMgr::IsWorkerGone() const { return IsStarted() && HasEnded(); }

@@ -3,6 +3,7 @@
 // CI), names its objects after its own pid and test, and must leave none of
 // them in /dev/shm.
 #include <fcntl.h>
+#include <poll.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -21,6 +22,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -148,10 +150,27 @@ bool Refused(const std::function<void()>& open, const char* site) {
   return false;
 }
 
-uint32_t EventWord(const WString& name) {
-  uint32_t word;
-  std::memcpy(&word, Slurp(PathOf(name)).data() + shared::kHeaderSize, sizeof word);
-  return word;
+// The next byte from `fd`, or 0 when none comes within 10 s (or at once, with `now`).
+char NextByte(int fd, bool now = false) {
+  pollfd p{fd, POLLIN, 0};
+  char c = 0;
+  return poll(&p, 1, now ? 0 : 10000) == 1 && read(fd, &c, 1) == 1 ? c : 0;
+}
+
+// Holds the calling process up at the very end of a normal exit, after every
+// destructor and exit handler: its last flush writes more than a pipe holds
+// into `pipeFd`, until the other end is drained.
+void StallExitOn(int pipeFd) {
+  static char buffer[1 << 20];
+  FILE* out = fdopen(pipeFd, "w");
+  setvbuf(out, buffer, _IOFBF, sizeof buffer);
+  std::string text(256 << 10, 'x');
+  fwrite(text.data(), 1, text.size(), out);
+}
+void Drain(int pipeFd) {
+  char chunk[65536];
+  for (pollfd p{pipeFd, POLLIN, 0}; poll(&p, 1, 10000) == 1 && read(pipeFd, chunk, sizeof chunk) > 0;) {
+  }
 }
 
 }  // namespace
@@ -216,6 +235,21 @@ TEST(NamedObject, LifetimeFollowsItsUsers) {
     // A forked child holds what it inherits as its own: its dropping it does
     // not take the name from us, nor ours from it.
     EXPECT_EQ(Reap(Spawn([&] { return a.reset(), Exists(path) ? 0 : 1; })), 0);
+    // Nor does it inherit its parent's holds and waits: once the parent is
+    // killed, the child's normal exit removes what it held and waited on.
+    int gone[2];
+    ASSERT_EQ(pipe(gone), 0);
+    EXPECT_EQ(Reap(Spawn([&] {
+                static auto* m = new Mutex(Name("fork-m"));
+                static auto* e = new NamedEvent(Name("fork-e"), false, false);
+                (new Background([] { m->Lock(), e->Wait(); }))->AwaitAsleep();
+                char c;
+                if (fork() == 0) std::exit(read(gone[0], &c, 1) == 1 ? 0 : 3);
+                return raise(SIGKILL);
+              })),
+              128 + SIGKILL);
+    ASSERT_EQ(write(gone[1], "x", 1), 1);
+    EXPECT_TRUE(WaitUntil([] { return !Exists(PathOf(Name("fork-m"))) && !Exists(PathOf(Name("fork-e"))); }));
     pid_t child = Spawn([] { return Ready(), pause(); }, true);
     a.reset();
     EXPECT_TRUE(Exists(path));
@@ -235,6 +269,19 @@ TEST(NamedObject, LifetimeFollowsItsUsers) {
   });
 }
 
+// An open that fails after the object was opened takes back all it took.
+TEST(NamedObject, FailedOpenTakesNothing) {
+  Isolated(30, [] {
+    std::string path = PathOf(Name("failed"));
+    shared::gAfterOpen = [] { throw std::bad_alloc(); };
+    EXPECT_THROW(Mutex{Name("failed")}, std::bad_alloc);
+    shared::gAfterOpen = nullptr;
+    // Nobody else had it, so closing it removed the name; no mapping is left.
+    EXPECT_FALSE(Exists(path));
+    EXPECT_EQ(Slurp("/proc/self/maps").find(path), std::string::npos);
+  });
+}
+
 TEST(NamedMutex, OwnerDeathMatrix) {
   Isolated(120, [] {
     WString name = Name("owner");
@@ -246,10 +293,6 @@ TEST(NamedMutex, OwnerDeathMatrix) {
     LockOnce(name);
     std::thread([&] { Mutex(name).Lock(); }).join();  // a thread exits holding
     LockOnce(name);
-    // Dropping its last Mutex while holding must not unmap it: the dying
-    // thread would not be seen as dead, and this Lock would wait for ever.
-    std::thread([] { Mutex(Name("orphan")).Lock(); }).join();
-    LockOnce(Name("orphan"));
     // A waiter blocked in another process gets it when the holder is killed.
     killed = holder(true);
     pid_t waiter = Spawn([&] { return LockOnce(name), 0; });
@@ -269,6 +312,50 @@ TEST(NamedMutex, OwnerDeathMatrix) {
     }
     std::printf("[ measured ] Lock taken over from a dead owner: %.0f ns (unlock + lock: %.0f ns)\n",
                 takeover.count() / 20, plain.count() / 20);
+  });
+}
+
+// A held mutex outlives the holder's handles and its process's exit cleanup.
+// The name stays open elsewhere, so a wrong unmapping cannot hide behind the
+// name being removed and made anew.
+TEST(NamedMutex, HeldOutlivesHandlesAndExit) {
+  Isolated(60, [] {
+    WString name = Name("held");
+    Mutex m(name);
+    // A child exits normally holding it, on its main thread or another: we
+    // take it over from the dead owner, and it is still the one lock of the
+    // name (a process opening the name waits for our hold).
+    for (bool onThread : {false, true}) {
+      EXPECT_EQ(Reap(Spawn([&] {
+                  std::atomic<bool> held{false};
+                  auto hold = [&] { m.Lock(), held = true; };
+                  onThread ? std::thread([&] { hold(), pause(); }).detach() : hold();
+                  std::exit(WaitUntil([&] { return held.load(); }) ? 0 : 1);
+                  return 1;
+                })),
+                0);
+      m.Lock();
+      pid_t other = Spawn([&] { return LockOnce(name), 0; });
+      AwaitAsleep(other, other);
+      m.Unlock();
+      EXPECT_EQ(Reap(other), 0);
+    }
+    // A thread drops its last handle while holding it and ends: the mapping
+    // must have stayed, or its death goes unseen and the waiter waits for ever.
+    pid_t keeper = Spawn([] { return Mutex(Name("orphan")), Ready(), pause(); }, true);
+    std::atomic<int> stage{0};
+    std::thread holder([&] {
+      Mutex(Name("orphan")).Lock();
+      stage = 1;
+      WaitUntil([&] { return stage == 2; });
+    });
+    WaitUntil([&] { return stage == 1; });
+    pid_t waiter = Spawn([] { return LockOnce(Name("orphan")), 0; });
+    AwaitAsleep(waiter, waiter);  // held: the waiter waits
+    stage = 2, holder.join();
+    EXPECT_EQ(Reap(waiter), 0);
+    kill(keeper, SIGKILL), Reap(keeper);
+    LockOnce(Name("orphan"));  // closes what the dead thread left open here
   });
 }
 
@@ -305,6 +392,83 @@ TEST(NamedMutex, CreationRaceAndExclusion) {
   });
 }
 
+// Groups of short processes in a row open the same names and exit side by
+// side, each held up at the end of its exit until all are; in some a thread
+// still waits on an event or holds the mutex when they exit. Whatever those
+// left, the last group, all idle, must remove.
+TEST(NamedObject, ExitsSideBySideLeaveNothing) {
+  Isolated(120, [] {
+    constexpr int kGroups = 10, kProcesses = 4;
+    for (int group = 0; group < kGroups; ++group) {
+      int gate[2], stall[kProcesses][2];
+      ASSERT_EQ(pipe(gate), 0);
+      std::vector<pid_t> pids;
+      for (int i = 0; i < kProcesses; ++i) {
+        ASSERT_EQ(pipe(stall[i]), 0);
+        pids.push_back(Spawn([&] {
+          static auto* m = new Mutex(Name("m"));
+          static auto* e = new NamedEvent(Name("e"), false, false);
+          static auto* f = new NamedEvent(Name("f"), true, false);
+          bool busy = group % 2 == 0;
+          if (busy && i == 1) (new Background([&] { e->Wait(); }))->AwaitAsleep();
+          if (busy && i == 2) (new Background([&] { m->Lock(), f->Wait(); }))->AwaitAsleep();
+          StallExitOn(stall[i][1]);
+          char c;
+          Ready();
+          if (close(gate[1]) != 0 || read(gate[0], &c, 1) != 0) return 3;
+          std::exit(0);
+        }, true));
+        close(stall[i][1]);
+      }
+      close(gate[0]), close(gate[1]);
+      for (pid_t pid : pids) AwaitAsleep(pid, pid, SYS_write);
+      for (int i = 0; i < kProcesses; ++i) Drain(stall[i][0]), close(stall[i][0]);
+      for (pid_t pid : pids) EXPECT_EQ(Reap(pid), 0) << "group " << group;
+    }
+  });
+}
+
+// A process exits while a thread of it waits on an event and another is
+// about to lock a mutex; nobody else has either open. Held up at the very
+// end of its exit (flushing a stream into a pipe nobody reads yet), its
+// objects must still be what the names lead to: our Set releases its
+// waiter, and its late Lock takes no second lock beside ours.
+TEST(NamedObject, ExitLeavesWhatItsThreadsUse) {
+  Isolated(60, [] {
+    int stall[2], report[2], go[2];
+    ASSERT_TRUE(!pipe(stall) && !pipe(report) && !pipe(go));
+    pid_t child = Spawn([&] {
+      static auto* e = new NamedEvent(Name("e"), false, false);
+      static auto* m = new Mutex(Name("m"));
+      auto tell = [&](char what) { return write(report[1], &what, 1) == 1; };
+      auto* waiter = new Background([&] { e->Wait(), tell('w'); });
+      auto* late = new Background([&] {
+        char c;
+        if (read(go[0], &c, 1) == 1) m->Lock(), tell('l');
+      });
+      waiter->AwaitAsleep(), late->AwaitAsleep(SYS_read);
+      pid_t tid = late->tid;
+      if (write(report[1], &tid, sizeof tid) != sizeof tid) return 3;
+      StallExitOn(stall[1]);
+      std::exit(0);
+    });
+    pid_t late;
+    ASSERT_EQ(read(report[0], &late, sizeof late), static_cast<ssize_t>(sizeof late));
+    AwaitAsleep(child, child, SYS_write);  // in the last flush of its exit
+    NamedEvent(Name("e"), false, false).Set();
+    EXPECT_EQ(NextByte(report[0]), 'w') << "the Set went to another event";
+    Mutex mine(Name("m"));
+    mine.Lock();
+    ASSERT_EQ(write(go[1], "x", 1), 1);
+    AwaitAsleep(child, late, SYS_pause);  // waits for the end instead
+    EXPECT_EQ(NextByte(report[0], true), 0) << "a second lock under the name";
+    mine.Unlock();
+    close(stall[1]), Drain(stall[0]);
+    EXPECT_EQ(Reap(child), 0);
+    NamedEvent(Name("e"), false, false);  // removes what the child had to leave
+  });
+}
+
 TEST(NamedObject, CreatorDiedHalfWay) {
   Isolated(60, [] {
     // 0: created, never sized. 1: sized, header begun, no magic. 2: killed
@@ -315,7 +479,7 @@ TEST(NamedObject, CreatorDiedHalfWay) {
       pid_t creator = Spawn([&] {
         int fd = shm_open(path.c_str() + 8, O_RDWR | O_CREAT | O_EXCL, 0666);
         if (fd < 0 || flock(fd, stage == 2 ? LOCK_EX : LOCK_SH) != 0) return 1;
-        size_t size = 128 + FullName(name).size();
+        size_t size = shared::kHeaderSize + shared::kPayloadSize + FullName(name).size();
         if (stage == 1 && (ftruncate(fd, size) != 0 || pwrite(fd, &shared::kLayoutVersion, 4, 4) != 4)) return 1;
         Ready();
         return stage == 2 ? pause() : 0;
@@ -342,7 +506,7 @@ TEST(NamedObject, BadObjectsAreRefused) {
     std::vector<std::function<void(std::string&)>> changes = {
         [](std::string&) {},                                           // the good one: a free mutex
         [&](std::string& s) { s.replace(s.size() - 4, 4, "good"); },  // names another object
-        [&](std::string& s) { header(s)->version++; },       [&](std::string& s) { header(s)->abi ^= 1; },
+        [&](std::string& s) { header(s)->abi ^= 1; },
         [](std::string& s) { s[0] ^= 0x55; },
         [](std::string& s) { s.resize(100); },               [](std::string& s) { s.resize(3); },
         [](std::string& s) { s.append(4096, '\0'); },        [](std::string& s) { s.assign(s.size(), '\x7f'); },
@@ -358,6 +522,19 @@ TEST(NamedObject, BadObjectsAreRefused) {
       EXPECT_TRUE(Exists(path)) << "a stranger's object is left alone";
       unlink(path.c_str());
     }
+    // One of another layout (another build's) is refused while a process has
+    // it open, and starts afresh once nobody has.
+    std::string bytes = image, path = PathOf(Name("oldv"));
+    bytes.replace(bytes.size() - FullName(Name("oldv")).size(), std::string::npos, FullName(Name("oldv")));
+    header(bytes)->version ^= 0x100;
+    std::ofstream(path, std::ios::binary) << bytes;
+    holder = Spawn([&] {
+      int fd = open(path.c_str(), O_RDWR);
+      return flock(fd, LOCK_SH), Ready(), pause();
+    }, true);
+    EXPECT_TRUE(Refused([] { Mutex m(Name("oldv")); }, "ulmo\\osdep\\Mutex"));
+    kill(holder, SIGKILL), Reap(holder);
+    LockOnce(Name("oldv"));
   });
 }
 
@@ -374,17 +551,47 @@ TEST(NamedEvent, AutoReset) {
       for (auto& w : waiters) w->AwaitAsleep();
       e.Set(), e.Set();
       EXPECT_TRUE(WaitUntil([&] { return released == 2; })) << "round " << round;
-      EXPECT_EQ(EventWord(name), shared::event::kWaiterUnit);  // one waiter, no token, not signalled
+      for (auto& w : waiters) {
+        if (!w->done) w->AwaitAsleep();  // the third still waits
+      }
       e.Set();
       waiters.clear();
-      EXPECT_EQ(EventWord(name), 0u);
+      EXPECT_EQ(released, 3);
     }
-    // A waiter killed while blocked takes nothing with it.
+    ExpectBlocksUntilSet(e);  // three Sets for three waiters leave nothing behind
+    // A waiter killed while registered takes no Set with it, and leaves
+    // nothing Reset cannot clear.
     pid_t doomed = Spawn([&] { return e.Wait(), 0; });
     AwaitAsleep(doomed, doomed);
     kill(doomed, SIGKILL), Reap(doomed);
     ExpectBlocksUntilSet(e);  // a Set still reaches a live waiter
-    e.Set();                  // and with none alive it stays for the next Wait
+    for (int i = 0; i < 2; ++i) {
+      doomed = Spawn([&] { return e.Wait(), 0; });
+      AwaitAsleep(doomed, doomed);
+      kill(doomed, SIGKILL), Reap(doomed);
+    }
+    e.Set(), e.Reset();
+    ExpectBlocksUntilSet(e);  // not signalled: the Set went to nobody dead
+    e.Set();                  // with nobody alive waiting it stays for the next Wait
+    e.Wait();
+    // A Set that died holding the event's guard, having released a waiter
+    // but not woken it: the next to take the guard wakes it.
+    Background w([&] { e.Wait(); });
+    w.AwaitAsleep();
+    EXPECT_EQ(Reap(Spawn([&] {
+                int fd = open(PathOf(name).c_str(), O_RDWR);
+                struct stat st;
+                if (fd < 0 || fstat(fd, &st) != 0) return 1;
+                void* base = mmap(nullptr, st.st_size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+                auto* state = reinterpret_cast<shared::event::State*>(static_cast<char*>(base) + shared::kHeaderSize);
+                pthread_mutex_lock(&state->guard);
+                for (auto& slot : state->slots) {
+                  if (slot.state == shared::event::kWaiting) slot.state = shared::event::kReleased;
+                }
+                return 0;
+              })),
+              0);
+    e.Set();  // finds nobody waiting any more: signalled
     e.Wait();
   });
 }

@@ -90,3 +90,25 @@ TEST(NamedObjects, ManualResetReleasesEveryoneUntilReset) {
   event.Set();
   EXPECT_EQ(Finished(late, 1, 10s), 1);
 }
+
+// A bounded wait ends when its time runs out and leaves nothing behind: the
+// next Set is kept for the next waiter, not for the one that gave up.
+TEST(NamedObjects, BoundedWaitsGiveUpCleanly) {
+  for (bool manual : {false, true}) {
+    WString name = UniqueName(manual ? "bounded_manual" : "bounded_auto");
+    os::NamedEvent event(name, manual, false);
+    EXPECT_FALSE(event.Wait(30));
+    EXPECT_FALSE(event.Wait(0));
+    event.Set();
+    EXPECT_TRUE(event.Wait(0));
+    if (!manual) {
+      EXPECT_FALSE(event.Wait(0)) << "the wait took the release";
+    }
+    event.Reset();
+    // Three waiters time out; one Set afterwards still releases a later one.
+    Counter timedOut = RunDetached(3, [=] { EXPECT_FALSE(os::NamedEvent(name, manual, false).Wait(20)); });
+    EXPECT_EQ(Finished(timedOut, 3, 10s), 3);
+    event.Set();
+    EXPECT_TRUE(event.Wait(10000));
+  }
+}

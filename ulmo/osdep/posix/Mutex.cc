@@ -43,6 +43,7 @@ Mutex::~Mutex() { shared::Release(ObjectOf(handle_)); }
 
 void Mutex::Lock() {
   shared::SharedObject* object = ObjectOf(handle_);
+  shared::Use use(object);
   auto* mutex = static_cast<pthread_mutex_t*>(object->Payload());
   int error = pthread_mutex_lock(mutex);
   if (error == 0) {

@@ -1,16 +1,18 @@
 #include "ulmo/osdep/posix/SharedObject.h"
 
 #include <fcntl.h>
+#include <linux/futex.h>
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 
@@ -171,13 +173,18 @@ struct Wanted {
 };
 
 // kOtherType: one of our objects with this name, of the other type.
-enum class State { kReady, kUnfinished, kOtherType, kForeign, kError };
+// kOtherLayout: one of ours from a build with another layout.
+enum class State { kReady, kUnfinished, kOtherType, kOtherLayout, kForeign, kError };
 
 // What the object behind `fd` is. Maps it (once) only when its size is the
 // one we expect, so nothing past the end of the file is ever touched.
 State Inspect(int fd, const struct stat& st, const Wanted& want, void*& base) {
   if (st.st_size == 0) return State::kUnfinished;
-  if (static_cast<uint64_t>(st.st_size) != want.size) return State::kForeign;
+  if (static_cast<uint64_t>(st.st_size) != want.size) {
+    uint32_t start[2];  // magic and version
+    bool ours = pread(fd, start, sizeof start, 0) == sizeof start && start[0] == kMagic;
+    return ours && start[1] != kLayoutVersion ? State::kOtherLayout : State::kForeign;
+  }
   if (base == nullptr) {
     void* mapped = mmap(nullptr, want.size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (mapped == MAP_FAILED) return State::kError;
@@ -187,9 +194,10 @@ State Inspect(int fd, const struct stat& st, const Wanted& want, void*& base) {
   uint32_t magic = header->magic.load(std::memory_order_acquire);
   // A creator that died after sizing the file but before publishing it.
   if (magic == 0) return State::kUnfinished;
+  if (magic == kMagic && header->version != kLayoutVersion) return State::kOtherLayout;
   const char* name = static_cast<const char*>(base) + kObjectFixedSize;
-  bool ours = magic == kMagic && header->version == kLayoutVersion && header->abi == kAbi &&
-              header->size == want.size && header->nameBytes == want.fullName.size() &&
+  bool ours = magic == kMagic && header->abi == kAbi && header->size == want.size &&
+              header->nameBytes == want.fullName.size() &&
               std::memcmp(name, want.fullName.data(), want.fullName.size()) == 0;
   if (!ours) return State::kForeign;
   return header->type == static_cast<uint32_t>(want.type) ? State::kReady : State::kOtherType;
@@ -233,7 +241,9 @@ void Abandon(int fd, void* base, size_t size, const std::string& fileName, bool 
 // Sizes, maps and initialises an object we hold the exclusive flock on.
 // Returns 0 or an errno value.
 int Build(int fd, struct stat& st, const Wanted& want, void*& base, Initialiser initialise, const void* argument) {
-  if (st.st_size == 0 && ftruncate(fd, static_cast<off_t>(want.size)) != 0) return errno;
+  if (static_cast<uint64_t>(st.st_size) != want.size && ftruncate(fd, static_cast<off_t>(want.size)) != 0) {
+    return errno;
+  }
   if (fstat(fd, &st) != 0) return errno;
   State state = Inspect(fd, st, want, base);
   if (state == State::kError) return errno;
@@ -248,7 +258,8 @@ int Build(int fd, struct stat& st, const Wanted& want, void*& base, Initialiser 
 //  - an exclusive flock that succeeds at once means nobody has the object
 //    open: we just created it, or all who had it died without closing it.
 //    Windows would have destroyed it with their last handle, so it starts
-//    afresh with our properties (a stranger's file is still refused);
+//    afresh with our properties, even one a build with another layout left
+//    (a stranger's file is still refused, and so is another layout in use);
 //  - st_nlink 0 under the flock means a last closer removed the name while
 //    we were opening: start again;
 //  - an object not ready is initialised only under the exclusive flock,
@@ -349,18 +360,27 @@ Table* theTable = nullptr;
 // to the parent's open file descriptions, which the child merely shares, so
 // the parent's closing could not see the child and the child's closing would
 // act for the parent. The child takes a shared flock of its own on each
-// object and so holds them as any other process does. One it cannot take
-// again (the name leads elsewhere now) it forgets, and closes quietly later.
+// object and maps the object through it in place of the inherited mapping:
+// a mapping keeps the description it was made through alive, flock and all,
+// so the parent's lock would outlive the parent for as long as the child
+// runs, and the child's exit would find someone still holding the object.
+// One it cannot take again (the name leads elsewhere now) it forgets, and
+// closes quietly later. The parent's other threads do not come along, and
+// neither do their holds and waits: left counted, they would keep the
+// child's objects open for good.
 void LockBeforeFork() { theTable->mutex.lock(); }
 void UnlockInParent() { theTable->mutex.unlock(); }
 void RetakeInChild() {
   auto& objects = theTable->objects;
   for (auto at = objects.begin(); at != objects.end();) {
     SharedObject* object = at->second;
+    object->busy.store(0, std::memory_order_relaxed);
+    object->heldHere.store(0, std::memory_order_relaxed);
     int fd = shm_open(object->fileName.c_str(), O_RDWR, 0);
     struct stat mine, inherited;
     if (fd >= 0 && flock(fd, LOCK_SH | LOCK_NB) == 0 && fstat(fd, &mine) == 0 && fstat(object->fd, &inherited) == 0 &&
-        mine.st_dev == inherited.st_dev && mine.st_ino == inherited.st_ino) {
+        mine.st_dev == inherited.st_dev && mine.st_ino == inherited.st_ino &&
+        mmap(object->base, object->size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED, fd, 0) != MAP_FAILED) {
       close(object->fd);
       object->fd = fd;
       ++at;
@@ -373,21 +393,59 @@ void RetakeInChild() {
   theTable->mutex.unlock();
 }
 
-// At a normal exit, objects still open here are removed when nobody else
-// has them, as Windows removes an object with its last handle. One a thread
-// of ours still owns is left; so is everything of a process that is killed.
-// The next opener finds such an object with nobody holding it and starts it
-// afresh.
-void RemoveAtExit() {
+// Whether a thread of this process holds the object's mutex or is inside an
+// operation on it. heldHere says who holds until a holder of ours dies; when
+// another process then takes the mutex over nothing here counts it down, so
+// the robust mutex's futex word, which names the owning thread (the kernel
+// reads it so when the owner dies), has the last word.
+bool InUseHere(const SharedObject* object) {
+  if (object->busy.load(std::memory_order_seq_cst) > 0) return true;
+  if (object->type != ObjectType::kMutex || object->heldHere.load(std::memory_order_relaxed) == 0) return false;
+  auto* mutex = static_cast<pthread_mutex_t*>(object->Payload());
+  auto owner = static_cast<pid_t>(__atomic_load_n(&mutex->__data.__lock, __ATOMIC_RELAXED) & FUTEX_TID_MASK);
+  return owner != 0 && syscall(SYS_tgkill, getpid(), owner, 0) == 0;
+}
+
+pthread_t exitingThread;  // written once, before gClosing is set
+
+[[noreturn]] void WaitForTheEnd() {
+  for (;;) pause();
+}
+
+// Other threads that come to the objects after the cleanup wait for the
+// process to end; the thread that exits goes on, as the cleanup ran after
+// every destructor it knew of.
+void WaitUnlessExiting() {
+  if (!pthread_equal(pthread_self(), exitingThread)) WaitForTheEnd();
+}
+
+// At a normal exit, after every destructor and exit handler (it is a
+// destructor of the library), objects still open here are removed when
+// nobody else has them, as Windows removes an object with its last handle.
+//  - An object a thread of ours still uses (holds, waits on, is inside an
+//    operation on) is left as it is, our flock with it, until the process
+//    is gone: removing it would let another process make a second object
+//    under the name, and giving up the flock would let it re-initialise
+//    this one. The next opener after us finds it unheld and starts afresh.
+//  - For the others we try the exclusive flock once, and never take the
+//    shared one back: a failed try drops it, so of processes exiting side by
+//    side the last to try succeeds and removes the name. (Taking it back
+//    made each see the other, and both left the name behind.)
+// Everything of a process that is killed stays, to be started afresh the
+// same way.
+__attribute__((destructor)) void CloseAtExit() {
+  if (theTable == nullptr) return;
   std::lock_guard<std::mutex> lock(theTable->mutex);
+  exitingThread = pthread_self();
+  gClosing.store(true, std::memory_order_seq_cst);
   for (auto& entry : theTable->objects) {
     SharedObject* object = entry.second;
-    if (object->heldHere.load(std::memory_order_relaxed) > 0) continue;
+    if (InUseHere(object)) continue;
+    if (LockFile(object->fd, LOCK_EX | LOCK_NB) != 0) continue;
     struct stat st;
-    if (LockFile(object->fd, LOCK_EX | LOCK_NB) == 0 && fstat(object->fd, &st) == 0 && st.st_nlink > 0) {
-      shm_unlink(object->fileName.c_str());
-    }
-    LockFile(object->fd, LOCK_SH | LOCK_NB);  // for whatever still runs until the end
+    if (fstat(object->fd, &st) == 0 && st.st_nlink > 0) shm_unlink(object->fileName.c_str());
+    // Openers that found the name before it went need not wait for our end.
+    LockFile(object->fd, LOCK_UN);
   }
 }
 
@@ -397,7 +455,6 @@ Table& TheTable() {
   static Table* table = [] {
     theTable = new Table;
     pthread_atfork(LockBeforeFork, UnlockInParent, RetakeInChild);
-    std::atexit(RemoveAtExit);
     return theTable;
   }();
   return *table;
@@ -418,6 +475,15 @@ void CloseObject(SharedObject* object) noexcept {
 
 }  // namespace
 
+std::atomic<bool> gClosing{false};
+void (*gAfterOpen)() = nullptr;
+
+void Use::AfterClosing() {
+  if (pthread_equal(pthread_self(), exitingThread)) return;
+  object_->busy.fetch_sub(1, std::memory_order_release);
+  WaitForTheEnd();
+}
+
 std::string ObjectName(std::u16string_view fullName) {
   if (fullName.starts_with(kGlobal)) fullName.remove_prefix(kGlobal.size());
   return FileNameFor(fullName, FullNameUtf8(fullName));
@@ -426,6 +492,7 @@ std::string ObjectName(std::u16string_view fullName) {
 SharedObject* Acquire(std::u16string_view name, ObjectType type, Initialiser initialise,
                       const void* argument, const char* site) {
   Table& table = TheTable();
+  if (gClosing.load(std::memory_order_seq_cst)) WaitUnlessExiting();
   {
     std::lock_guard<std::mutex> lock(table.mutex);
     auto found = table.objects.find(name);
@@ -439,31 +506,37 @@ SharedObject* Acquire(std::u16string_view name, ObjectType type, Initialiser ini
 
   // Opened outside the table's lock: opening may wait for another process
   // that is initialising the object, and other names need not wait with it.
+  // What the table needs is allocated first, and once the object is open
+  // (a descriptor, a mapping and a flock) any failure closes it again.
+  auto object = std::make_unique<SharedObject>();
+  object->key = name;
   std::string fullName = FullNameUtf8(name);
-  std::string fileName = FileNameFor(name, fullName);
+  object->fileName = FileNameFor(name, fullName);
   Wanted want{type, fullName, kObjectFixedSize + fullName.size()};
-  OpenFile file = OpenObject(fileName, want, initialise, argument, site);
-
-  auto* object = new SharedObject;
-  object->fileName = std::move(fileName);
+  OpenFile file = OpenObject(object->fileName, want, initialise, argument, site);
   object->base = file.base;
   object->size = want.size;
   object->fd = file.fd;
   object->type = type;
   object->refs = 1;
   SharedObject* existing = nullptr;
-  {
+  try {
+    if (gAfterOpen != nullptr) gAfterOpen();
     std::lock_guard<std::mutex> lock(table.mutex);
-    auto [at, inserted] = table.objects.try_emplace(std::u16string(name), object);
-    if (inserted) {
-      object->key = at->first;
-      return object;
+    // Opened while the exit closed the rest: not kept.
+    if (!gClosing.load(std::memory_order_relaxed) || pthread_equal(pthread_self(), exitingThread)) {
+      auto [at, inserted] = table.objects.try_emplace(object->key, object.get());
+      if (inserted) return object.release();
+      // Another thread opened it meanwhile: use that one.
+      existing = at->second;
+      if (existing->type == type) ++existing->refs;
     }
-    // Another thread opened it meanwhile: use that one.
-    existing = at->second;
-    if (existing->type == type) ++existing->refs;
+  } catch (...) {
+    CloseObject(object.release());
+    throw;
   }
-  CloseObject(object);  // cannot be the last flock: the table's copy holds one
+  CloseObject(object.release());  // cannot be the last flock: the table's copy holds one
+  if (existing == nullptr) WaitForTheEnd();
   if (existing->type != type) Fail(site, __LINE__, EINVAL);
   return existing;
 }
@@ -473,9 +546,9 @@ void Release(SharedObject* object) noexcept {
     std::lock_guard<std::mutex> lock(TheTable().mutex);
     if (--object->refs > 0) return;
     if (!object->inherited) {
-      // A thread of ours still holds the mutex: keep it mapped (and in the
-      // table, so opening the name again finds it).
-      if (object->heldHere.load(std::memory_order_relaxed) > 0) return;
+      // A thread of ours still holds the mutex, or waits on the object: keep
+      // it mapped (and in the table, so opening the name again finds it).
+      if (InUseHere(object)) return;
       TheTable().objects.erase(object->key);
     }
   }

@@ -2,23 +2,28 @@
 // gives every process the same kernel object for a "Global\" name; here each
 // name is one file of the shared-memory file system, which every process maps.
 //
-// An object is a 64-byte header, a 64-byte payload (the pthread mutex or the
-// event word) and the full name in UTF-8. The header is checked against the
-// file size before anything else is read, so a stranger's file under one of
-// our names is refused with EINVAL instead of crashing us.
+// An object is a 64-byte header, the payload (the pthread mutex, or the event
+// with its waiter slots) and the full name in UTF-8. The header is checked
+// against the file size before anything else is read, so a stranger's file
+// under one of our names is refused with EINVAL instead of crashing us.
 //
 // Every process holds a shared flock on each object it has open. The kernel
 // drops it when the process dies, so "nobody else holds it" (an exclusive
 // flock succeeds) is exactly "no user left on the machine": a closer that
 // gets it removes the name, and an opener that gets it starts the object
 // afresh, as Windows would create it anew after its last handle went, even
-// if its creator died half-way or its users were killed.
+// if its creator died half-way or its users were killed. flock turns a
+// shared lock into an exclusive one by dropping it first, and a failed try
+// leaves none: so only a process done with an object tries, and it never
+// takes the shared lock back (see CloseAtExit).
 //
 // Within a process every object is opened once: a reference-counted table
 // maps names to open objects, because opening and mapping costs about 14 µs
 // and the same names are opened again and again.
 #ifndef VEL_ULMO_OSDEP_POSIX_SHAREDOBJECT_H_
 #define VEL_ULMO_OSDEP_POSIX_SHAREDOBJECT_H_
+
+#include <pthread.h>
 
 #include <atomic>
 #include <cstddef>
@@ -31,9 +36,9 @@ namespace vel::ulmo::osdep::shared {
 enum class ObjectType : uint32_t { kMutex = 1, kEvent = 2 };
 
 constexpr uint32_t kMagic = 0x4F4B5354;  // "TSKO" in memory
-constexpr uint32_t kLayoutVersion = 1;
+// 2: the auto-reset event keeps one slot per waiter.
+constexpr uint32_t kLayoutVersion = 2;
 constexpr size_t kHeaderSize = 64;
-constexpr size_t kPayloadSize = 64;
 
 struct Header {
   std::atomic<uint32_t> magic;  // 0 until the object is ready; written last
@@ -45,24 +50,39 @@ struct Header {
 };
 static_assert(sizeof(Header) <= kHeaderSize);
 
-// The event word. An auto-reset event uses all of it (see NamedEvent.cc):
-// bit 31 signalled, bits 16-30 registered waiters, bits 0-15 tokens handed
-// to them. A manual-reset event keeps bit 31 signalled, bit 30 "someone may
-// sleep" and a generation count in bits 0-29 that every Set advances.
+// The event (see NamedEvent.cc). Bit 31 of the word is the signalled state
+// of either kind. A manual-reset event also keeps bit 30 "someone may sleep"
+// and a generation count in bits 0-29 that every Set advances. An auto-reset
+// event registers each waiter in a slot that the waiting thread owns: its
+// robust mutex is held for as long as the waiter is registered, so a waiter
+// that died shows as its owner's death.
 namespace event {
 constexpr uint32_t kSignalled = 0x80000000u;
-constexpr uint32_t kWaiterUnit = 0x00010000u;
-constexpr uint32_t kWaiterMask = 0x7FFF0000u;
-constexpr uint32_t kTokenMask = 0x0000FFFFu;
 constexpr uint32_t kSleepers = 0x40000000u;
 constexpr uint32_t kGenerationMask = 0x3FFFFFFFu;
+constexpr size_t kWaiterSlots = 127;  // waiters at once on one auto-reset event
+
+enum SlotState : uint32_t { kFree = 0, kWaiting = 1, kReleased = 2 };
+
+struct alignas(64) Slot {
+  pthread_mutex_t owner;  // held by the registered waiter
+  std::atomic<uint32_t> state;
+  uint32_t ticket;  // registration order: Set releases the longest waiting
+};
 
 struct State {
   std::atomic<uint32_t> word;
   uint32_t manualReset;  // fixed when the event is created
+  uint32_t nextTicket;   // guarded by guard
+  pthread_mutex_t guard;  // auto-reset: Set and registration, one at a time
+  Slot slots[kWaiterSlots];
 };
-static_assert(sizeof(State) <= kPayloadSize);
 }  // namespace event
+
+// Both kinds of object have the same size, so a name whose users are all gone
+// can start afresh as the other kind in place.
+constexpr size_t kPayloadSize = sizeof(event::State);
+static_assert(sizeof(pthread_mutex_t) <= kPayloadSize && kPayloadSize % 64 == 0);
 
 // One open object of this process. The table owns it; Mutex and NamedEvent
 // only hold a reference and use Payload and heldHere.
@@ -74,6 +94,8 @@ struct SharedObject {
   // owner's hold: a thread that dies holding a mutex whose memory is gone
   // cannot be recognised as dead, and the lock would stay taken for ever.
   std::atomic<uint32_t> heldHere{0};
+  // Threads of this process inside an operation on it (see Use).
+  std::atomic<uint32_t> busy{0};
 
   std::u16string key;    // the table key: the name without "Global\"
   std::string fileName;  // for shm_unlink
@@ -96,8 +118,39 @@ SharedObject* Acquire(std::u16string_view name, ObjectType type, Initialiser ini
                       const void* argument, const char* site);
 
 // Drops one reference; the last one in the process closes the object, and
-// the last one on the machine removes its name.
+// the last one on the machine removes its name. An object a thread of ours
+// still holds or waits on stays open (and in the table) until the process
+// opens it again or ends.
 void Release(SharedObject* object) noexcept;
+
+// Set once a normal exit has begun closing the process's objects.
+extern std::atomic<bool> gClosing;
+
+// Marks one operation of a thread on an object (Lock, Wait, Set, Reset) from
+// before it touches the object until it is done; a mutex it took stays
+// marked by heldHere. The exit-time cleanup leaves an object in use alone,
+// and once it has begun, a new operation on another thread waits for the
+// process to end instead (the cleanup cannot know what it was about to do).
+class Use {
+ public:
+  explicit Use(SharedObject* object) : object_(object) {
+    // Both sides store, then load, sequentially consistent: either the
+    // cleanup sees this thread busy, or this thread sees the cleanup begun.
+    object_->busy.fetch_add(1, std::memory_order_seq_cst);
+    if (gClosing.load(std::memory_order_seq_cst)) AfterClosing();
+  }
+  ~Use() { object_->busy.fetch_sub(1, std::memory_order_release); }
+  Use(const Use&) = delete;
+  Use& operator=(const Use&) = delete;
+
+ private:
+  void AfterClosing();
+  SharedObject* object_;
+};
+
+// For tests: when set, runs after Acquire has opened an object and before the
+// table records it, so a test can make that step throw.
+extern void (*gAfterOpen)();
 
 // The shm_open name of the object whose full name (as MakeGlobalName gives
 // it) is `fullName`: "/tessik." and the name without "Global\", in UTF-8,
