@@ -355,7 +355,7 @@ TEST(NamedMutex, HeldOutlivesHandlesAndExit) {
     stage = 2, holder.join();
     EXPECT_EQ(Reap(waiter), 0);
     kill(keeper, SIGKILL), Reap(keeper);
-    LockOnce(Name("orphan"));  // closes what the dead thread left open here
+    Mutex{Name("orphan")};  // closes what the dead thread left open here
   });
 }
 
