@@ -54,8 +54,8 @@ class PairReporter : public benchmark::ConsoleReporter {
 
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::printf("\n%-28s %14s %14s %8s %10s %8s  %s\n", "pair", "ours (ns)", "floor (ns)", "ratio",
-                "floor GB/s", "target", "met");
+    std::printf("\n%-28s %14s %14s %8s %10s %8s  %s\n", "pair", "ours (ns)", "floor (ns)", "ratio", "floor GB/s",
+                "target", "met");
     for (const auto& [name, pair] : pairs_) {
       if (pair.ours <= 0 || pair.floor <= 0) continue;
       double ratio = pair.ours / pair.floor;
@@ -63,8 +63,8 @@ class PairReporter : public benchmark::ConsoleReporter {
       if (pair.floorBytes > 0) std::snprintf(rate, sizeof rate, "%.2f", pair.floorBytes / pair.floor);  // B/ns = GB/s
       auto target = Targets().find(name);
       if (target == Targets().end()) {
-        std::printf("%-28s %14.2f %14.2f %8.3f %10s %8s  %s\n", name.c_str(), pair.ours, pair.floor, ratio, rate,
-                    "-", "-");
+        std::printf("%-28s %14.2f %14.2f %8.3f %10s %8s  %s\n", name.c_str(), pair.ours, pair.floor, ratio, rate, "-",
+                    "-");
       } else {
         std::printf("%-28s %14.2f %14.2f %8.3f %10s %8.2f  %s\n", name.c_str(), pair.ours, pair.floor, ratio, rate,
                     target->second, ratio <= target->second ? "yes" : "NO");

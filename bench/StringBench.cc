@@ -16,11 +16,13 @@ namespace {
 
 // Keys of 5 to 30 units, the size of plugin names, domains and XML keywords.
 const std::vector<std::u16string>& Keys() {
+  // clang-format off
   static const std::vector<std::u16string> keys = {
       u"Alpha",           u"alpha",          u"Docs",        u"DOCS.dll",        u"Plugins\\Gamma",
       u"SearchDomain",    u"searchdomain",   u"Title",       u"MaxResults",      u"CSearchMgr_PluginMap",
       u"Relevance Score", u"relevancescore", u"categoryList", u"ExtendedPropertyName", u"zeta-index-2026",
       u"Mail Archive 2025 October x"};
+  // clang-format on
   return keys;
 }
 
@@ -64,8 +66,8 @@ void Compare_floor(benchmark::State& state) {
   for (auto _ : state) {
     const auto& a = keys[i % n];
     const auto& b = keys[(i * 7 + 3) % n];
-    benchmark::DoNotOptimize(ucol_strcoll(collator, a.data(), static_cast<int32_t>(a.size()), b.data(),
-                                          static_cast<int32_t>(b.size())));
+    benchmark::DoNotOptimize(
+        ucol_strcoll(collator, a.data(), static_cast<int32_t>(a.size()), b.data(), static_cast<int32_t>(b.size())));
     ++i;
   }
   ucol_close(collator);

@@ -19,8 +19,7 @@ extern "C" TESSIK_API int32_t Tessik_ReleaseQuery(IQuery* object) {
 // cannot throw and warns about aliases that claim less.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wattribute-alias"
-extern "C" TESSIK_API int32_t Tessik_ReleaseHit(IHit* object)
-    __attribute__((alias("Tessik_ReleaseQuery"), nothrow));
+extern "C" TESSIK_API int32_t Tessik_ReleaseHit(IHit* object) __attribute__((alias("Tessik_ReleaseQuery"), nothrow));
 extern "C" TESSIK_API int32_t Tessik_ReleaseHitList(IHitList* object)
     __attribute__((alias("Tessik_ReleaseQuery"), nothrow));
 #pragma GCC diagnostic pop

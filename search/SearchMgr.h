@@ -128,13 +128,13 @@ class CSearchMgr : public vel::ulmo::osdep::Thread {
   uint32_t sessionId_ = 0;       // written once, by the registry, before any search
   uint32_t pollInterval_ = 0;    // guarded by pluginLock_; read by the worker it starts
   WString name_;
-  bool idle_ = true;             // guarded by runCountLock_
-  bool ending_ = false;          // guarded by runCountLock_; all plugins ended, final notification under way
-  WString batch_;                // the worker's alone: the batch being delivered
+  bool idle_ = true;     // guarded by runCountLock_
+  bool ending_ = false;  // guarded by runCountLock_; all plugins ended, final notification under way
+  WString batch_;        // the worker's alone: the batch being delivered
   vel::ulmo::osdep::Mutex runCountLock_;
   vel::ulmo::osdep::Mutex resultsLock_;
   vel::ulmo::osdep::NamedEvent endOfSearch_;
-  SearchCallback callback_ = nullptr;  // guarded by pluginLock_; read by the worker it starts
+  SearchCallback callback_ = nullptr;               // guarded by pluginLock_; read by the worker it starts
   std::map<NSString, CMainThreadPlugin*> plugins_;  // guarded by pluginLock_
   vel::ulmo::osdep::Mutex pluginLock_;
 };

@@ -84,8 +84,7 @@ int Version(Arguments) {
   TessikChar* probe = nullptr;
   int32_t status = Tessik_Allocate(&probe, 1);
   Tessik_Release(probe);
-  std::printf("TessikClient %s (allocator check: %s)\n", TESSIK_VERSION_STRING,
-              status == TESSIK_OK ? "ok" : "failed");
+  std::printf("TessikClient %s (allocator check: %s)\n", TESSIK_VERSION_STRING, status == TESSIK_OK ? "ok" : "failed");
   return Flushed(status == TESSIK_OK ? 0 : 1);
 }
 

@@ -21,6 +21,8 @@
 #include "ulmo/SafeInteger.h"
 #include "ulmo/osdep/Memory.h"
 
+// The formatter on Debian 12 cannot lay out requires-clauses.
+// clang-format off
 namespace vel::ulmo {
 
 using WChar = TessikChar;
@@ -385,6 +387,7 @@ class StringBase {
   Ch* capacityEnd_ = nullptr;
 };
 
+// clang-format on
 }  // namespace vel::ulmo
 
 #endif  // VEL_ULMO_STRINGBASE_H_

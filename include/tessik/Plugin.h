@@ -52,8 +52,7 @@ typedef void (*PluginNotify)(uint32_t sessionId, int32_t code, const TessikChar*
 
 typedef void* (*PluginInitSearch)(uint32_t sessionId);
 typedef int32_t (*PluginFinishSearch)(void* handle);  // result ignored
-typedef int32_t (*PluginSyncSearch)(void* handle, const void* query, TessikChar** resultText,
-                                    uint32_t searchParam);
+typedef int32_t (*PluginSyncSearch)(void* handle, const void* query, TessikChar** resultText, uint32_t searchParam);
 typedef int32_t (*PluginAsyncSearch)(void* handle, const void* query, PluginNotify notify, uint32_t searchParam,
                                      uint32_t asyncParam);
 typedef int32_t (*PluginAbortAsyncSearch)(void* handle);  // result ignored

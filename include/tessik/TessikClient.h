@@ -62,7 +62,6 @@
 #define TESSIK_VERSION_PATCH 0
 #define TESSIK_VERSION_STRING "0.1.0"
 
-
 // Status codes. 0 is success; every failure is negative. Notification codes
 // travel through the asynchronous search callback and the plugin notifier.
 enum TessikStatus : int32_t {
@@ -134,14 +133,13 @@ TESSIK_API int32_t Tessik_LoadPluginByPath(uint32_t sessionId, const TessikChar*
 TESSIK_API int32_t Tessik_InitSearch(uint32_t sessionId);
 // Runs every plugin on `query` (passed through unread) and returns the merged
 // results in *outResults, a buffer the caller frees with Tessik_Release.
-TESSIK_API int32_t Tessik_SyncSearch(uint32_t sessionId, const void* query,
-                                     TessikChar** outResults, uint32_t searchParam);
+TESSIK_API int32_t Tessik_SyncSearch(uint32_t sessionId, const void* query, TessikChar** outResults,
+                                     uint32_t searchParam);
 // Starts every plugin on `query` and returns at once; merged results reach
 // `callback` on the session's worker thread once per poll interval, then one
 // final notification.
-TESSIK_API int32_t Tessik_AsyncSearch(uint32_t sessionId, const void* query,
-                                      SearchCallback callback, uint32_t searchParam,
-                                      uint32_t pollIntervalMs);
+TESSIK_API int32_t Tessik_AsyncSearch(uint32_t sessionId, const void* query, SearchCallback callback,
+                                      uint32_t searchParam, uint32_t pollIntervalMs);
 // Aborts the session's asynchronous search; returns once it has ended (from
 // the session's own callback: at once, see Threads).
 TESSIK_API int32_t Tessik_AbortAsyncSearch(uint32_t sessionId);

@@ -214,7 +214,9 @@ TEST(AsyncStress, EveryReportedHitIsDeliveredExactlyOnce) {
   for (int search = 0; search <= 50 && (search < 3 || std::chrono::steady_clock::now() < deadline); ++search) {
     Clear(s.id);
     ASSERT_EQ(Start(s, q, 1), TESSIK_OK);
-    if (search % 2) { ASSERT_EQ(Tessik_AbortAsyncSearch(s.id), TESSIK_OK); }
+    if (search % 2) {
+      ASSERT_EQ(Tessik_AbortAsyncSearch(s.id), TESSIK_OK);
+    }
     std::vector<TString> hits;
     for (const Note& n : Notes(s.id, 60s)) {
       std::vector<TString> ids = HitIds(n.text);

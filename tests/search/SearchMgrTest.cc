@@ -113,11 +113,26 @@ TEST(Markers, SameAsSearchingALowerCasedCopy) {
   // Pieces that look like markers in any case, among units that lower-case
   // to ASCII letters (dotted I, Kelvin sign) or look alike, and runs of
   // filler that move everything across the 16- and 32-unit steps.
-  const TString pieces[] = {TX("<result "),  TX("<RESULT "),   TX("<Result "),      TX("<resul"),
-                            TX("</results>"), TX("</RESULTS>"), TX("</Results"),      TX("<"),
-                            TX("\u0130"),     TX("\u212A"),     TX("\u0280"),         TX("\uFF1C"),
-                            TX("e"),          TX("S"),          TX(" "),              TX(">"),
-                            TX("<ResulT\u00a0"), TX("</r\u0117sults>"), TX("x"),      TX("0123456789abcde"),
+  const TString pieces[] = {TX("<result "),
+                            TX("<RESULT "),
+                            TX("<Result "),
+                            TX("<resul"),
+                            TX("</results>"),
+                            TX("</RESULTS>"),
+                            TX("</Results"),
+                            TX("<"),
+                            TX("\u0130"),
+                            TX("\u212A"),
+                            TX("\u0280"),
+                            TX("\uFF1C"),
+                            TX("e"),
+                            TX("S"),
+                            TX(" "),
+                            TX(">"),
+                            TX("<ResulT\u00a0"),
+                            TX("</r\u0117sults>"),
+                            TX("x"),
+                            TX("0123456789abcde"),
                             TX("\uFF1E\u0120\u0100\u8000\uFFFF\u013C\u012F")};
   const TString beyond[] = {TX("</results>"), TX("results>"), TX("sults>"), TX(">"), TX("esult "), TX(" ")};
   std::mt19937 random(7);

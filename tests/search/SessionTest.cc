@@ -87,7 +87,8 @@ TEST(Plugins, FolderNamedBeyondAscii) {
     return TString(u.begin(), u.end());
   };
   TString name = wide(fs::path(reinterpret_cast<const char8_t*>(file)));
-  TString inFolder = wide(fs::path(reinterpret_cast<const char8_t*>(folder))) + TessikChar(fs::path::preferred_separator) + name;
+  TString inFolder =
+      wide(fs::path(reinterpret_cast<const char8_t*>(folder))) + TessikChar(fs::path::preferred_separator) + name;
 
   testplugin::TestQuery query{.documents = {kA}};
   Session byPath, byDomain;

@@ -14,7 +14,7 @@ namespace testplugin {
 constexpr int kSlots = 8;  // plugin slots, fixed per plugin at build time
 
 enum AsyncMode : int {
-  kResultsThenEnd = 0,    // from its own thread: `asyncDocs` documents, then the end
+  kResultsThenEnd = 0,     // from its own thread: `asyncDocs` documents, then the end
   kNothingUntilAbort = 1,  // reports its end only from AbortAsyncSearch
   kEndTwice = 2,           // one document, then the end twice
   kInsideCall = 3,         // reports results and end from inside AsyncSearch itself
@@ -36,8 +36,8 @@ struct PluginLog {
 struct TestQuery {
   const TessikChar* documents[kSlots] = {};  // what SyncSearch returns, per slot (null: nothing)
   AsyncMode asyncMode[kSlots] = {};
-  int asyncDocs = 1;                          // documents per asynchronous search
-  const TessikChar* asyncDocument = nullptr;  // the document reported asynchronously
+  int asyncDocs = 1;                             // documents per asynchronous search
+  const TessikChar* asyncDocument = nullptr;     // the document reported asynchronously
   int32_t endCode = TESSIK_NOTIFY_PLUGIN_ENDED;  // which end code to report
   // Written by the plugins: where each slot's log is, so tests can read it.
   mutable const PluginLog* logs[kSlots] = {};

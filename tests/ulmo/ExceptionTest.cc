@@ -56,16 +56,32 @@ TEST(Exception, WinErrorFromTheLastSystemError) {
 #endif
 
 TEST(Exception, BothErrorTables) {
-  const uint32_t windows[][2] = {{0, 0},   {2, 7},   {3, 7},   {15, 7},  {4, 11}, {5, 0x80070005},
-                                 {6, 1},   {87, 1},  {8, 2},   {14, 2},  {11, 23}, {16, 8},
-                                 {19, 8},  {32, 8},  {33, 8},  {20, 37}, {23, 0xFFFFFE04},
-                                 {38, 4},  {39, 9},  {80, 0xFFFFFF9E}, {1, 42}, {9999, 42}};
+  const uint32_t windows[][2] = {{0, 0},  {2, 7},           {3, 7},  {15, 7},   {4, 11},          {5, 0x80070005},
+                                 {6, 1},  {87, 1},          {8, 2},  {14, 2},   {11, 23},         {16, 8},
+                                 {19, 8}, {32, 8},          {33, 8}, {20, 37},  {23, 0xFFFFFE04}, {38, 4},
+                                 {39, 9}, {80, 0xFFFFFF9E}, {1, 42}, {9999, 42}};
   for (auto& row : windows) EXPECT_EQ(os::MapWindowsError(row[0]), row[1]) << row[0];
-  const int64_t posix[][2] = {{0, 0},         {ENOENT, 7},   {ENOTDIR, 7},          {EMFILE, 11},   {ENFILE, 11},
-                              {EBADF, 1},     {EINVAL, 1},   {ENOMEM, 2},           {ENOEXEC, 23},  {EBUSY, 8},
-                              {EROFS, 8},     {ETXTBSY, 8},  {ENOTEMPTY, 8},        {ENODEV, 37},   {ENOSPC, 9},
-                              {EAGAIN, 42},   {EINTR, 42},   {EACCES, 0x80070005},  {EPERM, 0x80070005},
-                              {EIO, 0xFFFFFE04},             {EEXIST, 0xFFFFFF9E}};
+  const int64_t posix[][2] = {{0, 0},
+                              {ENOENT, 7},
+                              {ENOTDIR, 7},
+                              {EMFILE, 11},
+                              {ENFILE, 11},
+                              {EBADF, 1},
+                              {EINVAL, 1},
+                              {ENOMEM, 2},
+                              {ENOEXEC, 23},
+                              {EBUSY, 8},
+                              {EROFS, 8},
+                              {ETXTBSY, 8},
+                              {ENOTEMPTY, 8},
+                              {ENODEV, 37},
+                              {ENOSPC, 9},
+                              {EAGAIN, 42},
+                              {EINTR, 42},
+                              {EACCES, 0x80070005},
+                              {EPERM, 0x80070005},
+                              {EIO, 0xFFFFFE04},
+                              {EEXIST, 0xFFFFFF9E}};
   for (auto& row : posix) EXPECT_EQ(os::MapErrno(static_cast<int>(row[0])), row[1]) << row[0];
 }
 

@@ -100,7 +100,9 @@ int Reap(pid_t pid) {
 struct Background {
   explicit Background(std::function<void()> body) : thread([this, body] { tid = gettid(), body(), done = true; }) {}
   ~Background() { thread.join(); }
-  void AwaitAsleep(long call = SYS_futex) { WaitUntil([&] { return tid != 0; }), ::AwaitAsleep(getpid(), tid, call); }
+  void AwaitAsleep(long call = SYS_futex) {
+    WaitUntil([&] { return tid != 0; }), ::AwaitAsleep(getpid(), tid, call);
+  }
   std::atomic<pid_t> tid{0};
   std::atomic<bool> done{false};
   std::thread thread;
@@ -180,7 +182,9 @@ TEST(NamedObject, NamesEscapedCaseKeptLongOnesHashed) {
   EXPECT_EQ(name(u"Tessik.Lock"), "/tessik.Tessik.Lock");
   EXPECT_EQ(name(u".a/b%c\x01\x7f.d\\e"), "/tessik.%2Ea%2Fb%25c%01%7F.d\\e");
   EXPECT_EQ(name(u"\u00e9\U0001F600"), "/tessik.\xC3\xA9\xF0\x9F\x98\x80");
-  EXPECT_EQ(name(u"a\xD800" u"b"), "/tessik.a%ED%A0%80b");  // a lone surrogate stays distinct
+  EXPECT_EQ(name(u"a\xD800"
+                 u"b"),
+            "/tessik.a%ED%A0%80b");  // a lone surrogate stays distinct
   std::string a = name(std::u16string(300, u'a'));
   EXPECT_EQ(a, "/tessik." + std::string(128, 'a') + "%H" + a.substr(8 + 130));
   EXPECT_EQ(a.size(), 8 + 130 + 32u);
@@ -362,8 +366,8 @@ TEST(NamedMutex, HeldOutlivesHandlesAndExit) {
 TEST(NamedMutex, CreationRaceAndExclusion) {
   Isolated(240, [] {
     constexpr int kProcesses = 8, kRounds = 1000, kIncrements = 20;
-    auto* counter = static_cast<std::atomic<int>*>(
-        mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    auto* counter =
+        static_cast<std::atomic<int>*>(mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
     for (int round = 0; round < kRounds; ++round) {
       WString name = Name("race" + std::to_string(round));
       counter->store(0);
@@ -405,19 +409,21 @@ TEST(NamedObject, ExitsSideBySideLeaveNothing) {
       std::vector<pid_t> pids;
       for (int i = 0; i < kProcesses; ++i) {
         ASSERT_EQ(pipe(stall[i]), 0);
-        pids.push_back(Spawn([&] {
-          static auto* m = new Mutex(Name("m"));
-          static auto* e = new NamedEvent(Name("e"), false, false);
-          static auto* f = new NamedEvent(Name("f"), true, false);
-          bool busy = group % 2 == 0;
-          if (busy && i == 1) (new Background([&] { e->Wait(); }))->AwaitAsleep();
-          if (busy && i == 2) (new Background([&] { m->Lock(), f->Wait(); }))->AwaitAsleep();
-          StallExitOn(stall[i][1]);
-          char c;
-          Ready();
-          if (close(gate[1]) != 0 || read(gate[0], &c, 1) != 0) return 3;
-          std::exit(0);
-        }, true));
+        pids.push_back(Spawn(
+            [&] {
+              static auto* m = new Mutex(Name("m"));
+              static auto* e = new NamedEvent(Name("e"), false, false);
+              static auto* f = new NamedEvent(Name("f"), true, false);
+              bool busy = group % 2 == 0;
+              if (busy && i == 1) (new Background([&] { e->Wait(); }))->AwaitAsleep();
+              if (busy && i == 2) (new Background([&] { m->Lock(), f->Wait(); }))->AwaitAsleep();
+              StallExitOn(stall[i][1]);
+              char c;
+              Ready();
+              if (close(gate[1]) != 0 || read(gate[0], &c, 1) != 0) return 3;
+              std::exit(0);
+            },
+            true));
         close(stall[i][1]);
       }
       close(gate[0]), close(gate[1]);
@@ -476,14 +482,16 @@ TEST(NamedObject, CreatorDiedHalfWay) {
     for (int stage = 0; stage < 3; ++stage) {
       WString name = Name("half" + std::to_string(stage));
       std::string path = PathOf(name);
-      pid_t creator = Spawn([&] {
-        int fd = shm_open(path.c_str() + 8, O_RDWR | O_CREAT | O_EXCL, 0666);
-        if (fd < 0 || flock(fd, stage == 2 ? LOCK_EX : LOCK_SH) != 0) return 1;
-        size_t size = shared::kHeaderSize + shared::kPayloadSize + FullName(name).size();
-        if (stage == 1 && (ftruncate(fd, size) != 0 || pwrite(fd, &shared::kLayoutVersion, 4, 4) != 4)) return 1;
-        Ready();
-        return stage == 2 ? pause() : 0;
-      }, true);
+      pid_t creator = Spawn(
+          [&] {
+            int fd = shm_open(path.c_str() + 8, O_RDWR | O_CREAT | O_EXCL, 0666);
+            if (fd < 0 || flock(fd, stage == 2 ? LOCK_EX : LOCK_SH) != 0) return 1;
+            size_t size = shared::kHeaderSize + shared::kPayloadSize + FullName(name).size();
+            if (stage == 1 && (ftruncate(fd, size) != 0 || pwrite(fd, &shared::kLayoutVersion, 4, 4) != 4)) return 1;
+            Ready();
+            return stage == 2 ? pause() : 0;
+          },
+          true);
       EXPECT_TRUE(stage == 2 || Reap(creator) == 0) << stage;
       Background user([&] { LockOnce(name); });
       if (stage == 2) user.AwaitAsleep(SYS_flock), kill(creator, SIGKILL), Reap(creator);
@@ -504,12 +512,14 @@ TEST(NamedObject, BadObjectsAreRefused) {
     // Objects under our names that are not what we want: only the file tells.
     auto header = [](std::string& s) { return reinterpret_cast<shared::Header*>(s.data()); };
     std::vector<std::function<void(std::string&)>> changes = {
-        [](std::string&) {},                                           // the good one: a free mutex
+        [](std::string&) {},                                          // the good one: a free mutex
         [&](std::string& s) { s.replace(s.size() - 4, 4, "good"); },  // names another object
         [&](std::string& s) { header(s)->abi ^= 1; },
         [](std::string& s) { s[0] ^= 0x55; },
-        [](std::string& s) { s.resize(100); },               [](std::string& s) { s.resize(3); },
-        [](std::string& s) { s.append(4096, '\0'); },        [](std::string& s) { s.assign(s.size(), '\x7f'); },
+        [](std::string& s) { s.resize(100); },
+        [](std::string& s) { s.resize(3); },
+        [](std::string& s) { s.append(4096, '\0'); },
+        [](std::string& s) { s.assign(s.size(), '\x7f'); },
     };
     for (size_t i = 0; i < changes.size(); ++i) {
       WString name = Name("bad" + std::to_string(i));  // as long as "good"
@@ -517,7 +527,10 @@ TEST(NamedObject, BadObjectsAreRefused) {
       bytes.replace(bytes.size() - FullName(name).size(), std::string::npos, FullName(name));
       changes[i](bytes);
       std::ofstream(path, std::ios::binary) << bytes;
-      if (i == 0) { LockOnce(name); continue; }
+      if (i == 0) {
+        LockOnce(name);
+        continue;
+      }
       EXPECT_TRUE(Refused([&] { Mutex m(name); }, "ulmo\\osdep\\Mutex")) << i;
       EXPECT_TRUE(Exists(path)) << "a stranger's object is left alone";
       unlink(path.c_str());
@@ -528,10 +541,12 @@ TEST(NamedObject, BadObjectsAreRefused) {
     bytes.replace(bytes.size() - FullName(Name("oldv")).size(), std::string::npos, FullName(Name("oldv")));
     header(bytes)->version ^= 0x100;
     std::ofstream(path, std::ios::binary) << bytes;
-    holder = Spawn([&] {
-      int fd = open(path.c_str(), O_RDWR);
-      return flock(fd, LOCK_SH), Ready(), pause();
-    }, true);
+    holder = Spawn(
+        [&] {
+          int fd = open(path.c_str(), O_RDWR);
+          return flock(fd, LOCK_SH), Ready(), pause();
+        },
+        true);
     EXPECT_TRUE(Refused([] { Mutex m(Name("oldv")); }, "ulmo\\osdep\\Mutex"));
     kill(holder, SIGKILL), Reap(holder);
     LockOnce(Name("oldv"));

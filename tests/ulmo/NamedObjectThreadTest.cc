@@ -50,7 +50,7 @@ TEST(NamedObjects, MutexIsRecursiveAndOneLockPerName) {
   WString name = UniqueName("mutex");
   os::Mutex mutex(name), also(name);
   mutex.Lock();
-  also.Lock();  // recursive for its owner, through any object of the name
+  also.Lock();                             // recursive for its owner, through any object of the name
   Counter other = RunDetached(1, [name] {  // the same lock under another object
     os::Mutex mine(name);
     os::MutexLock hold(mine);

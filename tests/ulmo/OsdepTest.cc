@@ -71,7 +71,8 @@ TEST(SharedLibrary, FindsLibrariesAsTheWindowsLoaderWould) {
   fs::path exeDir = dir;
   ASSERT_TRUE(fs::exists(exeDir / ("osdep_testlib" + kSuffix)));
   EXPECT_EQ(N(os::path::MakeAbsolutePath(W("."))), fs::current_path().string());
-  fs::path elsewhere = fs::temp_directory_path() / ("tessik-loader-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  fs::path elsewhere = fs::temp_directory_path() /
+                       ("tessik-loader-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
   fs::create_directories(elsewhere / "Sub");
   fs::current_path(elsewhere);
   // The same relative name in the current directory, a different library:
@@ -138,4 +139,3 @@ TEST(SharedLibrary, SymbolsAndFailures) {
   EXPECT_EQ(Call(later), 42);
   EXPECT_FALSE(os::SharedLibrary(W("not_a_library")).IsLoaded());  // not a library at all
 }
-

@@ -17,8 +17,10 @@ TString S(const WString& s) { return TString(s.CStr(), s.Length()); }
 }  // namespace
 
 TEST(PathWindows, Absolute) {
-  for (auto p : {TX("C:\\x"), TX("AB:\\x"), TX("\\\\server\\share"), TX("c:\\")}) EXPECT_TRUE(win::IsAbsolutePath(W(p))) << (char)p[0];
-  for (auto p : {TX(""), TX("C:x"), TX("C:"), TX("\\x"), TX("ABC:\\x"), TX("1:\\x"), TX("x")}) EXPECT_FALSE(win::IsAbsolutePath(W(p)));
+  for (auto p : {TX("C:\\x"), TX("AB:\\x"), TX("\\\\server\\share"), TX("c:\\")})
+    EXPECT_TRUE(win::IsAbsolutePath(W(p))) << (char)p[0];
+  for (auto p : {TX(""), TX("C:x"), TX("C:"), TX("\\x"), TX("ABC:\\x"), TX("1:\\x"), TX("x")})
+    EXPECT_FALSE(win::IsAbsolutePath(W(p)));
   EXPECT_TRUE(win::IsAbsolutePath(AString("D:\\dir")));
   EXPECT_FALSE(win::IsAbsolutePath(AString("dir\\x")));
 }
@@ -30,9 +32,13 @@ TEST(PathWindows, CombineParentFileName) {
   EXPECT_EQ(S(win::CombinePath(W(TX("")), W(TX("x")))), TX("x"));
   EXPECT_STREQ(win::CombinePath(AString("a"), AString("b")).CStr(), "a\\b");
 
-  const TString parents[][2] = {{TX("C:\\dir\\app.exe"), TX("C:\\dir")}, {TX("C:\\app.exe"), TX("C:\\")},
-                                       {TX("\\\\server\\share\\x"), TX("\\\\server\\share")}, {TX("C:\\"), TX("C:\\")},
-                                       {TX("app.exe"), TX("")}, {TX("C:\\a\\\\b"), TX("C:\\a")}, {TX("a\\b"), TX("a")}};
+  const TString parents[][2] = {{TX("C:\\dir\\app.exe"), TX("C:\\dir")},
+                                {TX("C:\\app.exe"), TX("C:\\")},
+                                {TX("\\\\server\\share\\x"), TX("\\\\server\\share")},
+                                {TX("C:\\"), TX("C:\\")},
+                                {TX("app.exe"), TX("")},
+                                {TX("C:\\a\\\\b"), TX("C:\\a")},
+                                {TX("a\\b"), TX("a")}};
   for (auto& row : parents) EXPECT_EQ(S(win::GetParentPath(W(row[0]))), row[1]);
 
   EXPECT_EQ(S(win::GetFileName(W(TX("C:\\Search\\Plugins\\Docs.dll")))), TX("Docs.dll"));
@@ -63,8 +69,12 @@ TEST(PathPosix, AllOperations) {
   EXPECT_EQ(S(px::CombinePath(W(TX("/base/")), W(TX("x")))), TX("/base/x"));
   EXPECT_EQ(S(px::CombinePath(W(TX("/base")), W(TX("/y")))), TX("/y"));
   EXPECT_EQ(S(px::CombinePath(W(TX("")), W(TX("x")))), TX("x"));
-  const TString parents[][2] = {{TX("/opt/app/bin"), TX("/opt/app")}, {TX("/bin"), TX("/")}, {TX("/"), TX("/")},
-                                       {TX("app"), TX("")}, {TX("/a//b"), TX("/a")}, {TX("a/b"), TX("a")}};
+  const TString parents[][2] = {{TX("/opt/app/bin"), TX("/opt/app")},
+                                {TX("/bin"), TX("/")},
+                                {TX("/"), TX("/")},
+                                {TX("app"), TX("")},
+                                {TX("/a//b"), TX("/a")},
+                                {TX("a/b"), TX("a")}};
   for (auto& row : parents) EXPECT_EQ(S(px::GetParentPath(W(row[0]))), row[1]);
   EXPECT_EQ(S(px::GetFileName(W(TX("/x/Plugins/Docs.so")))), TX("Docs.so"));
   EXPECT_EQ(S(px::GetFileName(W(TX("Docs")))), TX("Docs"));

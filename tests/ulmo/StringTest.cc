@@ -65,7 +65,7 @@ TEST(String, Insert) {
 
 TEST(String, AssignCapacityRule) {
   WString s(TX("0123456789"));  // capacity 10
-  s.Assign(TX("abcdef"), 6);     // 10 <= 12: reused
+  s.Assign(TX("abcdef"), 6);    // 10 <= 12: reused
   EXPECT_EQ(s.Capacity(), 10u);
   s.Assign(TX("ab"), 2);  // 10 > 4: exactly 2
   EXPECT_EQ(s.Capacity(), 2u);
@@ -152,7 +152,8 @@ TEST(NSString, KindsAndBorrowing) {
   EXPECT_EQ(TString(assigned.GetWideText()), TX("Literal"));
 
   // Null texts of either width are the empty text, in every use.
-  for (const NSString& null : {NSString(static_cast<const TessikChar*>(nullptr)), NSString(static_cast<const char*>(nullptr))}) {
+  for (const NSString& null :
+       {NSString(static_cast<const TessikChar*>(nullptr)), NSString(static_cast<const char*>(nullptr))}) {
     EXPECT_TRUE(null.GetString().IsEmpty());
     EXPECT_EQ(TString(null.GetWideText()), TX(""));
     EXPECT_STREQ(null.GetNarrowText(), "");

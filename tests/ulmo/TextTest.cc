@@ -68,7 +68,7 @@ TEST(TextCompare, QuickPathAgreesWithFullCollation) {
   const TessikChar alphabet[] = TX(" -'_.,09AaBbZz~{}\u00e9\u0301\u0001\u007F\t");
   auto full = [](const TString& x, const TString& y) {
     return Sign(vel::ulmo::osdep::CompareText(x.data(), static_cast<uint32_t>(x.size()), y.data(),
-                                               static_cast<uint32_t>(y.size())));
+                                              static_cast<uint32_t>(y.size())));
   };
   auto agrees = [&full](const TString& x, const TString& y) {
     int quick = 0;
@@ -122,7 +122,9 @@ TEST(TextConvert, AnsiRoundTripsAndSubstitutes) {
   EXPECT_STREQ(AString(WString(TX("caf\u00e9"))).CStr(), "caf\xe9");
   EXPECT_STREQ(AString(WString(TX("\u4e2d"))).CStr(), "?");
 #else
-  WString fromInvalid(AString("a\xff" "b"));
+  WString fromInvalid(
+      AString("a\xff"
+              "b"));
   ASSERT_EQ(fromInvalid.Length(), 3u);
   EXPECT_EQ(fromInvalid[1], 0xFFFD);
   if (Utf8Locale()) {

@@ -16,7 +16,7 @@ class Exception : public std::exception {
   const char* what() const noexcept override { return "unspecified exception"; }
   virtual uint32_t GetErrorCode() const { return 0xFFFFFFFFu; }
 
-  uint32_t line = 0;          // 0 until stamped by ThrowAt
+  uint32_t line = 0;           // 0 until stamped by ThrowAt
   const char* file = nullptr;  // static text naming the throw site, null until stamped
 };
 

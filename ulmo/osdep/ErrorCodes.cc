@@ -8,13 +8,20 @@ namespace vel::ulmo::osdep {
 uint32_t MapWindowsError(uint32_t windowsError) {
   switch (windowsError) {
     case 0: return 0;
-    case 2: case 3: case 15: return 7;
+    case 2:
+    case 3:
+    case 15: return 7;
     case 4: return 11;
     case 5: return 0x80070005u;
-    case 6: case 87: return 1;
-    case 8: case 14: return 2;
+    case 6:
+    case 87: return 1;
+    case 8:
+    case 14: return 2;
     case 11: return 23;
-    case 16: case 19: case 32: case 33: return 8;
+    case 16:
+    case 19:
+    case 32:
+    case 33: return 8;
     case 20: return 37;
     case 23: return 0xFFFFFE04u;
     case 38: return 4;
@@ -27,13 +34,20 @@ uint32_t MapWindowsError(uint32_t windowsError) {
 uint32_t MapErrno(int error) {
   switch (error) {
     case 0: return 0;
-    case ENOENT: case ENOTDIR: return 7;
-    case EMFILE: case ENFILE: return 11;
-    case EACCES: case EPERM: return 0x80070005u;
-    case EBADF: case EINVAL: return 1;
+    case ENOENT:
+    case ENOTDIR: return 7;
+    case EMFILE:
+    case ENFILE: return 11;
+    case EACCES:
+    case EPERM: return 0x80070005u;
+    case EBADF:
+    case EINVAL: return 1;
     case ENOMEM: return 2;
     case ENOEXEC: return 23;
-    case EBUSY: case EROFS: case ETXTBSY: case ENOTEMPTY: return 8;
+    case EBUSY:
+    case EROFS:
+    case ETXTBSY:
+    case ENOTEMPTY: return 8;
     case ENODEV: return 37;
     case EIO: return 0xFFFFFE04u;
     case ENOSPC: return 9;

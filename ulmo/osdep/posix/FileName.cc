@@ -33,8 +33,8 @@ WString ToWide(std::string_view name) {
   WChar* target = out.ReserveAppend(capacity);
   int32_t written = 0;
   UErrorCode status = U_ZERO_ERROR;
-  u_strFromUTF8WithSub(target, static_cast<int32_t>(capacity), &written, name.data(),
-                       NumericCast<int32_t>(name.size()), 0xFFFD, nullptr, &status);
+  u_strFromUTF8WithSub(target, static_cast<int32_t>(capacity), &written, name.data(), NumericCast<int32_t>(name.size()),
+                       0xFFFD, nullptr, &status);
   if (U_FAILURE(status)) exception::ThrowAt(exception::InvalidArgument(), kSite, __LINE__);
   out.CommitAppend(static_cast<uint32_t>(written));
   return out;

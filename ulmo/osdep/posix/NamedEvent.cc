@@ -137,8 +137,8 @@ class Deadline {
 // `timeout` (null: no limit). Returns 0 (woken, or the time ran out: the
 // caller looks at its deadline) or the errno of a wait that failed.
 int FutexWait(std::atomic<uint32_t>& word, uint32_t expected, const timespec* timeout) {
-  if (syscall(SYS_futex, FutexAddress(word), FUTEX_WAIT, expected, timeout, nullptr, 0) != 0 &&
-      errno != EAGAIN && errno != EINTR && errno != ETIMEDOUT) {
+  if (syscall(SYS_futex, FutexAddress(word), FUTEX_WAIT, expected, timeout, nullptr, 0) != 0 && errno != EAGAIN &&
+      errno != EINTR && errno != ETIMEDOUT) {
     return errno;
   }
   return 0;

@@ -25,7 +25,7 @@ namespace {
 
 constexpr std::u16string_view kGlobal = u"Global\\";
 constexpr std::string_view kFilePrefix = "/tessik.";
-constexpr size_t kMaxFileName = 255;   // one path component, without the leading "/"
+constexpr size_t kMaxFileName = 255;     // one path component, without the leading "/"
 constexpr size_t kKeptWhenHashed = 128;  // bytes of a long escaped name kept before the hash
 constexpr size_t kMaxNameUnits = 32767;  // the longest object name Windows accepts
 constexpr uint32_t kAbi = static_cast<uint32_t>(sizeof(void*) << 16 | sizeof(pthread_mutex_t));
@@ -266,8 +266,8 @@ int Build(int fd, struct stat& st, const Wanted& want, void*& base, Initialiser 
 //    after checking again, and its magic is published last. flock converts
 //    without atomicity, so after going back to shared the name may have
 //    been removed: check again.
-OpenFile OpenObject(const std::string& fileName, const Wanted& want, Initialiser initialise,
-                    const void* argument, const char* site) {
+OpenFile OpenObject(const std::string& fileName, const Wanted& want, Initialiser initialise, const void* argument,
+                    const char* site) {
   for (int round = 0; round < kMaxOpenRounds; ++round) {
     int fd = shm_open(fileName.c_str(), O_RDWR, 0);
     if (fd < 0) {
@@ -489,8 +489,8 @@ std::string ObjectName(std::u16string_view fullName) {
   return FileNameFor(fullName, FullNameUtf8(fullName));
 }
 
-SharedObject* Acquire(std::u16string_view name, ObjectType type, Initialiser initialise,
-                      const void* argument, const char* site) {
+SharedObject* Acquire(std::u16string_view name, ObjectType type, Initialiser initialise, const void* argument,
+                      const char* site) {
   Table& table = TheTable();
   if (gClosing.load(std::memory_order_seq_cst)) WaitUnlessExiting();
   {

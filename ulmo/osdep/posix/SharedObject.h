@@ -72,8 +72,8 @@ struct alignas(64) Slot {
 
 struct State {
   std::atomic<uint32_t> word;
-  uint32_t manualReset;  // fixed when the event is created
-  uint32_t nextTicket;   // guarded by guard
+  uint32_t manualReset;   // fixed when the event is created
+  uint32_t nextTicket;    // guarded by guard
   pthread_mutex_t guard;  // auto-reset: Set and registration, one at a time
   Slot slots[kWaiterSlots];
 };
@@ -114,8 +114,8 @@ using Initialiser = int (*)(void* payload, const void* argument);
 // needed; `initialise` runs only for a new one. Throws WinError stamped with
 // `site` when the system refuses, and with EINVAL when the name belongs to
 // something else: the other type, another layout, or not ours at all.
-SharedObject* Acquire(std::u16string_view name, ObjectType type, Initialiser initialise,
-                      const void* argument, const char* site);
+SharedObject* Acquire(std::u16string_view name, ObjectType type, Initialiser initialise, const void* argument,
+                      const char* site);
 
 // Drops one reference; the last one in the process closes the object, and
 // the last one on the machine removes its name. An object a thread of ours

@@ -200,8 +200,8 @@ uint32_t AnsiToWideStep(const char* text, int32_t length, WChar* out, uint32_t c
   if (converter == nullptr) return Refused(EINVAL);
   UErrorCode status = U_ZERO_ERROR;
   ucnv_resetToUnicode(converter);
-  int32_t units = ucnv_toUChars(converter, reinterpret_cast<UChar*>(out), static_cast<int32_t>(capacity), text,
-                                length, &status);
+  int32_t units =
+      ucnv_toUChars(converter, reinterpret_cast<UChar*>(out), static_cast<int32_t>(capacity), text, length, &status);
   if (status == U_BUFFER_OVERFLOW_ERROR && out == nullptr) status = U_ZERO_ERROR;
   if (U_FAILURE(status) || units <= 0) return Refused(EILSEQ);
   return static_cast<uint32_t>(units);
@@ -212,8 +212,8 @@ uint32_t WideToAnsiStep(const WChar* text, int32_t length, char* out, uint32_t c
   if (converter == nullptr) return Refused(EINVAL);
   UErrorCode status = U_ZERO_ERROR;
   ucnv_resetFromUnicode(converter);
-  int32_t units = ucnv_fromUChars(converter, out, static_cast<int32_t>(capacity),
-                                  reinterpret_cast<const UChar*>(text), length, &status);
+  int32_t units = ucnv_fromUChars(converter, out, static_cast<int32_t>(capacity), reinterpret_cast<const UChar*>(text),
+                                  length, &status);
   if (status == U_BUFFER_OVERFLOW_ERROR && out == nullptr) status = U_ZERO_ERROR;
   if (U_FAILURE(status) || units <= 0) return Refused(EILSEQ);
   return static_cast<uint32_t>(units);

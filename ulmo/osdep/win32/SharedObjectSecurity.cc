@@ -9,8 +9,7 @@ void MakeSharedObjectSecurity(void* buffer, DWORD size) {
   InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION);
   SetSecurityDescriptorDacl(&absolute, TRUE, nullptr, FALSE);
   PSECURITY_DESCRIPTOR labelled = nullptr;
-  if (ConvertStringSecurityDescriptorToSecurityDescriptorA("S:(ML;;NW;;;LW)", SDDL_REVISION_1, &labelled,
-                                                           nullptr)) {
+  if (ConvertStringSecurityDescriptorToSecurityDescriptorA("S:(ML;;NW;;;LW)", SDDL_REVISION_1, &labelled, nullptr)) {
     PACL sacl = nullptr;
     BOOL present = FALSE, defaulted = FALSE;
     if (GetSecurityDescriptorSacl(labelled, &present, &sacl, &defaulted)) {

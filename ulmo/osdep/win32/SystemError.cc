@@ -12,9 +12,9 @@ uint32_t WinError::LastSystemError() noexcept { return GetLastError(); }
 WinError::WinError(LastError last) {
   systemError = last.error;
   char* text = nullptr;
-  DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      last.error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, last.error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
   if (length != 0 && text != nullptr) {
     try {
       message = CutSystemMessage(text);

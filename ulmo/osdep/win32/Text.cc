@@ -7,8 +7,8 @@
 namespace vel::ulmo::osdep {
 
 int CompareText(const WChar* a, uint32_t aLength, const WChar* b, uint32_t bLength) noexcept {
-  int r = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a, static_cast<int>(aLength), b,
-                         static_cast<int>(bLength));
+  int r =
+      CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a, static_cast<int>(aLength), b, static_cast<int>(bLength));
   return r == CSTR_LESS_THAN ? -1 : (r == CSTR_GREATER_THAN ? 1 : 0);
 }
 
