@@ -134,6 +134,13 @@ void CSearchMgr::DeliverPending(bool& delivered) {
 
 void CSearchMgr::EndSearch(bool delivered) {
   try {
+    // Also after a failure, which ends the search without the count at 0.
+    MutexLock count(runCountLock_);
+    ending_ = true;
+  } catch (...) {
+    // The final notification matters more; the next search waits a little.
+  }
+  try {
     callback_(sessionId_, delivered ? TESSIK_OK : TESSIK_NOTIFY_ENDED_EMPTY, nullptr);
   } catch (...) {
     // The application's exception has nowhere to go on this thread.
