@@ -593,7 +593,7 @@ SharedObject* Acquire(std::u16string_view name, ObjectType type, Initialiser ini
     CloseObject(object.release());
     throw;
   }
-  CloseObject(object.release());  // cannot be the last flock: the table's copy holds one
+  CloseObject(object.release());  // the table's copy, if there is one, holds a flock too
   if (existing == nullptr) WaitForTheEnd();
   if (existing->type != type) Fail(site, __LINE__, EINVAL);
   return existing;
