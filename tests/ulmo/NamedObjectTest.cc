@@ -561,13 +561,16 @@ TEST(NamedEvent, AutoReset) {
     ExpectBlocksUntilSet(again);
     for (int round = 0; round < 30; ++round) {
       std::atomic<int> released{0};
+      std::atomic<bool> passed[3] = {false, false, false};
       Threads waiters;
-      for (int i = 0; i < 3; ++i) waiters.push_back(std::make_unique<Background>([&] { e.Wait(), ++released; }));
+      for (int i = 0; i < 3; ++i) {
+        waiters.push_back(std::make_unique<Background>([&, i] { e.Wait(), passed[i] = true, ++released; }));
+      }
       for (auto& w : waiters) w->AwaitAsleep();
       e.Set(), e.Set();
       EXPECT_TRUE(WaitUntil([&] { return released == 2; })) << "round " << round;
-      for (auto& w : waiters) {
-        if (!w->done) w->AwaitAsleep();  // the third still waits
+      for (int i = 0; i < 3; ++i) {
+        if (!passed[i]) waiters[i]->AwaitAsleep();  // the third still waits
       }
       e.Set();
       waiters.clear();

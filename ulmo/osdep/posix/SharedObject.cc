@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <linux/futex.h>
+#include <linux/membarrier.h>
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -356,6 +357,47 @@ struct Table {
 
 Table* theTable = nullptr;
 
+// Every thread's UseSlot, newest first; slots are never freed, only reused.
+std::atomic<UseSlot*> theSlots{nullptr};
+
+// Gives this thread's slot back when the thread ends.
+struct SlotHolder {
+  UseSlot* slot = nullptr;
+  ~SlotHolder() {
+    if (slot == nullptr) return;
+    slot->object.store(nullptr, std::memory_order_relaxed);
+    slot->taken.store(false, std::memory_order_release);
+    slot = nullptr;
+  }
+};
+thread_local SlotHolder thisThread;
+
+UseSlot* TakeSlot() {
+  for (UseSlot* slot = theSlots.load(std::memory_order_acquire); slot != nullptr; slot = slot->next) {
+    bool free = false;
+    if (slot->taken.compare_exchange_strong(free, true, std::memory_order_acquire)) return slot;
+  }
+  auto* slot = new UseSlot;
+  slot->taken.store(true, std::memory_order_relaxed);
+  slot->next = theSlots.load(std::memory_order_relaxed);
+  while (!theSlots.compare_exchange_weak(slot->next, slot, std::memory_order_release, std::memory_order_relaxed)) {
+  }
+  return slot;
+}
+
+// Makes every thread of the process pass a full memory barrier, so that what
+// each stored before is seen here, or what was stored here before is seen by
+// each afterwards. A forked child starts unregistered and registers now.
+void EveryThreadFences() {
+  if (gFenceEachUse.load(std::memory_order_relaxed)) return;
+  if (syscall(SYS_membarrier, MEMBARRIER_CMD_PRIVATE_EXPEDITED, 0, 0) == 0) return;
+  if (syscall(SYS_membarrier, MEMBARRIER_CMD_REGISTER_PRIVATE_EXPEDITED, 0, 0) == 0 &&
+      syscall(SYS_membarrier, MEMBARRIER_CMD_PRIVATE_EXPEDITED, 0, 0) == 0) {
+    return;
+  }
+  syscall(SYS_membarrier, MEMBARRIER_CMD_GLOBAL, 0, 0);
+}
+
 // fork copies the table with every mapping, but not the flocks: they belong
 // to the parent's open file descriptions, which the child merely shares, so
 // the parent's closing could not see the child and the child's closing would
@@ -374,7 +416,6 @@ void RetakeInChild() {
   auto& objects = theTable->objects;
   for (auto at = objects.begin(); at != objects.end();) {
     SharedObject* object = at->second;
-    object->busy.store(0, std::memory_order_relaxed);
     object->heldHere.store(0, std::memory_order_relaxed);
     int fd = shm_open(object->fileName.c_str(), O_RDWR, 0);
     struct stat mine, inherited;
@@ -390,6 +431,10 @@ void RetakeInChild() {
       at = objects.erase(at);
     }
   }
+  for (UseSlot* slot = theSlots.load(std::memory_order_relaxed); slot != nullptr; slot = slot->next) {
+    slot->object.store(nullptr, std::memory_order_relaxed);
+    slot->taken.store(slot == thisThread.slot, std::memory_order_relaxed);
+  }
   theTable->mutex.unlock();
 }
 
@@ -399,7 +444,9 @@ void RetakeInChild() {
 // the robust mutex's futex word, which names the owning thread (the kernel
 // reads it so when the owner dies), has the last word.
 bool InUseHere(const SharedObject* object) {
-  if (object->busy.load(std::memory_order_seq_cst) > 0) return true;
+  for (UseSlot* slot = theSlots.load(std::memory_order_acquire); slot != nullptr; slot = slot->next) {
+    if (slot->object.load(std::memory_order_seq_cst) == object) return true;
+  }
   if (object->type != ObjectType::kMutex || object->heldHere.load(std::memory_order_relaxed) == 0) return false;
   auto* mutex = static_cast<pthread_mutex_t*>(object->Payload());
   auto owner = static_cast<pid_t>(__atomic_load_n(&mutex->__data.__lock, __ATOMIC_RELAXED) & FUTEX_TID_MASK);
@@ -438,6 +485,7 @@ __attribute__((destructor)) void CloseAtExit() {
   std::lock_guard<std::mutex> lock(theTable->mutex);
   exitingThread = pthread_self();
   gClosing.store(true, std::memory_order_seq_cst);
+  EveryThreadFences();
   for (auto& entry : theTable->objects) {
     SharedObject* object = entry.second;
     if (InUseHere(object)) continue;
@@ -455,6 +503,9 @@ Table& TheTable() {
   static Table* table = [] {
     theTable = new Table;
     pthread_atfork(LockBeforeFork, UnlockInParent, RetakeInChild);
+    if (syscall(SYS_membarrier, MEMBARRIER_CMD_REGISTER_PRIVATE_EXPEDITED, 0, 0) != 0) {
+      gFenceEachUse.store(true, std::memory_order_relaxed);
+    }
     return theTable;
   }();
   return *table;
@@ -476,11 +527,18 @@ void CloseObject(SharedObject* object) noexcept {
 }  // namespace
 
 std::atomic<bool> gClosing{false};
+std::atomic<bool> gFenceEachUse{false};
 void (*gAfterOpen)() = nullptr;
 
+UseSlot* ThisThreadsSlot() {
+  if (thisThread.slot == nullptr) thisThread.slot = TakeSlot();
+  return thisThread.slot;
+}
+
 void Use::AfterClosing() {
+  gClosing.load(std::memory_order_acquire);  // so that exitingThread is seen
   if (pthread_equal(pthread_self(), exitingThread)) return;
-  object_->busy.fetch_sub(1, std::memory_order_release);
+  slot_->object.store(nullptr, std::memory_order_release);
   WaitForTheEnd();
 }
 
@@ -535,7 +593,7 @@ SharedObject* Acquire(std::u16string_view name, ObjectType type, Initialiser ini
     CloseObject(object.release());
     throw;
   }
-  CloseObject(object.release());  // cannot be the last flock: the table's copy holds one
+  CloseObject(object.release());  // the table's copy, if there is one, holds a flock too
   if (existing == nullptr) WaitForTheEnd();
   if (existing->type != type) Fail(site, __LINE__, EINVAL);
   return existing;

@@ -94,8 +94,6 @@ struct SharedObject {
   // owner's hold: a thread that dies holding a mutex whose memory is gone
   // cannot be recognised as dead, and the lock would stay taken for ever.
   std::atomic<uint32_t> heldHere{0};
-  // Threads of this process inside an operation on it (see Use).
-  std::atomic<uint32_t> busy{0};
 
   std::u16string key;    // the table key: the name without "Global\"
   std::string fileName;  // for shm_unlink
@@ -125,27 +123,47 @@ void Release(SharedObject* object) noexcept;
 
 // Set once a normal exit has begun closing the process's objects.
 extern std::atomic<bool> gClosing;
+// Set when the exit cannot make every thread pass a barrier at once
+// (membarrier is refused): then each Use pays for a fence of its own.
+extern std::atomic<bool> gFenceEachUse;
+
+// What one thread is inside an operation on, if anything. Every thread that
+// operates on objects has one; a slot is reused once its thread has ended.
+struct UseSlot {
+  std::atomic<SharedObject*> object{nullptr};
+  std::atomic<bool> taken{false};
+  UseSlot* next = nullptr;  // written before the slot is published
+};
+UseSlot* ThisThreadsSlot();
 
 // Marks one operation of a thread on an object (Lock, Wait, Set, Reset) from
 // before it touches the object until it is done; a mutex it took stays
 // marked by heldHere. The exit-time cleanup leaves an object in use alone,
 // and once it has begun, a new operation on another thread waits for the
 // process to end instead (the cleanup cannot know what it was about to do).
+// The cleanup stores gClosing and then makes every thread of the process
+// pass a full barrier: either it sees this thread's slot, or this thread
+// sees gClosing. So this side, on every Lock, needs no fence of its own (a
+// shared counter's two atomic updates made an uncontended Lock and Unlock
+// about 9 ns, 40%, slower).
 class Use {
  public:
-  explicit Use(SharedObject* object) : object_(object) {
-    // Both sides store, then load, sequentially consistent: either the
-    // cleanup sees this thread busy, or this thread sees the cleanup begun.
-    object_->busy.fetch_add(1, std::memory_order_seq_cst);
+  explicit Use(SharedObject* object) : slot_(ThisThreadsSlot()) {
+    if (gFenceEachUse.load(std::memory_order_relaxed)) {
+      slot_->object.exchange(object, std::memory_order_seq_cst);
+    } else {
+      slot_->object.store(object, std::memory_order_relaxed);
+      std::atomic_signal_fence(std::memory_order_seq_cst);
+    }
     if (gClosing.load(std::memory_order_seq_cst)) AfterClosing();
   }
-  ~Use() { object_->busy.fetch_sub(1, std::memory_order_release); }
+  ~Use() { slot_->object.store(nullptr, std::memory_order_release); }
   Use(const Use&) = delete;
   Use& operator=(const Use&) = delete;
 
  private:
   void AfterClosing();
-  SharedObject* object_;
+  UseSlot* slot_;
 };
 
 // For tests: when set, runs after Acquire has opened an object and before the
