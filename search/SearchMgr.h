@@ -105,7 +105,7 @@ class CSearchMgr : public vel::ulmo::osdep::Thread {
     IdleLock& operator=(const IdleLock&) = delete;
 
    private:
-    CSearchMgr& owner_;
+    CSearchMgr& owner_;  // its plugin lock is held from construction to destruction
   };
 
   // Hands the results merged since the last delivery, if any, to the

@@ -163,7 +163,7 @@ class Use {
 
  private:
   void AfterClosing();
-  UseSlot* slot_;
+  UseSlot* slot_;  // this thread's own; only its atomic `object` is read by others
 };
 
 // For tests: when set, runs after Acquire has opened an object and before the
