@@ -37,7 +37,7 @@ class Watchdog {
  private:
   std::mutex mutex_;
   std::condition_variable done_changed_;
-  bool done_ = false;  // guarded by mutex_
+  bool done_ = false;   // guarded by mutex_
   std::thread thread_;  // last: it reads the members above
 };
 
