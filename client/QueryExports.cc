@@ -1,14 +1,14 @@
-// The query exports. Reading query documents arrives with the query model;
-// until then parsing reports that it is not available.
+// The query exports.
 #include "client/Boundary.h"
+#include "query/QueryReader.h"
 #include "tessik/TessikClient.h"
 
 extern "C" {
 
 TESSIK_API int32_t Tessik_ParseQueryFromXML(const TessikChar* xml, IQuery** outQuery) {
-  if (xml == nullptr || outQuery == nullptr) return TESSIK_E_NULL_ARGUMENT;
-  *outQuery = nullptr;
-  return TESSIK_E_FAILED;
+  // The result pointer is nulled before anything can fail, so it never holds
+  // a query on a failure the guard reports.
+  return Tessik::GuardStatus([&] { return Tessik::ParseQueryFromXML(xml, outQuery); });
 }
 
 // Kept for the binary interface: it reads nothing and does nothing.

@@ -5,11 +5,16 @@ if(NOT WIN32)
   # ICU gives collation, case mapping and code-page conversion on Linux;
   # Windows uses the system's own routines instead.
   find_package(ICU 60 REQUIRED COMPONENTS uc i18n)
-else()
-  # Built by scripts/windows-deps. Its package file, unlike a header and
-  # library search, knows where the DLL is, which tessik_copy_runtime_dlls
-  # needs. Nothing links it yet; finding it keeps the cache checked.
+endif()
+
+# Xerces-C reads and writes every XML document of the library. On Windows it
+# is the build of scripts/windows-deps, whose package file (unlike a header
+# and library search) knows where the DLL is, which tessik_copy_runtime_dlls
+# needs; on Linux it is Debian's, found by CMake's own module.
+if(WIN32)
   find_package(XercesC 3.2 CONFIG REQUIRED)
+else()
+  find_package(XercesC 3.2 REQUIRED)
 endif()
 
 if(TESSIK_BUILD_TESTS)

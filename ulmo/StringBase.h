@@ -53,6 +53,12 @@ int CompareWide(const WChar* a, uint32_t aLength, const WChar* b, uint32_t bLeng
 void LowerWide(WChar* text, uint32_t length);
 }  // namespace detail
 
+// The comparison rule of every name, key and keyword: case-insensitive and
+// locale-aware, over texts given with their lengths.
+inline int CompareIgnoringCase(const WChar* a, uint32_t aLength, const WChar* b, uint32_t bLength) {
+  return detail::CompareWide(a, aLength, b, bLength);
+}
+
 template <class Ch>
 class StringBase {
   static constexpr bool kWide = std::is_same_v<Ch, WChar>;

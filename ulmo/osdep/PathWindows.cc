@@ -3,6 +3,7 @@
 #include <cwctype>
 #include <locale>
 
+#include "ulmo/osdep/Locale.h"
 #include "ulmo/osdep/Path.h"
 #include "ulmo/osdep/PathRules.h"
 
@@ -10,19 +11,6 @@ namespace vel::ulmo::osdep::path::windows {
 namespace {
 
 constexpr WChar kSeparator = '\\';
-
-// The process-wide locale for drive letters: the user's default, or the
-// classic one when the environment names a locale the runtime lacks.
-const std::locale& UserLocale() {
-  static const std::locale locale = [] {
-    try {
-      return std::locale("");
-    } catch (const std::exception&) {
-      return std::locale::classic();
-    }
-  }();
-  return locale;
-}
 
 template <class Ch>
 bool IsLocaleAlpha(Ch c) {

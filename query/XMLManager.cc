@@ -1,0 +1,114 @@
+#include "query/XMLManager.h"
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/XMLUni.hpp>
+
+#include <bit>
+#include <cstdlib>
+
+#include "ulmo/osdep/Locale.h"
+
+namespace Tessik {
+
+using xercesc::XercesDOMParser;
+using xercesc::XMLPlatformUtils;
+
+namespace {
+
+// Built with the library's static objects; the platform lives exactly as long.
+CXMLManager g_xmlManager;
+
+}  // namespace
+
+CXMLManager::CXMLManager() {
+  // The locale object first: a function-local static made before this
+  // constructor returns is destroyed after this destructor has run.
+  (void)vel::ulmo::osdep::UserLocale();
+  // The version 2 call took the same defaults: the default locale, no
+  // message-file directory, no panic handler, the default memory manager.
+  XMLPlatformUtils::Initialize();
+  security_.setEntityExpansionLimit(kEntityExpansionLimit);
+}
+
+CXMLManager::~CXMLManager() {
+  try {
+    {
+      std::lock_guard<std::mutex> hold(keptLock_);
+      kept_.clear();
+      // A parser still in use on another thread (a Windows unload while
+      // threads live) is left to leak: destroying it now would crash.
+      ended_ = true;
+    }
+    XMLPlatformUtils::Terminate();
+  } catch (...) {
+    std::abort();
+  }
+}
+
+CXMLManager& CXMLManager::Instance() { return g_xmlManager; }
+
+std::unique_ptr<XercesDOMParser> CXMLManager::TakeParser() {
+  {
+    std::lock_guard<std::mutex> hold(keptLock_);
+    if (!kept_.empty()) {
+      std::unique_ptr<XercesDOMParser> parser = std::move(kept_.back());
+      kept_.pop_back();
+      return parser;
+    }
+  }
+  // Default construction: no validator of its own, the platform's memory
+  // manager, no grammar pool. Then three settings the text handed to the
+  // library requires, since it may come from anyone: by default the parser
+  // reads local files and fetches URLs named by external entities and
+  // DTDs, and expands nested entities without limit (a few hundred bytes
+  // can take seconds and hundreds of megabytes). None of them changes what
+  // an ordinary document parses into.
+  auto parser = std::make_unique<XercesDOMParser>();
+  parser->setDisableDefaultEntityResolution(true);
+  parser->setLoadExternalDTD(false);
+  parser->setSecurityManager(&security_);
+  return parser;
+}
+
+void CXMLManager::Recycle(std::unique_ptr<XercesDOMParser> parser) {
+  std::lock_guard<std::mutex> hold(keptLock_);
+  if (ended_) {
+    (void)parser.release();
+    return;
+  }
+  if (kept_.size() < kKeptParsers) kept_.push_back(std::move(parser));
+}
+
+xercesc::DOMDocument* ParseXMLDocument(const WChar* text) noexcept {
+  if (text == nullptr) return nullptr;
+  DocumentPtr document;
+  try {
+    CXMLManager& manager = CXMLManager::Instance();
+    std::unique_ptr<XercesDOMParser> parser = manager.TakeParser();
+    size_t units = std::char_traits<WChar>::length(text);
+    // The caller's units are the input bytes, in place: not copied, not adopted.
+    xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(text), units * sizeof(WChar), u"MemoryXMLQuery",
+                                      false);
+    // The text is UTF-16 in the machine's byte order by contract. Named here
+    // because the parser recognises UTF-16 without a byte-order mark only
+    // when the text begins with an XML declaration; a declaration that
+    // names another encoding does not override it.
+    source.setEncoding(std::endian::native == std::endian::little ? xercesc::XMLUni::fgUTF16LEncodingString
+                                                                  : xercesc::XMLUni::fgUTF16BEncodingString);
+    parser->parse(source);
+    // Adopted, the document no longer belongs to the parser: a reused parser
+    // would otherwise keep every document it ever parsed.
+    document.reset(parser->adoptDocument());
+    bool failed = parser->getErrorCount() > 0;
+    // A parser whose parse threw is not reused (the unwinding destroys it);
+    // one that reported errors is as good as new for the next document.
+    manager.Recycle(std::move(parser));
+    if (failed) return nullptr;
+  } catch (...) {
+    return nullptr;
+  }
+  return document.release();
+}
+
+}  // namespace Tessik
