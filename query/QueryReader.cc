@@ -1,19 +1,18 @@
 #include "query/QueryReader.h"
 
-#include <xercesc/dom/DOMNodeList.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 
 #include <new>
 
 #include "tessik/TessikClient.h"
 
+#include "query/DomWalk.h"
 #include "query/XMLManager.h"
 
 namespace Tessik {
 
 using xercesc::DOMElement;
 using xercesc::DOMNode;
-using xercesc::DOMNodeList;
 
 namespace {
 
@@ -36,7 +35,15 @@ const DOMElement* ElementNamed(const DOMNode* node, const char16_t (&name)[N]) {
   return static_cast<const DOMElement*>(node);
 }
 
-const WChar* TextOf(const DOMNode& node) { return AsWide(node.getTextContent()); }
+// Text content, gathered (when it must be) into one buffer per document
+// read: every text is copied into the query before the next is asked for.
+class TextReader {
+ public:
+  const WChar* operator()(const DOMNode& node) { return TextContent(node, scratch_); }
+
+ private:
+  WString scratch_;
+};
 
 // Every child of `element` in document order. Walked from sibling to
 // sibling: the child list's item(i) starts again at the first child on every
@@ -48,19 +55,22 @@ void ForEachChild(const DOMElement& element, Visit&& visit) {
   }
 }
 
-std::unique_ptr<CNSDomain> BuildDomain(const DOMElement& element) {
+std::unique_ptr<CNSDomain> BuildDomain(const DOMElement& element, TextReader& TextOf) {
   auto domain = std::make_unique<CNSDomain>();
-  // Exact tag names, anywhere inside: the first "Name" in document order
+  // Exact tag names, anywhere inside, in document order: the first "Name"
   // counts, even one nested in a "Property".
-  if (const DOMNode* name = element.getElementsByTagName(u"Name")->item(0)) domain->SetName(TextOf(*name));
-  const DOMNodeList* properties = element.getElementsByTagName(u"Property");
-  const XMLSize_t count = properties->getLength();
-  for (XMLSize_t i = 0; i < count; ++i) {
-    const DOMNode* property = properties->item(i);
-    if (property == nullptr) break;
-    // Without a "name" attribute the property is stored under the empty name.
-    domain->AddProperty(AsWide(static_cast<const DOMElement*>(property)->getAttribute(u"name")), TextOf(*property));
-  }
+  ForEachDescendantElement(element, [&](const DOMNode& name) {
+    if (!xercesc::XMLString::equals(name.getNodeName(), u"Name")) return true;
+    domain->SetName(TextOf(name));
+    return false;
+  });
+  ForEachDescendantElement(element, [&](const DOMNode& property) {
+    if (xercesc::XMLString::equals(property.getNodeName(), u"Property")) {
+      // Without a "name" attribute the property is stored under the empty name.
+      domain->AddProperty(AsWide(static_cast<const DOMElement&>(property).getAttribute(u"name")), TextOf(property));
+    }
+    return true;
+  });
   return domain;
 }
 
@@ -78,7 +88,7 @@ bool LeftOutWhenMemoryRunsOut(Build&& build) {
   return false;
 }
 
-std::unique_ptr<CNSTerm> BuildTerm(const DOMElement& element) {
+std::unique_ptr<CNSTerm> BuildTerm(const DOMElement& element, TextReader& TextOf) {
   auto term = std::make_unique<CNSTerm>();
   ForEachChild(element, [&](const DOMNode& child) {
     if (ElementNamed(&child, u"Text")) {
@@ -90,7 +100,7 @@ std::unique_ptr<CNSTerm> BuildTerm(const DOMElement& element) {
   return term;
 }
 
-std::unique_ptr<CNSTermGroup> BuildTermGroup(const DOMElement& element) {
+std::unique_ptr<CNSTermGroup> BuildTermGroup(const DOMElement& element, TextReader& TextOf) {
   auto group = std::make_unique<CNSTermGroup>();
   const XMLCh* compose = element.getAttribute(u"compose");
   if (EqualsIgnoringCase(compose, u"And")) {
@@ -103,7 +113,7 @@ std::unique_ptr<CNSTermGroup> BuildTermGroup(const DOMElement& element) {
   // Only direct "Term" children count: a nested "TermGroup" is passed over.
   ForEachChild(element, [&](const DOMNode& child) {
     if (const DOMElement* term = ElementNamed(&child, u"Term")) {
-      LeftOutWhenMemoryRunsOut([&] { group->AddTerm(BuildTerm(*term)); });
+      LeftOutWhenMemoryRunsOut([&] { group->AddTerm(BuildTerm(*term, TextOf)); });
     }
   });
   return group;
@@ -115,19 +125,21 @@ bool IsTrue(const XMLCh* value) { return EqualsIgnoringCase(value, u"true"); }
 
 std::unique_ptr<CNSQuery> BuildQuery(const DOMElement& root) {
   try {
+    TextReader TextOf;
     auto query = std::make_unique<CNSQuery>();
     query->SetFlags(IsTrue(root.getAttribute(u"synonym")), IsTrue(root.getAttribute(u"stemming")),
                     IsTrue(root.getAttribute(u"case_sensitivity")));
     ForEachChild(root, [&](const DOMNode& child) {
       if (const DOMElement* domain = ElementNamed(&child, u"Domain")) {
         // Added whether or not it got a name.
-        query->AddDomain(BuildDomain(*domain));
+        query->AddDomain(BuildDomain(*domain, TextOf));
       } else if (const DOMElement* category = ElementNamed(&child, u"Category")) {
         query->AddCategory(TextOf(*category));
       } else if (const DOMElement* group = ElementNamed(&child, u"TermGroup")) {
         // The last group wins; one that failed leaves the one before in place.
         std::unique_ptr<CNSTermGroup> built;
-        if (LeftOutWhenMemoryRunsOut([&] { built = BuildTermGroup(*group); })) query->SetTermGroup(std::move(built));
+        if (LeftOutWhenMemoryRunsOut([&] { built = BuildTermGroup(*group, TextOf); }))
+          query->SetTermGroup(std::move(built));
       }
       // A "Term" directly under the root, and everything else, adds nothing.
     });

@@ -141,6 +141,26 @@ TEST(QueryReader, Terms) {
   EXPECT_TRUE(byText.count(TX("D\u00f6k\u00fcmanlar \U0001F50D & A")));
 }
 
+TEST(QueryReader, TextContent) {
+  // Text of every text and CDATA node inside, entity references expanded,
+  // comments and processing instructions left out.
+  QueryPtr q =
+      Parse(TX("<!DOCTYPE q [<!ENTITY e 'E<i>n</i>'><!ENTITY a 'At'>]><q><Category>a<!--c-->b<?pi "
+               "x?><![CDATA[<c>]]><x>d<y>e</y></x>"
+               "&amp;&e;z</Category><Domain><Property name='&a;'><!--x-->&e;</Property></Domain></q>"));
+  EXPECT_EQ(Categories(q.get()), std::vector<TString>{T("ab<c>de&Enz")});
+  EXPECT_EQ(Str(q->GetDomain(true)->GetProperty(TX("at"))), T("En"));
+
+  // Nesting far deeper than any call stack would allow for a recursive walk.
+  std::string open, close;
+  for (int i = 0; i < 100000; ++i) open += "<d>", close += "</d>";
+  QueryPtr nested = Parse(T("<q><Domain>" + open + "<Name>bottom</Name>" + close + "</Domain><Category>" + open +
+                            "text" + close + "</Category></q>"));
+  ASSERT_NE(nested, nullptr);
+  EXPECT_EQ(Str(nested->GetDomain(true)->GetName()), T("bottom"));
+  EXPECT_EQ(Categories(nested.get()), std::vector<TString>{T("text")});
+}
+
 TEST(QueryReader, OnlyElementsWithPlainNamesMatch) {
   // A processing instruction named like an element, and prefixed names, are
   // passed over.
