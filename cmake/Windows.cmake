@@ -6,6 +6,13 @@
 # every program and DLL of the build goes into one.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
+# winpthread is linked statically (see the toolchain file), but its header
+# declares every function as imported from its DLL whenever DLL_EXPORT is
+# defined, and Xerces-C's configuration header defines it. A source that
+# included a Xerces-C header before <mutex> then failed to link. Reading
+# pthread.h first, in every source, settles its declarations before that.
+add_compile_options("SHELL:-include pthread.h")
+
 # Test programs, and the GoogleTest discovery at build time, run under Wine
 # with a prefix that belongs to this build tree alone.
 if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
