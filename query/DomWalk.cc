@@ -20,24 +20,16 @@ const WChar* TextContent(const DOMNode& node, vel::ulmo::WString& scratch) {
   // The common case, one text node and nothing else, is read in place.
   if (first->getNextSibling() == nullptr && IsText(*first)) return AsWide(first->getNodeValue());
   scratch.Clear();
-  std::vector<const DOMNode*> parents;
-  const DOMNode* at = first;
-  while (at != nullptr) {
-    if (IsText(*at)) {
-      scratch.Append(AsWide(at->getNodeValue()));
-    } else if (const DOMNode* child = at->getFirstChild();
-               child != nullptr &&
-               (at->getNodeType() == DOMNode::ELEMENT_NODE || at->getNodeType() == DOMNode::ENTITY_REFERENCE_NODE)) {
-      parents.push_back(at);
-      at = child;
-      continue;
+  WalkBelow(node, [&](const DOMNode& at) {
+    if (IsText(at)) {
+      scratch.Append(AsWide(at.getNodeValue()));
+      return Walk::kOver;
     }
-    while (at->getNextSibling() == nullptr && !parents.empty()) {
-      at = parents.back();
-      parents.pop_back();
-    }
-    at = at->getNextSibling();
-  }
+    // Comments and processing instructions hold no content text.
+    const bool holdsText =
+        at.getNodeType() == DOMNode::ELEMENT_NODE || at.getNodeType() == DOMNode::ENTITY_REFERENCE_NODE;
+    return holdsText ? Walk::kInto : Walk::kOver;
+  });
   return scratch.CStr();
 }
 

@@ -23,16 +23,19 @@ namespace Tessik {
 // text node holds it all, else `scratch` filled with it; valid while both are.
 const vel::ulmo::WChar* TextContent(const xercesc::DOMNode& node, vel::ulmo::WString& scratch);
 
-// Calls visit(element) for every element below `node`, in document order,
-// until visit returns false.
+// What a walk does after visiting a node.
+enum class Walk { kInto, kOver, kStop };
+
+// Visits every node below `node` in document order; visit(node) returns
+// whether to walk into that node's children, over them, or to stop.
 template <class Visit>
-void ForEachDescendantElement(const xercesc::DOMNode& node, Visit&& visit) {
+void WalkBelow(const xercesc::DOMNode& node, Visit&& visit) {
   std::vector<const xercesc::DOMNode*> parents;
   const xercesc::DOMNode* at = node.getFirstChild();
   while (at != nullptr) {
-    if (at->getNodeType() == xercesc::DOMNode::ELEMENT_NODE && !visit(*at)) return;
-    // An entity reference's expansion is walked like any other content.
-    if (const xercesc::DOMNode* child = at->getFirstChild()) {
+    const Walk next = visit(*at);
+    if (next == Walk::kStop) return;
+    if (const xercesc::DOMNode* child = next == Walk::kInto ? at->getFirstChild() : nullptr) {
       parents.push_back(at);
       at = child;
       continue;
@@ -43,6 +46,16 @@ void ForEachDescendantElement(const xercesc::DOMNode& node, Visit&& visit) {
     }
     at = at->getNextSibling();
   }
+}
+
+// Calls visit(element) for every element below `node`, in document order
+// (an entity reference's expansion included), until visit returns false.
+template <class Visit>
+void ForEachDescendantElement(const xercesc::DOMNode& node, Visit&& visit) {
+  WalkBelow(node, [&](const xercesc::DOMNode& at) {
+    if (at.getNodeType() == xercesc::DOMNode::ELEMENT_NODE && !visit(at)) return Walk::kStop;
+    return Walk::kInto;
+  });
 }
 
 }  // namespace Tessik
