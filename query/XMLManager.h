@@ -60,7 +60,7 @@ class CXMLManager {
   // make and destroy their own.
   static constexpr size_t kKeptParsers = 8;
 
-  xercesc::SecurityManager security_;
+  xercesc::SecurityManager security_;  // set in the constructor; parsers only read it
   std::mutex keptLock_;
   std::vector<std::unique_ptr<xercesc::XercesDOMParser>> kept_;  // guarded by keptLock_
   bool ended_ = false;                                           // guarded by keptLock_
