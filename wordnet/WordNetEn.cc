@@ -1,0 +1,108 @@
+// The exported functions of the word library and its one open database.
+#include "wordnet/WordNetEn.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <shared_mutex>
+
+#include "wordnet/Database.h"
+
+namespace wordnet {
+namespace {
+
+std::shared_mutex databaseLock;
+std::unique_ptr<Database> database;  // guarded by databaseLock
+
+// One block: the list, then its pointers, then the texts they point to, so a
+// single free releases everything.
+WordList MakeList(const std::vector<std::string>& words) {
+  size_t bytes = sizeof(WordNetWordList) + words.size() * sizeof(char*);
+  for (const std::string& word : words) bytes += word.size() + 1;
+  void* block = std::malloc(bytes);
+  if (block == nullptr) throw std::bad_alloc();
+  WordList list = static_cast<WordList>(block);
+  const char** pointers = reinterpret_cast<const char**>(list + 1);
+  char* text = reinterpret_cast<char*>(pointers + words.size());
+  for (size_t i = 0; i < words.size(); ++i) {
+    std::memcpy(text, words[i].c_str(), words[i].size() + 1);
+    pointers[i] = text;
+    text += words[i].size() + 1;
+  }
+  list->count = static_cast<int32_t>(words.size());
+  list->words = pointers;
+  return list;
+}
+
+template <class Lookup>
+int32_t Look(const char* word, WordList* list, int32_t kind, int32_t expected, Lookup lookup) {
+  if (word == nullptr || list == nullptr) return WORDNET_E_ARGUMENT;
+  *list = nullptr;
+  if (kind != expected) return WORDNET_E_ARGUMENT;
+  try {
+    std::vector<std::string> words;
+    {
+      std::shared_lock<std::shared_mutex> hold(databaseLock);
+      if (database == nullptr) return WORDNET_E_NOT_OPEN;
+      words = lookup(*database, word);
+    }
+    *list = MakeList(words);
+    return WORDNET_OK;
+  } catch (const std::bad_alloc&) {
+    return WORDNET_E_NO_MEMORY;
+  } catch (...) {
+    return WORDNET_E_FAILED;
+  }
+}
+
+}  // namespace
+}  // namespace wordnet
+
+using wordnet::Database;
+
+extern "C" {
+
+WORDNETEN_API int32_t WordNet_LexisInit(const char* path) {
+  if (path == nullptr) return WORDNET_E_ARGUMENT;
+  try {
+    // Mapped outside the lock, so look-ups in the old database go on meanwhile.
+    std::unique_ptr<Database> opened = Database::Open(path);
+    std::unique_ptr<Database> old;
+    {
+      std::unique_lock<std::shared_mutex> hold(wordnet::databaseLock);
+      old = std::move(wordnet::database);
+      wordnet::database = std::move(opened);
+      if (wordnet::database == nullptr) return WORDNET_E_DICTIONARY;
+    }
+    return WORDNET_OK;
+  } catch (const std::bad_alloc&) {
+    return WORDNET_E_NO_MEMORY;
+  } catch (...) {
+    return WORDNET_E_FAILED;
+  }
+}
+
+WORDNETEN_API int32_t WordNet_LexisClose(void) {
+  std::unique_ptr<Database> old;
+  std::unique_lock<std::shared_mutex> hold(wordnet::databaseLock);
+  old = std::move(wordnet::database);
+  return WORDNET_OK;
+}
+
+WORDNETEN_API int32_t WordNet_GetSynonym(const char* word, WordList* list, int32_t kind) {
+  return wordnet::Look(word, list, kind, WORDNET_KIND_SYNONYMS,
+                       [](const Database& db, const char* w) { return db.Synonyms(w); });
+}
+
+WORDNETEN_API int32_t WordNet_GetStemming(const char* word, WordList* list, int32_t kind) {
+  return wordnet::Look(word, list, kind, WORDNET_KIND_STEMS,
+                       [](const Database& db, const char* w) { return db.Stems(w); });
+}
+
+WORDNETEN_API int32_t WordNet_ReleaseWordList(WordList list) {
+  std::free(list);
+  return WORDNET_OK;
+}
+
+}  // extern "C"
