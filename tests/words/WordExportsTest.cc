@@ -107,6 +107,9 @@ TEST_F(WordExports, DictionaryIsBesideTheExecutable) {
 }
 
 TEST_F(WordExports, WordGoesOverInTheEnvironmentCharacterSet) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "the ANSI code page decides, not LANG";
+#endif
   const char* lang = std::getenv("LANG");
   std::string expected;
   if (lang != nullptr && std::string(lang) == "C") expected = "caf?";
