@@ -6,14 +6,41 @@
 #include <mutex>
 #include <new>
 #include <shared_mutex>
+#include <utility>
 
 #include "wordnet/Database.h"
 
 namespace wordnet {
 namespace {
 
-std::shared_mutex databaseLock;
-std::unique_ptr<Database> database;  // guarded by databaseLock
+// The lock is made in place and never destroyed: a program that loaded this
+// library may close it from its own teardown after this library's teardown
+// has run (Windows detaches the library loaded last first, at process exit).
+std::shared_mutex& DatabaseLock() {
+  alignas(std::shared_mutex) static unsigned char storage[sizeof(std::shared_mutex)];
+  static std::shared_mutex* lock = new (storage) std::shared_mutex;
+  return *lock;
+}
+
+Database* database = nullptr;  // guarded by DatabaseLock(); owned
+
+// Puts `opened` in place of the open database and returns that one, for the
+// caller to delete outside the lock.
+std::unique_ptr<Database> Replace(std::unique_ptr<Database> opened) {
+  std::unique_lock<std::shared_mutex> hold(DatabaseLock());
+  return std::unique_ptr<Database>(std::exchange(database, opened.release()));
+}
+
+// Closes a database still open when the library goes (unloaded without
+// WordNet_LexisClose, or torn down first at exit); later calls find none.
+struct CloseAtUnload {
+  ~CloseAtUnload() {
+    try {
+      Replace(nullptr);
+    } catch (...) {
+    }
+  }
+} closeAtUnload;
 
 // One block: the list, then its pointers, then the texts they point to, so a
 // single free releases everything.
@@ -43,7 +70,7 @@ int32_t Look(const char* word, WordList* list, int32_t kind, int32_t expected, L
   try {
     std::vector<std::string> words;
     {
-      std::shared_lock<std::shared_mutex> hold(databaseLock);
+      std::shared_lock<std::shared_mutex> hold(DatabaseLock());
       if (database == nullptr) return WORDNET_E_NOT_OPEN;
       words = lookup(*database, word);
     }
@@ -68,13 +95,9 @@ WORDNETEN_API int32_t WordNet_LexisInit(const char* path) {
   try {
     // Mapped outside the lock, so look-ups in the old database go on meanwhile.
     std::unique_ptr<Database> opened = Database::Open(path);
-    std::unique_ptr<Database> old;
-    {
-      std::unique_lock<std::shared_mutex> hold(wordnet::databaseLock);
-      old = std::move(wordnet::database);
-      wordnet::database = std::move(opened);
-      if (wordnet::database == nullptr) return WORDNET_E_DICTIONARY;
-    }
+    bool ok = opened != nullptr;
+    wordnet::Replace(std::move(opened));
+    if (!ok) return WORDNET_E_DICTIONARY;
     return WORDNET_OK;
   } catch (const std::bad_alloc&) {
     return WORDNET_E_NO_MEMORY;
@@ -84,10 +107,12 @@ WORDNETEN_API int32_t WordNet_LexisInit(const char* path) {
 }
 
 WORDNETEN_API int32_t WordNet_LexisClose(void) {
-  std::unique_ptr<Database> old;
-  std::unique_lock<std::shared_mutex> hold(wordnet::databaseLock);
-  old = std::move(wordnet::database);
-  return WORDNET_OK;
+  try {
+    wordnet::Replace(nullptr);
+    return WORDNET_OK;
+  } catch (...) {
+    return WORDNET_E_FAILED;
+  }
 }
 
 WORDNETEN_API int32_t WordNet_GetSynonym(const char* word, WordList* list, int32_t kind) {
