@@ -46,19 +46,6 @@ TEST(WordNetEn, EntryPointsRefuseWhatTheyCannotServe) {
   EXPECT_EQ(WordNet_LexisClose(), WORDNET_OK);
 }
 
-TEST(WordNetReader, FindLineBisectsSortedLines) {
-  const std::string text = "a 1\ncar 2\ncar_door 3\ncars 4\nzoo 5";
-  EXPECT_EQ(wordnet::FindLine(text, "a"), "a 1");
-  EXPECT_EQ(wordnet::FindLine(text, "car"), "car 2");
-  EXPECT_EQ(wordnet::FindLine(text, "car_door"), "car_door 3");
-  EXPECT_EQ(wordnet::FindLine(text, "cars"), "cars 4");
-  EXPECT_EQ(wordnet::FindLine(text, "zoo"), "zoo 5");
-  for (const char* missing : {"", "0", "ca", "car_", "carz", "zoos", "~"}) {
-    EXPECT_TRUE(wordnet::FindLine(text, missing).empty()) << missing;
-  }
-  EXPECT_EQ(wordnet::ToLemma("  Motor \t Vehicle_ "), "motor_vehicle");
-}
-
 TEST(WordNetReader, EveryLemmaOfTheIndexIsFound) {
   std::unique_ptr<Database> database = Database::Open(kDictionary);
   ASSERT_NE(database, nullptr);

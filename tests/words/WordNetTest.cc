@@ -52,6 +52,11 @@ TEST(WordNet, SynonymsAndStemsOfCommonWords) {
   Words better = Stems("better");
   EXPECT_TRUE(Has(better, "good"));
   EXPECT_TRUE(Has(better, "well"));
+  // Case, spaces and underscores alike.
+  Words vehicle = Synonyms("motor_vehicle");
+  EXPECT_TRUE(Has(vehicle, "automotive vehicle"));
+  EXPECT_EQ(Synonyms("  MOTOR   Vehicle "), vehicle);
+  EXPECT_EQ(Stems("Geese"), Words{"goose"});
   // No word twice.
   Words sorted = Synonyms("run");
   std::sort(sorted.begin(), sorted.end());
@@ -62,14 +67,6 @@ TEST(WordNet, UnknownWordGivesAnEmptyList) {
   EXPECT_EQ(Look(Tessik_GetSynonym, TX("qwzxvk")), (Answer{TESSIK_OK, {}}));
   EXPECT_EQ(Look(Tessik_GetStemming, TX("qwzxvk")), (Answer{TESSIK_OK, {}}));
   EXPECT_EQ(Look(Tessik_GetStemming, TX("")), (Answer{TESSIK_E_WORDLIB_UNAVAILABLE, {}}));
-}
-
-TEST(WordNet, CaseAndSpacesDoNotMatter) {
-  Words expected = Synonyms("motor_vehicle");
-  EXPECT_TRUE(Has(expected, "automotive vehicle"));
-  EXPECT_EQ(Synonyms("Motor Vehicle"), expected);
-  EXPECT_EQ(Synonyms("  MOTOR   vehicle "), expected);
-  EXPECT_EQ(Stems("Geese"), Words{"goose"});
 }
 
 TEST(WordNet, ConcurrentLookupsGiveTheSerialAnswers) {
