@@ -10,10 +10,10 @@ using vel::ulmo::osdep::MutexLock;
 
 namespace {
 
-const WChar kLockName[] = {'C', 'W', 'o', 'r', 'd', 'L', 'i', 'b', 'M', 'g',
-                           'r', '_', 'L', 'i', 'b', 'r', 'a', 'r', 'y', 0};
-const WChar kLibraryName[] = {'W', 'o', 'r', 'd', 'N', 'e', 't', 'E', 'n', 0};
-const WChar kResource[] = {'r', 'e', 's', 'o', 'u', 'r', 'c', 'e', 0};
+const WChar kLockName[] = TESSIK_TEXT("CWordLibMgr_Library");
+const WChar kLibraryName[] = TESSIK_TEXT("WordNetEn");
+const WChar kResource[] = TESSIK_TEXT("resource");
+const WChar kDictionary[] = TESSIK_TEXT("WordNetDict");
 
 // The kinds of look-up the word library is told, one per entry point.
 constexpr int32_t kSynonymKind = 5;
@@ -44,7 +44,7 @@ CWordLibMgr::CWordLibMgr() : lock_(WString(kLockName)) {
   getStemming_ = Entry<LookupFn>(library_, "WordNet_GetStemming");
   releaseWordList_ = Entry<ReleaseFn>(library_, "WordNet_ReleaseWordList");
   if (!lexisInit_ || !lexisClose_ || !getSynonym_ || !getStemming_ || !releaseWordList_) return;
-  AString dictionary = MakeDictionaryPath(resource);
+  AString dictionary = path::ToNarrowPath(path::CombinePath(resource, WString(kDictionary)));
   // No retry: a dictionary that does not open leaves the manager unusable
   // for the life of the process.
   initialised_ = lexisInit_(dictionary.CStr()) == 0;

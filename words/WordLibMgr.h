@@ -58,10 +58,6 @@ class CWordLibMgr {
   bool initialised_ = false;  // guarded by lock_ (written only while the manager is made)
 };
 
-// The dictionary folder `resourceDirectory`/WordNetDict as the 8-bit text the
-// word library hands to the system for file names (words/<backend>/).
-AString MakeDictionaryPath(const WString& resourceDirectory);
-
 }  // namespace Tessik
 
 #endif  // TESSIK_WORDS_WORDLIBMGR_H_

@@ -65,6 +65,9 @@ WString GetCurrentDirectory();
 WString MakeAbsolutePath(const WString& path);
 // The absolute directory of a file, ending with a separator.
 WString DirectoryOf(const WString& file);
+// A path as the 8-bit text the system's narrow file functions read: UTF-8 on
+// Linux whatever the locale, the ANSI code page on Windows.
+AString ToNarrowPath(const WString& path);
 
 }  // namespace path
 

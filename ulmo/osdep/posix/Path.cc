@@ -23,6 +23,11 @@ WString GetCurrentDirectory() {
   return filename::ToWide(buffer.data());
 }
 
+AString ToNarrowPath(const WString& path) {
+  std::string utf8 = filename::FromWide(path);
+  return AString(utf8.c_str(), static_cast<uint32_t>(utf8.size()));
+}
+
 }  // namespace path
 
 WString GetModuleDirectory(void* module) {

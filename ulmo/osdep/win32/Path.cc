@@ -17,6 +17,8 @@ WString GetCurrentDirectory() {
   return WString(buffer, n);
 }
 
+AString ToNarrowPath(const WString& path) { return AString(path.CStr()); }
+
 }  // namespace path
 
 WString GetModuleDirectory(void* module) {
