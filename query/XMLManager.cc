@@ -33,12 +33,13 @@ CXMLManager::CXMLManager() {
 
 CXMLManager::~CXMLManager() {
   try {
-    {
-      std::lock_guard<std::mutex> hold(keptLock_);
+    // At process exit on Windows the system has already ended every other
+    // thread, possibly one that held this lock: then the kept parsers are
+    // left alone rather than waited for. (Unloading the library while
+    // another thread is inside it is not supported otherwise.)
+    if (keptLock_.try_lock()) {
       kept_.clear();
-      // A parser still in use on another thread (a Windows unload while
-      // threads live) is left to leak: destroying it now would crash.
-      ended_ = true;
+      keptLock_.unlock();
     }
     XMLPlatformUtils::Terminate();
   } catch (...) {
@@ -73,10 +74,6 @@ std::unique_ptr<XercesDOMParser> CXMLManager::TakeParser() {
 
 void CXMLManager::Recycle(std::unique_ptr<XercesDOMParser> parser) {
   std::lock_guard<std::mutex> hold(keptLock_);
-  if (ended_) {
-    (void)parser.release();
-    return;
-  }
   if (kept_.size() < kKeptParsers) kept_.push_back(std::move(parser));
 }
 

@@ -63,7 +63,6 @@ class CXMLManager {
   xercesc::SecurityManager security_;  // set in the constructor; parsers only read it
   std::mutex keptLock_;
   std::vector<std::unique_ptr<xercesc::XercesDOMParser>> kept_;  // guarded by keptLock_
-  bool ended_ = false;                                           // guarded by keptLock_
 };
 
 // Parses a whole XML document held in `text`, a NUL-terminated UTF-16 text

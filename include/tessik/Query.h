@@ -36,7 +36,16 @@
 // threads of its own). Every thread has its own enumeration positions and its
 // own returned texts: one thread's enumeration neither moves nor cuts short
 // another's, and a text returned to one thread is not replaced by a call on
-// another. Each thread must still follow the rules above for itself.
+// another. So an enumeration is begun and continued on one thread: a call
+// with `first` false on a thread that did not begin it returns null.
+//
+// Failures: an operation that returns a text copies it, and throws
+// std::bad_alloc when memory runs out; nothing else throws.
+//
+// Binary interface: the interfaces keep the slot layout of the GCC/Clang C++
+// ABI (on Windows, mingw-w64), in which a virtual destructor takes two
+// slots. Plugins must be built with a compiler of that ABI; a compiler that
+// gives the destructor one slot would call the wrong operations.
 #ifndef TESSIK_QUERY_H_
 #define TESSIK_QUERY_H_
 

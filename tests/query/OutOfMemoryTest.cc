@@ -68,6 +68,10 @@ TEST(QueryOutOfMemory, EveryAllocationOfTheReaderFailsInTurn) {
     // A query that came back is whole but for a left-out group or term.
     EXPECT_TRUE(query->UseSynonym());
     EXPECT_EQ(Categories(query.get()).size(), 2u);
+    std::vector<IDomain*> domains = Domains(query.get());
+    ASSERT_EQ(domains.size(), 1u);
+    EXPECT_EQ(Str(domains[0]->GetName()), T("web"));
+    EXPECT_EQ(Str(domains[0]->GetProperty(TX("k"))), T("v"));
     ITermGroup* group = query->GetTermGroup();
     if (group == nullptr || Terms(group).size() < 2) ++partial;
   }
