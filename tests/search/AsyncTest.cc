@@ -280,19 +280,22 @@ TEST(SessionClose, HammeredAgainstDetachedReports) {
   Watchdog watchdog(90s, "SessionClose.HammeredAgainstDetachedReports");
   // Extra end reports keep coming while the session closes.
   TestQuery q{.asyncMode = {testplugin::kDetached, testplugin::kDetached}, .asyncDocs = 300, .asyncDocument = kA};
-  const testplugin::PluginLog* log = nullptr;
+  std::vector<const testplugin::PluginLog*> logs;
   for (int round = 0; round < 300; ++round) {
     Session s;
     s.Load({"Alpha", "beta"});
     ASSERT_EQ(Start(s, q, 0), TESSIK_OK);
-    log = q.logs[0];
+    logs = {q.logs[0], q.logs[1]};
     ASSERT_EQ(Tessik_CloseSession(s.id), TESSIK_OK);
     Clear(s.id);
     s.id = 0;
   }
-  // Late reports of closed sessions find nothing; let them finish before the
-  // plugin library can go.
-  while (log->detached.load() != 0) std::this_thread::sleep_for(1ms);
+  // Late reports of closed sessions find nothing; let them finish, in both
+  // plugins, before the library can go (waiting for one plugin's alone let
+  // the other's still report while the process tore the library down).
+  for (const testplugin::PluginLog* log : logs) {
+    while (log->detached.load() != 0) std::this_thread::sleep_for(1ms);
+  }
 }
 
 // Callbacks that work on other sessions, while other threads search
