@@ -237,13 +237,6 @@ TEST(NamedObject, LifetimeFollowsItsUsers) {
     ExpectBlocksUntilSet(fresh);
     EXPECT_EQ(Reap(Spawn([] { return new NamedEvent(Name("stale"), true, true) ? 0 : 1; })), 0);
     ExpectBlocksUntilSet(*std::make_unique<NamedEvent>(Name("stale"), false, false));
-    // A normal exit removes what is still open and nobody else has.
-    EXPECT_EQ(Reap(Spawn([] {
-                static NamedEvent* kept = new NamedEvent(Name("exit"), false, false);
-                return std::exit(kept ? 0 : 1), 0;
-              })),
-              0);
-    EXPECT_FALSE(Exists(PathOf(Name("exit"))));
   });
 }
 
