@@ -63,12 +63,6 @@ TEST(SessionRegistry, IdentifiersCountUpWrapAndSkipUsedOnes) {
   ASSERT_EQ(registry.AddSession(silent, nullptr), TESSIK_OK);
   EXPECT_NE(silent->GetSessionId(), 0u);
 
-  // 0 is refused before any look-up and stays registered.
-  EXPECT_EQ(registry.RemoveSession(0), TESSIK_E_NO_SESSION);
-  found = reinterpret_cast<CSearchMgr*>(1);
-  EXPECT_EQ(registry.GetSearchMgr(0, &found), TESSIK_E_NO_SESSION);
-  EXPECT_EQ(found, nullptr);
-
   for (uint32_t id : {a, b, top, wrapped, silent->GetSessionId()}) EXPECT_EQ(registry.RemoveSession(id), TESSIK_OK);
   found = reinterpret_cast<CSearchMgr*>(1);
   EXPECT_EQ(registry.GetSearchMgr(a, &found), TESSIK_E_NO_SESSION);
