@@ -1,5 +1,5 @@
-// The search manager from inside: the session registry, the plugin library
-// cache, plugin names and the result merge.
+// The search manager from inside: the session registry, plugin names and the
+// result merge.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -8,13 +8,11 @@
 
 #include "search/SessionMgr.h"
 #include "search/Markers.h"
-#include "search/PluginMgr.h"
 #include "search/SearchMgr.h"
 #include "ulmo/osdep/Path.h"
 #include "ulmo/osdep/Text.h"
 #include "tests/common/TestText.h"
 
-using Tessik::CPluginMgr;
 using Tessik::CSearchMgr;
 using Tessik::CSessionMgr;
 using vel::ulmo::AString;
@@ -65,30 +63,11 @@ TEST(SessionRegistry, IdentifiersCountUpWrapAndSkipUsedOnes) {
   ASSERT_EQ(registry.AddSession(silent, nullptr), TESSIK_OK);
   EXPECT_NE(silent->GetSessionId(), 0u);
 
-  // 0 is refused before any look-up and stays registered.
-  EXPECT_EQ(registry.RemoveSession(0), TESSIK_E_NO_SESSION);
-  found = reinterpret_cast<CSearchMgr*>(1);
-  EXPECT_EQ(registry.GetSearchMgr(0, &found), TESSIK_E_NO_SESSION);
-  EXPECT_EQ(found, nullptr);
-
   for (uint32_t id : {a, b, top, wrapped, silent->GetSessionId()}) EXPECT_EQ(registry.RemoveSession(id), TESSIK_OK);
   found = reinterpret_cast<CSearchMgr*>(1);
   EXPECT_EQ(registry.GetSearchMgr(a, &found), TESSIK_E_NO_SESSION);
   EXPECT_EQ(found, nullptr);
   EXPECT_EQ(registry.RemoveSession(a), TESSIK_E_NO_SESSION);
-}
-
-TEST(PluginCache, OneLibraryPerPathWhateverItsCase) {
-  CPluginMgr& cache = CPluginMgr::Instance();
-  EXPECT_EQ(cache.AcquireLibrary(WString(), nullptr), TESSIK_E_NULL_ARGUMENT);
-  auto path = [](const char* folder, const char* name) {
-    return WString(AString(folder)) + WString(1, vel::ulmo::osdep::path::Separator()) + WString(AString(name));
-  };
-  vel::ulmo::osdep::SharedLibrary *first = nullptr, *second = nullptr;
-  ASSERT_EQ(cache.AcquireLibrary(path("Plugins", "Alpha"), &first), TESSIK_OK);
-  ASSERT_EQ(cache.AcquireLibrary(path("PLUGINS", "ALPHA"), &second), TESSIK_OK);
-  ASSERT_NE(first, nullptr);
-  EXPECT_TRUE(first == second && first->IsLoaded());
 }
 
 TEST(Markers, SameAsSearchingALowerCasedCopy) {
@@ -113,27 +92,13 @@ TEST(Markers, SameAsSearchingALowerCasedCopy) {
   // Pieces that look like markers in any case, among units that lower-case
   // to ASCII letters (dotted I, Kelvin sign) or look alike, and runs of
   // filler that move everything across the 16- and 32-unit steps.
-  const TString pieces[] = {TX("<result "),
-                            TX("<RESULT "),
-                            TX("<Result "),
-                            TX("<resul"),
-                            TX("</results>"),
-                            TX("</RESULTS>"),
-                            TX("</Results"),
-                            TX("<"),
-                            TX("\u0130"),
-                            TX("\u212A"),
-                            TX("\u0280"),
-                            TX("\uFF1C"),
-                            TX("e"),
-                            TX("S"),
-                            TX(" "),
-                            TX(">"),
-                            TX("<ResulT\u00a0"),
-                            TX("</r\u0117sults>"),
-                            TX("x"),
-                            TX("0123456789abcde"),
+  // clang-format off
+  const TString pieces[] = {TX("<result "), TX("<RESULT "), TX("<Result "), TX("<resul"), TX("</results>"),
+                            TX("</RESULTS>"), TX("</Results"), TX("<"), TX("\u0130"), TX("\u212A"), TX("\u0280"),
+                            TX("\uFF1C"), TX("e"), TX("S"), TX(" "), TX(">"), TX("<ResulT\u00a0"),
+                            TX("</r\u0117sults>"), TX("x"), TX("0123456789abcde"),
                             TX("\uFF1E\u0120\u0100\u8000\uFFFF\u013C\u012F")};
+  // clang-format on
   const TString beyond[] = {TX("</results>"), TX("results>"), TX("sults>"), TX(">"), TX("esult "), TX(" ")};
   std::mt19937 random(7);
   for (int round = 0; round < 6000; ++round) {

@@ -61,27 +61,12 @@ TEST(Exception, BothErrorTables) {
                                  {19, 8}, {32, 8},          {33, 8}, {20, 37},  {23, 0xFFFFFE04}, {38, 4},
                                  {39, 9}, {80, 0xFFFFFF9E}, {1, 42}, {9999, 42}};
   for (auto& row : windows) EXPECT_EQ(os::MapWindowsError(row[0]), row[1]) << row[0];
-  const int64_t posix[][2] = {{0, 0},
-                              {ENOENT, 7},
-                              {ENOTDIR, 7},
-                              {EMFILE, 11},
-                              {ENFILE, 11},
-                              {EBADF, 1},
-                              {EINVAL, 1},
-                              {ENOMEM, 2},
-                              {ENOEXEC, 23},
-                              {EBUSY, 8},
-                              {EROFS, 8},
-                              {ETXTBSY, 8},
-                              {ENOTEMPTY, 8},
-                              {ENODEV, 37},
-                              {ENOSPC, 9},
-                              {EAGAIN, 42},
-                              {EINTR, 42},
-                              {EACCES, 0x80070005},
-                              {EPERM, 0x80070005},
-                              {EIO, 0xFFFFFE04},
-                              {EEXIST, 0xFFFFFF9E}};
+  // clang-format off
+  const int64_t posix[][2] = {{0, 0}, {ENOENT, 7}, {ENOTDIR, 7}, {EMFILE, 11}, {ENFILE, 11}, {EBADF, 1}, {EINVAL, 1},
+                              {ENOMEM, 2}, {ENOEXEC, 23}, {EBUSY, 8}, {EROFS, 8}, {ETXTBSY, 8}, {ENOTEMPTY, 8},
+                              {ENODEV, 37}, {ENOSPC, 9}, {EAGAIN, 42}, {EINTR, 42}, {EACCES, 0x80070005},
+                              {EPERM, 0x80070005}, {EIO, 0xFFFFFE04}, {EEXIST, 0xFFFFFF9E}};
+  // clang-format on
   for (auto& row : posix) EXPECT_EQ(os::MapErrno(static_cast<int>(row[0])), row[1]) << row[0];
 }
 
