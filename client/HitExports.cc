@@ -5,7 +5,6 @@
 #include "hits/Hit.h"
 #include "hits/HitListXml.h"
 #include "tessik/TessikClient.h"
-#include "ulmo/TextBuffer.h"
 
 extern "C" {
 
@@ -24,14 +23,7 @@ TESSIK_API int32_t Tessik_ConvertHitListToXML(IHitList* hitList, TessikChar** ou
   auto* list = dynamic_cast<Tessik::CNSHitList*>(hitList);
   if (list == nullptr) return TESSIK_E_NULL_ARGUMENT;
   *outXml = nullptr;
-  return Tessik::GuardStatus([&] {
-    Tessik::XmlText text;
-    int32_t status = Tessik::WriteHitListXml(*list, text);
-    // A document the serialiser refused is not handed out.
-    if (status != TESSIK_OK) return status;
-    *outXml = vel::ulmo::CopyToTextBuffer(text.data(), static_cast<uint32_t>(text.size()));
-    return int32_t{TESSIK_OK};
-  });
+  return Tessik::GuardStatus([&] { return Tessik::WriteHitListXml(*list, outXml); });
 }
 
 TESSIK_API int32_t Tessik_ConvertXMLToHitList(const TessikChar* xml, IHitList** outHitList) {

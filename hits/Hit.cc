@@ -21,38 +21,34 @@ int CompareText(TextView a, TextView b) { return vel::ulmo::CompareIgnoringCase(
 
 // --- CNSHit -------------------------------------------------------------------
 
-bool CNSHit::KeyOrder::operator()(const NSString& a, const NSString& b) const {
-  return CompareText(ViewOf(a.GetString()), ViewOf(b.GetString())) < 0;
-}
-bool CNSHit::KeyOrder::operator()(const NSString& a, TextView b) const {
-  return CompareText(ViewOf(a.GetString()), b) < 0;
-}
-bool CNSHit::KeyOrder::operator()(TextView a, const NSString& b) const {
-  return CompareText(a, ViewOf(b.GetString())) < 0;
+std::vector<CNSHit::Property>::const_iterator CNSHit::LowerBound(TextView name) const {
+  return std::lower_bound(properties_.begin(), properties_.end(), name,
+                          [](const Property& p, TextView n) { return CompareText(ViewOf(p.name), n) < 0; });
 }
 
 const TessikChar* CNSHit::GetProperty(const TessikChar* name) {
   if (name == nullptr) return nullptr;
-  auto found = properties_.find(ViewOf(name));
-  if (found == properties_.end()) return nullptr;
-  const WString& value = found->second.value.GetString();
-  auto copy = std::make_unique<WChar[]>(value.Length() + 1);
-  std::memcpy(copy.get(), value.CStr(), sizeof(WChar) * (value.Length() + 1));
-  found->second.handedOut = std::move(copy);  // frees the copy handed out before
-  return found->second.handedOut.get();
+  TextView key = ViewOf(name);
+  auto at = LowerBound(key);
+  if (at == properties_.end() || CompareText(key, ViewOf(at->name)) != 0) return nullptr;
+  Property& property = properties_[static_cast<size_t>(at - properties_.cbegin())];
+  auto copy = std::make_unique<WChar[]>(property.value.Length() + 1);
+  std::memcpy(copy.get(), property.value.CStr(), sizeof(WChar) * (property.value.Length() + 1));
+  property.handedOut = std::move(copy);  // frees the copy handed out before
+  return property.handedOut.get();
 }
 
 void CNSHit::SetProperty(const TessikChar* name, const TessikChar* value) {
   if (name == nullptr || value == nullptr) return;
   TextView key = ViewOf(name);
-  auto at = properties_.lower_bound(key);
-  if (at != properties_.end() && CompareText(key, ViewOf(at->first.GetString())) == 0) return;  // the first stays
-  properties_.emplace_hint(at, NSString(WString(name, key.length)), Entry{NSString(WString(value)), nullptr});
+  auto at = LowerBound(key);
+  if (at != properties_.end() && CompareText(key, ViewOf(at->name)) == 0) return;  // the first stays
+  properties_.insert(at, Property{WString(name, key.length), WString(value), nullptr});
 }
 
 const WString* CNSHit::FindValue(TextView name) const {
-  auto found = properties_.find(name);
-  return found != properties_.end() ? &found->second.value.GetString() : nullptr;
+  auto at = LowerBound(name);
+  return at != properties_.end() && CompareText(name, ViewOf(at->name)) == 0 ? &at->value : nullptr;
 }
 
 // --- The orderings ------------------------------------------------------------

@@ -10,15 +10,17 @@
 #define TESSIK_HITS_HIT_H_
 
 #include <cstddef>
-#include <map>
 #include <memory>
 #include <vector>
 
 #include "tessik/Hits.h"
-#include "ulmo/NSString.h"
+#include "ulmo/StringBase.h"
 #include "ulmo/osdep/Mutex.h"
 
 namespace Tessik {
+
+using vel::ulmo::WChar;
+using vel::ulmo::WString;
 
 // A text given by its units and length, for look-ups without a copy.
 struct TextView {
@@ -55,26 +57,25 @@ class CNSHit : public IHit {
   // Calls visit(name, value) for each property, ascending by name.
   template <class Visit>
   void ForEachProperty(Visit&& visit) const {
-    for (const auto& [name, entry] : properties_) visit(name.GetString(), entry.value.GetString());
+    for (const Property& p : properties_) visit(p.name, p.value);
   }
 
  private:
-  struct Entry {
-    NSString value;
+  struct Property {
+    WString name;
+    WString value;
     std::unique_ptr<WChar[]> handedOut;  // the copy GetProperty last returned
   };
-  // Orders keys case-insensitively, and finds them by a TextView without
-  // making a key.
-  struct KeyOrder {
-    using is_transparent = void;
-    bool operator()(const NSString& a, const NSString& b) const;
-    bool operator()(const NSString& a, TextView b) const;
-    bool operator()(TextView a, const NSString& b) const;
-  };
+
+  // The first property whose name is not less than `name`.
+  std::vector<Property>::const_iterator LowerBound(TextView name) const;
 
   double raw_ = 0;  // written only from a 32-bit integer
   double norm_ = 0;
-  std::map<NSString, Entry, KeyOrder> properties_;
+  // An ordered map: ascending by name in the case-insensitive order, no two
+  // names equal. A hit has a handful of properties, so a sorted array is
+  // faster to build, search and walk than a tree.
+  std::vector<Property> properties_;
 };
 
 // The order of SortByProperty: hits holding the property `name` first,

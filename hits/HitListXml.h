@@ -6,20 +6,19 @@
 #define TESSIK_HITS_HITLISTXML_H_
 
 #include <cstdint>
-#include <string>
 
 #include "hits/Hit.h"
 
 namespace Tessik {
 
-using XmlText = std::basic_string<WChar>;
-
 // Writes `list` (read without its lock: the caller must not change it
-// meanwhile) as a results document into `out`, replacing its content.
-// TESSIK_OK; TESSIK_E_FAILED when a property name or value holds a
-// character that XML cannot carry (a control character other than tab, line
-// feed and carriage return, an unpaired surrogate, U+FFFE or U+FFFF), and
-// `out` is then not a document. Throws std::bad_alloc.
+// meanwhile) as a results document into *outText, a new buffer of
+// Tessik_Allocate that the caller owns. TESSIK_OK; TESSIK_E_FAILED when a
+// property name or value holds a character that XML cannot carry (a
+// control character other than tab, line feed and carriage return, an
+// unpaired surrogate, U+FFFE or U+FFFF), and *outText is then not set.
+// Throws std::bad_alloc, and std::length_error for a text beyond 32-bit
+// lengths.
 //
 // The text is the one an XML serialiser with default settings writes for
 // the document: the declaration `<?xml version="1.0" encoding="UTF-16"
@@ -29,7 +28,7 @@ using XmlText = std::basic_string<WChar>;
 // other character is written as it is. Results merged as text rely on that
 // shape: "Result" is always followed by a space, and a list with hits ends
 // with "</Results>".
-int32_t WriteHitListXml(CNSHitList& list, XmlText& out);
+int32_t WriteHitListXml(CNSHitList& list, WChar** outText);
 
 // "%7.6e" with "." as the decimal point, whatever the process's locale:
 // "7.500000e-01", "-1.250000e+01", "    inf", "   -nan". Returns the length

@@ -281,7 +281,7 @@ TEST(HitXmlWriter, SameAsTheSerialiser) {
       IHit* hit = NewHit(score);
       int properties = static_cast<int>(random() % 4);
       for (int p = 0; p < properties; ++p) {
-        hit->SetProperty(text(static_cast<int>(random() % 4)).c_str(), text(static_cast<int>(random() % 8)).c_str());
+        hit->SetProperty(text(static_cast<int>(random() % 4)).c_str(), text(static_cast<int>(random() % 24)).c_str());
       }
       *list += hit;
     }
