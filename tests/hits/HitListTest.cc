@@ -168,11 +168,14 @@ TEST(HitList, CursorRules) {
     std::promise<void>* start;
     std::future<void>* elsewhere;
     bool Accept(IHit* hit) override {
-      if (start != nullptr) std::exchange(start, nullptr)->set_value();
       other->AddHit(Tessik_NewHit());
       EXPECT_FALSE(self->IsEmpty());
-      // The other thread's operation cannot finish while this one holds the lock.
-      EXPECT_EQ(elsewhere->wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+      // The other thread's operation, started now, cannot finish while this
+      // call holds the lock (it may between two calls of GetNextHit).
+      if (start != nullptr) {
+        std::exchange(start, nullptr)->set_value();
+        EXPECT_EQ(elsewhere->wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+      }
       return hit != nullptr;
     }
   };
