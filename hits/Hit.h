@@ -54,6 +54,18 @@ class CNSHit : public IHit {
   // Nothing is copied and no handed-out text changes.
   const WString* FindValue(TextView name) const;
 
+  // Asks the processor to fetch what a look-up will read: the property
+  // array, and (once that has arrived) the first property's texts. Long
+  // lists are walked in an order unrelated to where their hits lie.
+  void PrefetchProperties() const { __builtin_prefetch(properties_.data()); }
+  void PrefetchTexts(bool all) const {
+    for (const Property& p : properties_) {
+      __builtin_prefetch(p.name.CStr());
+      __builtin_prefetch(p.value.CStr());
+      if (!all) break;
+    }
+  }
+
   // Calls visit(name, value) for each property, ascending by name.
   template <class Visit>
   void ForEachProperty(Visit&& visit) const {

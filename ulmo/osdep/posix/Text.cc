@@ -187,6 +187,11 @@ bool CompareTextQuick(const WChar* a, uint32_t aLength, const WChar* b, uint32_t
   return true;
 }
 
+const uint8_t* QuickWeights() noexcept {
+  const AsciiOrder& order = Ascii();
+  return order.usable ? order.rank : nullptr;
+}
+
 uint32_t SortKey(const WChar* text, uint32_t length, uint8_t* out, uint32_t capacity) noexcept {
   const UCollator* collator = Collator();
   if (collator == nullptr) return 0;
