@@ -249,8 +249,10 @@ TEST(HitList, LongListsFollowTheOrderings) {
     HitListPtr list(Tessik_NewHitList());
     for (int i = 0; i < 300; ++i) {
       IHit* hit = NewHit(scores[random() % scores.size()]);
-      if (random() % 5 != 0) hit->SetProperty(TX("t"), pool[random() % pool.size()].c_str());
-      if (random() % 3 != 0) hit->SetProperty(TX("u"), pool[random() % pool.size()].c_str());
+      // Odd rounds only printable ASCII: keys of the comparison's shortcut.
+      auto pick = [&] { return pool[random() % (round % 2 ? 6 : pool.size())].c_str(); };
+      if (random() % 5 != 0) hit->SetProperty(TX("t"), pick());
+      if (random() % 3 != 0) hit->SetProperty(TX("u"), pick());
       *list += hit;
     }
     auto& hits = static_cast<CNSHitList&>(*list).HitsUnlocked();
