@@ -220,6 +220,9 @@ std::pair<int32_t, TString> SerialiseWithDom(CNSHitList& list) {
     DOMElement* result = doc->createElement(u"Result");
     char score[64];
     std::snprintf(score, sizeof score, "%7.6e", hit->NormScore());
+    // As the GNU C library writes NaN; some runtimes drop its sign.
+    if (std::isnan(hit->NormScore()))
+      std::snprintf(score, sizeof score, std::signbit(hit->NormScore()) ? "   -nan" : "    nan");
     std::u16string wide(score, score + std::char_traits<char>::length(score));
     result->setAttribute(u"norm_score", wide.c_str());
     hit->ForEachProperty([&](const vel::ulmo::WString& name, const vel::ulmo::WString& value) {
