@@ -30,19 +30,6 @@ class ForeignHit : public IHit {
   void SetProperty(const TessikChar*, const TessikChar*) override {}
 };
 
-class ForeignList : public IHitList {
- public:
-  bool IsEmpty() override { return true; }
-  void Clear() override {}
-  void SortByScore(const std::vector<const TessikChar*>*) override {}
-  void SortByProperty(const TessikChar*) override {}
-  uint32_t GetCount() override { return 0; }
-  IHit* GetNextHit(bool, CHitSelector&) override { return nullptr; }
-  void Append(IHitList&) override {}
-  void AddHit(IHit*) override {}
-  IHitList& operator+=(IHit*) override { return *this; }
-};
-
 std::vector<double> Scores(IHitList& list) {
   std::vector<double> out;
   for (IHit* h : Hits(list)) out.push_back(h->GetNormScore());

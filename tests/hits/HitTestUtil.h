@@ -19,6 +19,20 @@ struct HitListReleaser {
 using HitPtr = std::unique_ptr<IHit, HitReleaser>;
 using HitListPtr = std::unique_ptr<IHitList, HitListReleaser>;
 
+// A list of another implementation: the library must refuse it.
+class ForeignList : public IHitList {
+ public:
+  bool IsEmpty() override { return true; }
+  void Clear() override {}
+  void SortByScore(const std::vector<const TessikChar*>*) override {}
+  void SortByProperty(const TessikChar*) override {}
+  uint32_t GetCount() override { return 0; }
+  IHit* GetNextHit(bool, CHitSelector&) override { return nullptr; }
+  void Append(IHitList&) override {}
+  void AddHit(IHit*) override {}
+  IHitList& operator+=(IHit*) override { return *this; }
+};
+
 // A null text reads as "<null>", so a missing text never passes for an empty one.
 inline TString Str(const TessikChar* text) { return text != nullptr ? TString(text) : T("<null>"); }
 

@@ -83,6 +83,9 @@ TEST(HitXmlWriter, StatusCodes) {
   EXPECT_EQ(text, reinterpret_cast<TessikChar*>(uintptr_t{1}));  // left as it was
   HitListPtr list(Tessik_NewHitList());
   EXPECT_EQ(Tessik_ConvertHitListToXML(list.get(), nullptr), TESSIK_E_NULL_ARGUMENT);
+  ForeignList foreign;
+  EXPECT_EQ(Tessik_ConvertHitListToXML(&foreign, &text), TESSIK_E_NULL_ARGUMENT);
+  EXPECT_EQ(text, reinterpret_cast<TessikChar*>(uintptr_t{1}));
 
   // A character XML cannot carry: the serialiser refuses the document.
   for (TString bad : {T("a\x01"), TString(1, TessikChar(0xD800)), TString(1, TessikChar(0xDC00)) + T("x"),
