@@ -1,29 +1,35 @@
-// The hit and hit-list exports. The objects arrive with the hit model; until
-// then the factories return null and the converters report that they are not
-// available.
+// The hit and hit-list exports.
+#include <memory>
+
 #include "client/Boundary.h"
+#include "hits/Hit.h"
+#include "hits/HitListXml.h"
 #include "tessik/TessikClient.h"
 
 extern "C" {
 
 TESSIK_API IHit* Tessik_NewHit() {
-  return Tessik::GuardPointer([]() -> IHit* { return nullptr; });
+  return Tessik::GuardPointer([]() -> IHit* { return new Tessik::CNSHit; });
 }
 
 TESSIK_API IHitList* Tessik_NewHitList() {
-  return Tessik::GuardPointer([]() -> IHitList* { return nullptr; });
+  // Null when memory runs out, and also when the system refuses to open the
+  // lists' lock: no exception crosses the exported interface.
+  return Tessik::GuardPointer([]() -> IHitList* { return new Tessik::CNSHitList; });
 }
 
 TESSIK_API int32_t Tessik_ConvertHitListToXML(IHitList* hitList, TessikChar** outXml) {
   if (hitList == nullptr || outXml == nullptr) return TESSIK_E_NULL_ARGUMENT;
+  auto* list = dynamic_cast<Tessik::CNSHitList*>(hitList);
+  if (list == nullptr) return TESSIK_E_NULL_ARGUMENT;
   *outXml = nullptr;
-  return TESSIK_E_FAILED;
+  return Tessik::GuardStatus([&] { return Tessik::WriteHitListXml(*list, outXml); });
 }
 
 TESSIK_API int32_t Tessik_ConvertXMLToHitList(const TessikChar* xml, IHitList** outHitList) {
   if (xml == nullptr || outHitList == nullptr) return TESSIK_E_NULL_ARGUMENT;
   *outHitList = nullptr;
-  return TESSIK_E_FAILED;
+  return Tessik::GuardStatus([&] { return Tessik::ReadHitListXml(xml, outHitList); });
 }
 
 }  // extern "C"

@@ -15,6 +15,10 @@ namespace vel::ulmo {
 WChar* NewTextBuffer(uint32_t count);
 // `length` units of `text` and a terminating zero. Throws std::bad_alloc.
 WChar* CopyToTextBuffer(const WChar* text, uint32_t length);
+// `buffer` (null: a new one) with room for `count` units, its content kept
+// up to the smaller size, the rest not initialised; moved where need be.
+// Throws std::bad_alloc, and the old buffer is then unchanged.
+WChar* ResizeTextBuffer(WChar* buffer, uint32_t count);
 // Frees a buffer of the two above; null is accepted.
 void DeleteTextBuffer(WChar* buffer) noexcept;
 

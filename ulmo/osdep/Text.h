@@ -25,6 +25,21 @@ int CompareText(const WChar* a, uint32_t aLength, const WChar* b, uint32_t bLeng
 // cannot; the caller then compares in full. Never decides on a NUL.
 bool CompareTextQuick(const WChar* a, uint32_t aLength, const WChar* b, uint32_t bLength, int* result) noexcept;
 
+// The weights by which CompareTextQuick decides: for a unit below 0x80, its
+// weight, or 0 when the shortcut cannot decide on it. Two texts whose units
+// all have weights compare exactly as their weight sequences (a proper
+// prefix first), which CompareText would confirm. Null when the platform has
+// no such shortcut.
+const uint8_t* QuickWeights() noexcept;
+
+// The platform's sort key of a text without NUL characters: keys compared
+// byte by byte (shorter first on a common prefix) order exactly as
+// CompareText orders their texts. Writes at most `capacity` bytes to `out`
+// and returns the key's full length, so a caller whose buffer was too short
+// asks again with that much room. 0: this platform has no such keys, or
+// cannot make this one; the caller then compares with CompareText.
+uint32_t SortKey(const WChar* text, uint32_t length, uint8_t* out, uint32_t capacity) noexcept;
+
 void LowerText(WChar* text, uint32_t length) noexcept;
 
 // One step of a conversion through the ANSI code page: with `out` null it

@@ -187,6 +187,22 @@ bool CompareTextQuick(const WChar* a, uint32_t aLength, const WChar* b, uint32_t
   return true;
 }
 
+const uint8_t* QuickWeights() noexcept {
+  const AsciiOrder& order = Ascii();
+  return order.usable ? order.rank : nullptr;
+}
+
+uint32_t SortKey(const WChar* text, uint32_t length, uint8_t* out, uint32_t capacity) noexcept {
+  const UCollator* collator = Collator();
+  if (collator == nullptr) return 0;
+  // The collator's own keys: ICU orders them exactly as ucol_strcoll orders
+  // the texts. The key ends in a zero byte, the only one it holds, which
+  // the caller may compare along with the rest.
+  int32_t size = ucol_getSortKey(collator, reinterpret_cast<const UChar*>(text), static_cast<int32_t>(length), out,
+                                 static_cast<int32_t>(capacity));
+  return size > 0 ? static_cast<uint32_t>(size) : 0;
+}
+
 void LowerText(WChar* text, uint32_t length) noexcept {
   // Unit by unit: a surrogate unit maps to itself.
   for (uint32_t i = 0; i < length; ++i) {

@@ -16,6 +16,13 @@ int CompareText(const WChar* a, uint32_t aLength, const WChar* b, uint32_t bLeng
 // shortcut is exact there.
 bool CompareTextQuick(const WChar*, uint32_t, const WChar*, uint32_t, int*) noexcept { return false; }
 
+const uint8_t* QuickWeights() noexcept { return nullptr; }
+
+// The system's sort keys order as CompareStringW does only in its own
+// implementation of them, which not every host shares; comparing directly is
+// exact everywhere.
+uint32_t SortKey(const WChar*, uint32_t, uint8_t*, uint32_t) noexcept { return 0; }
+
 void LowerText(WChar* text, uint32_t length) noexcept {
   if (length != 0) CharLowerBuffW(text, length);
 }
