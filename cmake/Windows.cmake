@@ -18,10 +18,3 @@ add_compile_options("SHELL:-include pthread.h")
 if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-run ${CMAKE_BINARY_DIR}/wine-prefix)
 endif()
-
-# The Xerces-C DLL's configuration header defines DLL_EXPORT, which makes
-# winpthread's header (reached through <mutex> and <thread>) declare every
-# pthread function as a DLL import; the static winpthread linked here has no
-# such imports. Its header goes first, so its declarations are settled
-# before any Xerces-C header is read.
-add_compile_options(-include pthread.h)
