@@ -82,6 +82,8 @@ class CNSHit : public IHit {
   // The first property whose name is not less than `name`.
   std::vector<Property>::const_iterator LowerBound(TextView name) const;
 
+  // A hit is used by one thread at a time (tessik/Hits.h); no lock guards
+  // these, and a list's lock guards only its array of hits.
   double raw_ = 0;  // written only from a 32-bit integer
   double norm_ = 0;
   // An ordered map: ascending by name in the case-insensitive order, no two
