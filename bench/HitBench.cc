@@ -19,6 +19,7 @@
 #include "hits/HitListXml.h"
 #include "query/XMLManager.h"
 #include "tessik/TessikClient.h"
+#include "tests/hits/DomWriter.h"
 
 using Tessik::CNSHit;
 using Tessik::CNSHitList;
@@ -235,40 +236,7 @@ void HitListToXml20k_floor(benchmark::State& state) {
 
 // What building the document element by element and serialising it costs.
 void HitListToXmlVsDom20k_floor(benchmark::State& state) {
-  using namespace xercesc;
-  for (auto _ : state) {
-    DOMImplementation* impl = DOMImplementationRegistry::getDOMImplementation(u"Core");
-    DOMDocument* doc = impl->createDocument(nullptr, u"Results", nullptr);
-    DOMElement* root = doc->getDocumentElement();
-    for (CNSHit* hit : XmlList().HitsUnlocked()) {
-      DOMElement* result = doc->createElement(u"Result");
-      char score[32];
-      std::snprintf(score, sizeof score, "%7.6e", hit->NormScore());
-      XMLCh wide[32];
-      for (int i = 0;; ++i) {
-        wide[i] = static_cast<XMLCh>(score[i]);
-        if (score[i] == 0) break;
-      }
-      result->setAttribute(u"norm_score", wide);
-      hit->ForEachProperty([&](const vel::ulmo::WString& name, const vel::ulmo::WString& value) {
-        DOMElement* property = doc->createElement(u"Property");
-        property->setAttribute(u"name", Tessik::AsXml(name.CStr()));
-        property->setTextContent(Tessik::AsXml(value.CStr()));
-        result->appendChild(property);
-      });
-      root->appendChild(result);
-    }
-    DOMLSSerializer* serialiser = static_cast<DOMImplementationLS*>(impl)->createLSSerializer();
-    DOMLSOutput* output = static_cast<DOMImplementationLS*>(impl)->createLSOutput();
-    MemBufFormatTarget target(1023);
-    output->setByteStream(&target);
-    output->setEncoding(u"UTF-16");
-    serialiser->write(doc, output);
-    benchmark::DoNotOptimize(target.getRawBuffer());
-    output->release();
-    serialiser->release();
-    doc->release();
-  }
+  for (auto _ : state) benchmark::DoNotOptimize(SerialiseWithDom(XmlList()));
 }
 
 void XmlToHitList20k_ours(benchmark::State& state) {

@@ -17,6 +17,7 @@
 #include "hits/Hit.h"
 #include "hits/HitListXml.h"
 #include "query/XMLManager.h"
+#include "tests/hits/DomWriter.h"
 #include "tests/hits/HitTestUtil.h"
 
 namespace {
@@ -211,48 +212,6 @@ TEST(HitXml, CommaLocale) {
 // --- The writer against the XML library's own serialiser --------------------
 
 using namespace xercesc;
-
-// What the DOM-and-serialiser writer gives for `list`: the document built
-// element by element and written by DOMLSSerializer with default settings.
-// A serialiser that throws hands back no text.
-std::pair<int32_t, TString> SerialiseWithDom(CNSHitList& list) {
-  DOMImplementation* impl = DOMImplementationRegistry::getDOMImplementation(u"Core");
-  DOMDocument* doc = impl->createDocument(nullptr, u"Results", nullptr);
-  DOMElement* root = doc->getDocumentElement();
-  for (Tessik::CNSHit* hit : list.HitsUnlocked()) {
-    DOMElement* result = doc->createElement(u"Result");
-    char score[64];
-    std::snprintf(score, sizeof score, "%7.6e", hit->NormScore());
-    // As the GNU C library writes NaN; some runtimes drop its sign.
-    if (std::isnan(hit->NormScore()))
-      std::snprintf(score, sizeof score, std::signbit(hit->NormScore()) ? "   -nan" : "    nan");
-    std::u16string wide(score, score + std::char_traits<char>::length(score));
-    result->setAttribute(u"norm_score", wide.c_str());
-    hit->ForEachProperty([&](const vel::ulmo::WString& name, const vel::ulmo::WString& value) {
-      DOMElement* property = doc->createElement(u"Property");
-      property->setAttribute(u"name", Tessik::AsXml(name.CStr()));
-      property->setTextContent(Tessik::AsXml(value.CStr()));
-      result->appendChild(property);
-    });
-    root->appendChild(result);
-  }
-  DOMLSSerializer* serialiser = static_cast<DOMImplementationLS*>(impl)->createLSSerializer();
-  DOMLSOutput* output = static_cast<DOMImplementationLS*>(impl)->createLSOutput();
-  MemBufFormatTarget target(1023);
-  output->setByteStream(&target);
-  output->setEncoding(u"UTF-16");
-  std::pair<int32_t, TString> out{TESSIK_E_FAILED, TString()};
-  try {
-    bool ok = serialiser->write(doc, output);
-    out = {ok ? TESSIK_OK : TESSIK_E_FAILED,
-           TString(reinterpret_cast<const TessikChar*>(target.getRawBuffer()), target.getLen() / 2)};
-  } catch (...) {
-  }
-  output->release();
-  serialiser->release();
-  doc->release();
-  return out;
-}
 
 TEST(HitXmlWriter, SameAsTheSerialiser) {
   std::mt19937 random(7);
