@@ -1,0 +1,42 @@
+// The one thing a reference plugin supplies: an engine that answers a
+// request over its data. The kit (Entry.cc) turns it into the five entry
+// points, the asynchronous search thread and the results documents.
+#ifndef TESSIK_PLUGINS_KIT_ENGINE_H_
+#define TESSIK_PLUGINS_KIT_ENGINE_H_
+
+#include <atomic>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "kit/Request.h"
+#include "kit/Results.h"
+
+namespace tessik_plugins {
+
+// What an engine throws when it cannot answer (data missing, server down);
+// the message goes into the plugin's error entry.
+struct EngineError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+class Engine {
+ public:
+  virtual ~Engine() = default;
+  // The best `limit` hits for `request` over the data at `data`, best first,
+  // scores in [0, 1]. Called from several threads at once (synchronous
+  // searches of different sessions and asynchronous search threads), so
+  // any shared state is the engine's to guard. `abort` turns true when the
+  // search is no longer wanted; an engine may then stop early with what it
+  // has.
+  virtual std::vector<Hit> Search(const Request& request, const std::string& data, size_t limit,
+                                  const std::atomic<bool>& abort) = 0;
+};
+
+// Defined by each plugin: its engine, made once, on the first search.
+std::unique_ptr<Engine> MakeEngine();
+
+}  // namespace tessik_plugins
+
+#endif  // TESSIK_PLUGINS_KIT_ENGINE_H_

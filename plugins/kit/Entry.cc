@@ -1,0 +1,183 @@
+// The five entry points of a reference plugin, over the engine the plugin
+// supplies (MakeEngine). One Session per InitSearch handle; an asynchronous
+// search runs on a thread of the session's own, which reports its hits in
+// batches and its end exactly once.
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "kit/Config.h"
+#include "kit/Engine.h"
+#include "tessik/Plugin.h"
+
+#if defined(_WIN32)
+#define TESSIK_PLUGIN_EXPORT extern "C" __declspec(dllexport)
+#else
+#define TESSIK_PLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+namespace tessik_plugins {
+namespace {
+
+struct Session {
+  uint32_t id = 0;
+  // The entry points of one session run one at a time (the library holds a
+  // machine-wide lock around them), so `worker` is touched by them alone.
+  std::thread worker;
+  std::atomic<bool> abort{false};
+};
+
+// Every live session, so that unloading the plugin (whose code the threads
+// run) first waits for threads a closed library never finished.
+class Sessions {
+ public:
+  void Add(Session* s) {
+    std::lock_guard<std::mutex> lock(mu_);
+    live_.insert(s);
+  }
+  void Remove(Session* s) {
+    std::lock_guard<std::mutex> lock(mu_);
+    live_.erase(s);
+  }
+  ~Sessions() {
+    std::lock_guard<std::mutex> lock(mu_);
+    for (Session* s : live_) {
+      s->abort = true;
+      if (s->worker.joinable()) s->worker.join();
+    }
+  }
+
+ private:
+  std::mutex mu_;
+  std::set<Session*> live_;  // guarded by mu_
+};
+
+Sessions& LiveSessions() {
+  static Sessions sessions;
+  return sessions;
+}
+
+Engine& TheEngine() {
+  static const std::unique_ptr<Engine> engine = MakeEngine();
+  return *engine;
+}
+
+std::string DataOf(const Request& request) { return request.Property("data", PluginConfig().data); }
+
+size_t LimitOf(const Request& request) {
+  const std::string text = request.Property("limit", "");
+  try {
+    if (!text.empty() && std::stoll(text) > 0) return static_cast<size_t>(std::stoll(text));
+  } catch (const std::exception&) {
+  }
+  return PluginConfig().limit;
+}
+
+// The whole answer as one document: hits, or an error entry. Null when the
+// plugin is not addressed (the library then merges nothing for it).
+TessikChar* Answer(const Request& request, const std::atomic<bool>& abort) {
+  const std::string& domain = PluginConfig().domain;
+  try {
+    const std::vector<Hit> hits = TheEngine().Search(request, DataOf(request), LimitOf(request), abort);
+    return WriteResults(hits, 0, hits.size(), domain);
+  } catch (const std::bad_alloc&) {
+    return WriteError(domain, "out of memory", TESSIK_E_OUT_OF_MEMORY);
+  } catch (const std::exception& e) {
+    return WriteError(domain, e.what(), TESSIK_E_FAILED);
+  }
+}
+
+void RunAsync(Session* session, Request request, PluginNotify notify) {
+  const std::string& domain = PluginConfig().domain;
+  auto report = [&](TessikChar* text) {
+    if (text == nullptr) return;
+    notify(session->id, TESSIK_NOTIFY_PLUGIN_RESULTS, text);
+    Tessik_Release(text);  // the library copied what it needs
+  };
+  if (request.addressed) {
+    try {
+      const std::vector<Hit> hits = TheEngine().Search(request, DataOf(request), LimitOf(request), session->abort);
+      const size_t batch = PluginConfig().batch;
+      for (size_t begin = 0; begin < hits.size() && !session->abort; begin += batch)
+        report(WriteResults(hits, begin, begin + batch, domain));
+    } catch (const std::bad_alloc&) {
+      report(WriteError(domain, "out of memory", TESSIK_E_OUT_OF_MEMORY));
+    } catch (const std::exception& e) {
+      report(WriteError(domain, e.what(), TESSIK_E_FAILED));
+    }
+  }
+  notify(session->id, TESSIK_NOTIFY_PLUGIN_ENDED, nullptr);
+}
+
+}  // namespace
+}  // namespace tessik_plugins
+
+using namespace tessik_plugins;
+
+TESSIK_PLUGIN_EXPORT void* InitSearch(uint32_t sessionId) {
+  try {
+    auto* session = new Session;
+    session->id = sessionId;
+    LiveSessions().Add(session);
+    return session;
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+}
+
+TESSIK_PLUGIN_EXPORT int32_t FinishSearch(void* handle) {
+  auto* session = static_cast<Session*>(handle);
+  if (session == nullptr) return TESSIK_E_NULL_ARGUMENT;
+  session->abort = true;
+  if (session->worker.joinable()) session->worker.join();
+  LiveSessions().Remove(session);
+  delete session;
+  return TESSIK_OK;
+}
+
+TESSIK_PLUGIN_EXPORT int32_t SyncSearch(void* handle, const void* query, TessikChar** resultText, uint32_t) {
+  if (handle == nullptr || resultText == nullptr) return TESSIK_E_NULL_ARGUMENT;
+  *resultText = nullptr;
+  try {
+    const Request request = ReadRequest(query, PluginConfig().domain);
+    if (!request.addressed) return TESSIK_OK;
+    const std::atomic<bool> never{false};
+    *resultText = Answer(request, never);
+    return *resultText != nullptr ? TESSIK_OK : TESSIK_E_FAILED;
+  } catch (const std::bad_alloc&) {
+    return TESSIK_E_OUT_OF_MEMORY;
+  } catch (const std::exception&) {
+    return TESSIK_E_FAILED;
+  }
+}
+
+TESSIK_PLUGIN_EXPORT int32_t AsyncSearch(void* handle, const void* query, PluginNotify notify, uint32_t, uint32_t) {
+  auto* session = static_cast<Session*>(handle);
+  if (notify == nullptr) return TESSIK_E_NULL_ARGUMENT;
+  if (session == nullptr) {
+    notify(0, TESSIK_NOTIFY_PLUGIN_ENDED, nullptr);
+    return TESSIK_E_NULL_ARGUMENT;
+  }
+  try {
+    // The query is the application's and may be gone once this returns:
+    // read it here, search on the thread.
+    Request request = ReadRequest(query, PluginConfig().domain);
+    // The previous search has reported its end; its thread is at most on
+    // its way out.
+    if (session->worker.joinable()) session->worker.join();
+    session->abort = false;
+    session->worker = std::thread(RunAsync, session, std::move(request), notify);
+    return TESSIK_OK;
+  } catch (const std::exception&) {
+    // No thread: the end must still be reported, once.
+    notify(session->id, TESSIK_NOTIFY_PLUGIN_ENDED, nullptr);
+    return TESSIK_E_FAILED;
+  }
+}
+
+TESSIK_PLUGIN_EXPORT int32_t AbortAsyncSearch(void* handle) {
+  auto* session = static_cast<Session*>(handle);
+  if (session != nullptr) session->abort = true;
+  return TESSIK_OK;
+}

@@ -1,0 +1,107 @@
+#include "kit/Request.h"
+
+#include <algorithm>
+
+#include "kit/Text.h"
+#include "tessik/Query.h"
+#include "tessik/TessikClient.h"
+#include "WordNetEn.h"
+
+namespace tessik_plugins {
+
+namespace {
+
+unsigned FieldOf(const std::string& name) {
+  const std::string n = Fold(name);
+  if (n == "title") return kTitle;
+  if (n == "text" || n == "body" || n == "content") return kBody;
+  return 0;
+}
+
+// The synonyms of `word` from the library's word look-up: single words only
+// (the engines match words, not phrases), lower case, without `word`.
+std::vector<std::string> SynonymsOf(const std::string& word) {
+  std::vector<std::string> out;
+  TessikWordList list = nullptr;
+  if (Tessik_GetSynonym(ToUtf16(word).c_str(), &list) != TESSIK_OK || list == nullptr) return out;
+  const std::string self = Fold(word);
+  // The list's layout is the word library's: a count and that many texts.
+  const auto* words = static_cast<const WordNetWordList*>(list);
+  for (int32_t i = 0; i < words->count; ++i) {
+    std::string folded = Fold(words->words[i]);
+    if (folded.find_first_of(" _-") != std::string::npos || folded == self) continue;
+    if (std::find(out.begin(), out.end(), folded) == out.end()) out.push_back(std::move(folded));
+  }
+  Tessik_ReleaseWordList(list);
+  return out;
+}
+
+}  // namespace
+
+std::string Request::Property(const std::string& name, const std::string& fallback) const {
+  auto it = properties.find(name);
+  return it == properties.end() ? fallback : it->second;
+}
+
+bool Request::HasPositiveTerm() const {
+  return std::any_of(terms.begin(), terms.end(), [](const Term& t) { return !t.excluded; });
+}
+
+Request ReadRequest(const void* queryPointer, const std::string& domain) {
+  Request request;
+  auto* query = static_cast<IQuery*>(const_cast<void*>(queryPointer));
+  if (query == nullptr) return request;
+  request.stemming = query->UseStemming();
+  request.synonyms = query->UseSynonym();
+  request.caseSensitive = query->IsCaseSensitive();
+  if (request.caseSensitive) request.stemming = request.synonyms = false;
+
+  bool namesAny = false;
+  bool namesUs = false;
+  const std::string us = Fold(domain);
+  for (IDomain* d = query->GetDomain(true); d != nullptr; d = query->GetDomain(false)) {
+    namesAny = true;
+    if (Fold(ToUtf8(d->GetName())) != us) continue;
+    namesUs = true;
+    for (const char* name : {"data", "limit", "snippet"}) {
+      const TessikChar* value = d->GetProperty(ToUtf16(name).c_str());
+      if (value != nullptr) request.properties[name] = ToUtf8(value);
+    }
+  }
+  request.addressed = !namesAny || namesUs;
+
+  for (const TessikChar* c = query->GetCategory(true); c != nullptr; c = query->GetCategory(false))
+    request.categories.push_back(ToUtf8(c));
+
+  if (ITermGroup* group = query->GetTermGroup()) {
+    const uint32_t compose = group->GetCompose();
+    request.compose = compose == TESSIK_COMPOSE_OR    ? Compose::kOr
+                      : compose == TESSIK_COMPOSE_NOT ? Compose::kNot
+                                                      : Compose::kAnd;
+    for (ITerm* t = group->GetTerm(true); t != nullptr; t = group->GetTerm(false)) {
+      Term term;
+      term.word = ToUtf8(t->GetText());
+      unsigned fields = 0;
+      for (const TessikChar* f = t->GetField(true); f != nullptr; f = t->GetField(false)) {
+        const std::string name = ToUtf8(f);
+        if (Fold(name) == "not") {
+          term.excluded = true;
+        } else {
+          fields |= FieldOf(name);
+        }
+      }
+      if (fields != 0) term.fields = fields;
+      // A term is one word; a text of several words is several terms of
+      // the same kind, so "new york" under "And" needs both.
+      for (const std::string& word : Words(term.word)) {
+        Term one = term;
+        one.word = word;
+        if (request.synonyms) one.synonyms = SynonymsOf(word);
+        request.terms.push_back(std::move(one));
+      }
+    }
+  }
+  return request;
+}
+
+}  // namespace tessik_plugins

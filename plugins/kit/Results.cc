@@ -1,0 +1,67 @@
+#include "kit/Results.h"
+
+#include <memory>
+
+#include "kit/Text.h"
+#include "tessik/Hits.h"
+#include "tessik/TessikClient.h"
+
+namespace tessik_plugins {
+
+namespace {
+
+struct ListReleaser {
+  void operator()(IHitList* list) const { Tessik_ReleaseHitList(list); }
+};
+using ListPtr = std::unique_ptr<IHitList, ListReleaser>;
+
+struct HitReleaser {
+  void operator()(IHit* hit) const { Tessik_ReleaseHit(hit); }
+};
+using HitPtr = std::unique_ptr<IHit, HitReleaser>;
+
+void Set(IHit& hit, const char* name, const std::string& value) {
+  hit.SetProperty(ToUtf16(name).c_str(), ToUtf16(value).c_str());
+}
+
+TessikChar* Write(IHitList& list) {
+  TessikChar* text = nullptr;
+  if (Tessik_ConvertHitListToXML(&list, &text) != TESSIK_OK) return nullptr;
+  return text;
+}
+
+}  // namespace
+
+TessikChar* WriteResults(const std::vector<Hit>& hits, size_t begin, size_t end, const std::string& domain) {
+  ListPtr list(Tessik_NewHitList());
+  if (!list) return nullptr;
+  for (size_t i = begin; i < end && i < hits.size(); ++i) {
+    HitPtr hit(Tessik_NewHit());
+    if (!hit) return nullptr;
+    const Hit& h = hits[i];
+    hit->SetNormScore(h.score);
+    Set(*hit, "domain", domain);
+    Set(*hit, "id", h.id);
+    Set(*hit, "title", h.title);
+    Set(*hit, "snippet", h.snippet);
+    if (!h.category.empty()) Set(*hit, "category", h.category);
+    list->AddHit(hit.get());  // the list owns it from here
+    hit.release();
+  }
+  return Write(*list);
+}
+
+TessikChar* WriteError(const std::string& domain, const std::string& message, int status) {
+  ListPtr list(Tessik_NewHitList());
+  HitPtr hit(Tessik_NewHit());
+  if (!list || !hit) return nullptr;
+  hit->SetNormScore(0);
+  Set(*hit, "domain", domain);
+  Set(*hit, "error", message);
+  Set(*hit, "status", std::to_string(status));
+  list->AddHit(hit.get());
+  hit.release();
+  return Write(*list);
+}
+
+}  // namespace tessik_plugins

@@ -1,0 +1,38 @@
+// Hits of a reference plugin and the results documents made of them with the
+// library's own hit objects and writer.
+#ifndef TESSIK_PLUGINS_KIT_RESULTS_H_
+#define TESSIK_PLUGINS_KIT_RESULTS_H_
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tessik/Char.h"
+
+namespace tessik_plugins {
+
+struct Hit {
+  double score = 0;  // normalised into [0, 1] by the engine
+  std::string id;
+  std::string title;
+  std::string snippet;
+  std::string category;
+};
+
+// A results document for hits [begin, end) of `hits`, every one with the
+// properties "domain", "id", "title", "snippet" and, when it has one,
+// "category". Returns a buffer of Tessik_Allocate the caller owns, or null
+// when the library could not write it.
+TessikChar* WriteResults(const std::vector<Hit>& hits, size_t begin, size_t end, const std::string& domain);
+
+// A results document holding one entry that reports a failure instead of a
+// hit: score 0 and the properties "domain", "error" (what failed, in words)
+// and "status" (a status code as decimal text). Applications tell such
+// entries by their "error" property; the library merges them like hits, so
+// the other plugins' hits still arrive beside them.
+TessikChar* WriteError(const std::string& domain, const std::string& message, int status);
+
+}  // namespace tessik_plugins
+
+#endif  // TESSIK_PLUGINS_KIT_RESULTS_H_

@@ -1,0 +1,188 @@
+#include "kit/Text.h"
+
+namespace tessik_plugins {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+void Append(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// Decodes one code point at `i`, moving `i` past it.
+char32_t Next(std::string_view s, size_t& i) {
+  const unsigned char lead = static_cast<unsigned char>(s[i++]);
+  if (lead < 0x80) return lead;
+  int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+  if (extra < 0 || lead > 0xF4) return kReplacement;
+  char32_t c = lead & (0x3F >> extra);
+  for (int k = 0; k < extra; ++k) {
+    if (i >= s.size() || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return kReplacement;
+    c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+  }
+  static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+  if (c < kMin[extra] || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) return kReplacement;
+  return c;
+}
+
+bool IsWordChar(char32_t c) {
+  if (c < 0x80) return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  if (c >= 0x2000 && c <= 0x206F) return false;  // general punctuation
+  if (c == 0xA0 || c == 0xAB || c == 0xBB || c == 0xBF || c == 0xA1 || c == 0xB7 || c == 0xD7 || c == 0xF7)
+    return false;
+  return c != kReplacement;
+}
+
+}  // namespace
+
+std::string ToUtf8(const TessikChar* text) {
+  std::string out;
+  if (text == nullptr) return out;
+  for (size_t i = 0; text[i] != 0; ++i) {
+    char32_t c = static_cast<char16_t>(text[i]);
+    if (c >= 0xD800 && c < 0xDC00 && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char16_t>(text[i + 1]) - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = kReplacement;
+    }
+    Append(out, c);
+  }
+  return out;
+}
+
+std::string ToUtf8(std::u32string_view text) {
+  std::string out;
+  for (char32_t c : text) Append(out, c);
+  return out;
+}
+
+std::u32string ToCodePoints(std::string_view utf8) {
+  std::u32string out;
+  for (size_t i = 0; i < utf8.size();) out += Next(utf8, i);
+  return out;
+}
+
+Utf16 ToUtf16(std::string_view utf8) {
+  Utf16 out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    char32_t c = Next(utf8, i);
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += static_cast<TessikChar>(0xD800 + (c >> 10));
+      out += static_cast<TessikChar>(0xDC00 + (c & 0x3FF));
+    } else {
+      out += static_cast<TessikChar>(c);
+    }
+  }
+  return out;
+}
+
+char32_t FoldCase(char32_t c) {
+  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;  // Latin-1
+  if (c >= 0x100 && c <= 0x17E && c != 0x130 && c != 0x138 && c != 0x149 && c != 0x178) {
+    // Latin Extended-A pairs its cases on even/odd code points, with a
+    // shifted run between U+0139 and U+0148 and from U+0179.
+    if ((c >= 0x139 && c <= 0x148) || c >= 0x179) return (c % 2 == 1) ? c + 1 : c;
+    return (c % 2 == 0) ? c + 1 : c;
+  }
+  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;  // Greek
+  if (c >= 0x410 && c <= 0x42F) return c + 32;                // Cyrillic
+  if (c >= 0x400 && c <= 0x40F) return c + 80;
+  return c;
+}
+
+std::string Fold(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    const unsigned char b = static_cast<unsigned char>(utf8[i]);
+    if (b < 0x80) {
+      out += static_cast<char>((b >= 'A' && b <= 'Z') ? b + 32 : b);
+      ++i;
+    } else {
+      Append(out, FoldCase(Next(utf8, i)));
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> Words(std::string_view utf8) {
+  std::vector<std::string> words;
+  std::string word;
+  size_t i = 0;
+  auto flush = [&] {
+    while (!word.empty() && word.back() == '\'') word.pop_back();
+    if (!word.empty()) words.push_back(std::move(word));
+    word.clear();
+  };
+  while (i < utf8.size()) {
+    const size_t start = i;
+    const char32_t c = Next(utf8, i);
+    if (IsWordChar(c)) {
+      word.append(utf8.substr(start, i - start));
+    } else if ((c == '\'' || c == 0x2019) && !word.empty()) {
+      word += '\'';
+    } else {
+      flush();
+    }
+  }
+  flush();
+  return words;
+}
+
+std::string Snippet(std::string_view utf8, size_t limit) {
+  std::string out;
+  size_t count = 0;
+  bool space = false;
+  size_t lastBreak = std::string::npos;
+  for (size_t i = 0; i < utf8.size();) {
+    const size_t start = i;
+    const char32_t c = Next(utf8, i);
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+      space = !out.empty();
+      continue;
+    }
+    if (count >= limit) {
+      if (lastBreak != std::string::npos && lastBreak > out.size() / 2) out.resize(lastBreak);
+      return out + "...";
+    }
+    if (space) {
+      lastBreak = out.size();
+      out += ' ';
+      ++count;
+      space = false;
+    }
+    out.append(utf8.substr(start, i - start));
+    ++count;
+  }
+  return out;
+}
+
+std::filesystem::path PathOf(std::string_view utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Of(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+}  // namespace tessik_plugins

@@ -1,0 +1,42 @@
+// Text helpers of the reference plugins: the library speaks NUL-terminated
+// UTF-16, the engines speak UTF-8.
+#ifndef TESSIK_PLUGINS_KIT_TEXT_H_
+#define TESSIK_PLUGINS_KIT_TEXT_H_
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tessik/Char.h"
+
+namespace tessik_plugins {
+
+using Utf16 = std::basic_string<TessikChar>;
+
+// Unpaired surrogates and invalid bytes become U+FFFD.
+std::string ToUtf8(const TessikChar* text);  // null gives ""
+std::string ToUtf8(std::u32string_view text);
+Utf16 ToUtf16(std::string_view utf8);
+std::u32string ToCodePoints(std::string_view utf8);
+
+// Lower case for matching without regard to case: ASCII, Latin-1, Latin
+// Extended-A, Greek and Cyrillic, which covers the sample data.
+char32_t FoldCase(char32_t c);
+std::string Fold(std::string_view utf8);
+
+// Words of a text: runs of letters, digits, "_" and apostrophes inside a
+// word; everything above U+007F that is not punctuation counts as a letter.
+std::vector<std::string> Words(std::string_view utf8);
+
+// The first `limit` code points of `utf8` with runs of white space made one
+// space, cut at a word boundary when possible, "..." appended when cut.
+std::string Snippet(std::string_view utf8, size_t limit);
+
+// File names: UTF-8 text to a path and back.
+std::filesystem::path PathOf(std::string_view utf8);
+std::string Utf8Of(const std::filesystem::path& path);
+
+}  // namespace tessik_plugins
+
+#endif  // TESSIK_PLUGINS_KIT_TEXT_H_

@@ -1,0 +1,212 @@
+// Each reference plugin over its engine, through the library, on the same
+// eleven fixture documents (fixture/docs.tsv): the same query must find the
+// same documents whatever the engine.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+
+#include "tests/common/Watchdog.h"
+#include "tests/plugins/PluginHost.h"
+
+using namespace plugin_test;
+
+namespace {
+
+struct Engine {
+  const char* domain;
+  const char* data;  // the fixture in the engine's form
+};
+
+void PrintTo(const Engine& engine, std::ostream* out) { *out << engine.domain; }
+
+std::string PluginPath(const char* domain) {
+  return std::string(TESSIK_PLUGIN_DIR) + "/" + domain + TESSIK_PLUGIN_SUFFIX;
+}
+
+std::set<std::string> Set(const std::vector<Found>& found) {
+  std::set<std::string> ids;
+  for (const Found& f : found) {
+    EXPECT_TRUE(f.error.empty()) << f.error;
+    ids.insert(f.id);
+  }
+  return ids;
+}
+
+class EngineTest : public testing::TestWithParam<Engine> {
+ protected:
+  // The set of ids a query finds; the domain is named with the fixture as
+  // its data.
+  std::set<std::string> Find(QuerySpec spec) {
+    spec.domains.push_back({GetParam().domain, GetParam().data});
+    return Set(session_.Search(spec));
+  }
+
+  Session session_{{PluginPath(GetParam().domain)}};
+};
+
+using Ids = std::set<std::string>;
+
+TEST_P(EngineTest, TermGroupsComposeAndExclude) {
+  EXPECT_EQ(Find({{{"fox"}, {"dog"}}}), Ids({"animals/d01"}));
+  QuerySpec any{{{"fox"}, {"bicycle"}}};
+  any.compose = "Or";
+  EXPECT_EQ(Find(any), Ids({"animals/d01", "vehicles/d06"}));
+  // "Not": none of the terms, within the categories.
+  QuerySpec none{{{"engine"}}};
+  none.compose = "Not";
+  none.categories = {"vehicles"};
+  EXPECT_EQ(Find(none), Ids({"vehicles/d04"}));
+  // The pseudo-field "not" leaves a term's documents out.
+  EXPECT_EQ(Find({{{"bank"}, {"river", {"not"}}}}), Ids({"misc/d11"}));
+  // A text of several words is several terms.
+  EXPECT_EQ(Find({{{"lazy dog"}}}), Ids({"animals/d01"}));
+  EXPECT_EQ(Find({{{"fox"}, {"nothing-like-this"}}}), Ids());
+}
+
+TEST_P(EngineTest, FieldsRestrictTerms) {
+  EXPECT_EQ(Find({{{"car", {"title"}}}}), Ids({"vehicles/d04", "vehicles/d05"}));
+  EXPECT_EQ(Find({{{"car", {"text"}}}}), Ids({"vehicles/d05"}));
+  EXPECT_EQ(Find({{{"car", {"BODY"}}}}), Ids({"vehicles/d05"}));
+  // An unknown field is ignored: the term is looked for everywhere.
+  EXPECT_EQ(Find({{{"car", {"colour"}}}}), Ids({"vehicles/d04", "vehicles/d05"}));
+}
+
+TEST_P(EngineTest, StemsSynonymsAndCase) {
+  QuerySpec migrating{{{"migrating"}}};
+  EXPECT_EQ(Find(migrating), Ids());
+  migrating.stemming = true;
+  EXPECT_EQ(Find(migrating), Ids({"animals/d03"}));
+
+  QuerySpec automobile{{{"automobile"}}};
+  EXPECT_EQ(Find(automobile), Ids({"vehicles/d04"}));
+  automobile.synonyms = true;  // "car" is one
+  EXPECT_EQ(Find(automobile), Ids({"vehicles/d04", "vehicles/d05"}));
+
+  QuerySpec apple{{{"Apple"}}};
+  EXPECT_EQ(Find(apple), Ids({"cooking/d07", "cooking/d08"}));
+  apple.caseSensitive = true;
+  EXPECT_EQ(Find(apple), Ids({"cooking/d08"}));
+  apple.words = {{"apple"}};
+  EXPECT_EQ(Find(apple), Ids({"cooking/d07"}));
+}
+
+TEST_P(EngineTest, CategoriesFilter) {
+  QuerySpec bank{{{"bank"}}};
+  bank.categories = {"misc"};
+  EXPECT_EQ(Find(bank), Ids({"misc/d10", "misc/d11"}));
+  bank.categories = {"COOKING"};
+  EXPECT_EQ(Find(bank), Ids());
+  bank.categories = {"cooking", "misc"};
+  EXPECT_EQ(Find(bank), Ids({"misc/d10", "misc/d11"}));
+}
+
+TEST_P(EngineTest, ResultsCarryScoresAndProperties) {
+  QuerySpec spec{{{"the"}, {"bank"}}};
+  spec.compose = "Or";
+  spec.domains.push_back({GetParam().domain, GetParam().data});
+  const std::vector<Found> found = session_.Search(spec);
+  ASSERT_GT(found.size(), 2u);
+  EXPECT_DOUBLE_EQ(found.front().score, 1.0);
+  for (size_t i = 0; i < found.size(); ++i) {
+    EXPECT_EQ(found[i].domain, GetParam().domain);
+    EXPECT_FALSE(found[i].title.empty());
+    EXPECT_GE(found[i].score, 0.0);
+    EXPECT_LE(found[i].score, 1.0);
+    if (i > 0) {
+      EXPECT_LE(found[i].score, found[i - 1].score);
+    }
+  }
+  // Both bank documents hold "the" and "bank": they lead.
+  EXPECT_EQ(std::set<std::string>({found[0].id, found[1].id}), Ids({"misc/d10", "misc/d11"}));
+}
+
+TEST_P(EngineTest, DomainsAddressThePlugin) {
+  QuerySpec elsewhere{{{"fox"}}};
+  elsewhere.domains = {{"elsewhere", GetParam().data}};
+  EXPECT_TRUE(session_.Search(elsewhere).empty());
+  // Missing data: one entry that says so, with a status, and no hit.
+  QuerySpec missing{{{"fox"}}};
+  missing.domains = {{GetParam().domain, "no-such-data/at-all"}};
+  const std::vector<Found> found = session_.Search(missing);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_FALSE(found[0].error.empty());
+  EXPECT_EQ(found[0].status, std::to_string(TESSIK_E_FAILED));
+  EXPECT_EQ(found[0].domain, GetParam().domain);
+}
+
+// The asynchronous search delivers what the synchronous one finds, each hit
+// once, and ends once; an abort ends it too.
+struct Delivery {
+  std::mutex mu;
+  std::condition_variable changed;
+  std::vector<Found> hits;  // guarded by mu
+  int finals = 0;           // guarded by mu
+  int32_t finalCode = 1;    // guarded by mu
+};
+Delivery* g_delivery = nullptr;
+
+void Collect(uint32_t, int32_t code, TessikChar* text) {
+  std::lock_guard<std::mutex> lock(g_delivery->mu);
+  if (code == TESSIK_NOTIFY_RESULTS) {
+    for (Found& f : Hits(text)) g_delivery->hits.push_back(f);
+    Tessik_Release(text);
+  } else {
+    ++g_delivery->finals;
+    g_delivery->finalCode = code;
+    g_delivery->changed.notify_all();
+  }
+}
+
+TEST_P(EngineTest, AsynchronousSearchDeliversEveryHitOnce) {
+  Watchdog watchdog(std::chrono::seconds(60), "asynchronous search");
+  QuerySpec spec{{{"the"}, {"a"}, {"and"}}};
+  spec.compose = "Or";
+  spec.domains.push_back({GetParam().domain, GetParam().data});
+  const std::vector<Found> expected = session_.Search(spec);
+  ASSERT_GT(expected.size(), 5u);
+
+  IQuery* query = nullptr;
+  ASSERT_EQ(Tessik_ParseQueryFromXML(T(spec.Xml()).c_str(), &query), TESSIK_OK);
+  for (bool abort : {false, true}) {
+    Delivery delivery;
+    g_delivery = &delivery;
+    ASSERT_EQ(Tessik_AsyncSearch(session_.id(), query, Collect, 0, 5), TESSIK_OK);
+    if (abort) {
+      EXPECT_EQ(Tessik_AbortAsyncSearch(session_.id()), TESSIK_OK);
+    }
+    std::unique_lock<std::mutex> lock(delivery.mu);
+    delivery.changed.wait(lock, [&] { return delivery.finals > 0; });
+    lock.unlock();
+    // Closing the wait: a second final notification would come before the
+    // session's next search starts.
+    ASSERT_EQ(Tessik_AbortAsyncSearch(session_.id()), TESSIK_OK);
+    lock.lock();
+    EXPECT_EQ(delivery.finals, 1);
+    if (!abort) {
+      EXPECT_EQ(delivery.finalCode, TESSIK_OK);
+      EXPECT_EQ(Set(delivery.hits), Set(expected));
+      EXPECT_EQ(delivery.hits.size(), expected.size());
+    } else {
+      EXPECT_LE(delivery.hits.size(), expected.size());
+    }
+    g_delivery = nullptr;
+  }
+  Tessik_ReleaseQuery(query);
+}
+
+std::vector<Engine> Engines() {
+  std::vector<Engine> engines = {{"quotes", TESSIK_FIXTURE_DIR "/quotes"}};
+#if TESSIK_ENGINE_PLUGINS
+  engines.push_back({"glosses", TESSIK_FIXTURE_DIR "/fixture.xapian"});
+  engines.push_back({"manpages", TESSIK_FIXTURE_DIR "/fixture.sqlite"});
+#endif
+  return engines;
+}
+
+INSTANTIATE_TEST_SUITE_P(Reference, EngineTest, testing::ValuesIn(Engines()),
+                         [](const testing::TestParamInfo<Engine>& info) { return std::string(info.param.domain); });
+
+}  // namespace

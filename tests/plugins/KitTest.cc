@@ -1,0 +1,206 @@
+// The plugin kit's entry points over a fake engine, called directly as the
+// library would call them: batches of hits, one end report per search, an
+// abort that is honoured, errors that become an entry of their own.
+#include <condition_variable>
+#include <mutex>
+
+#include "kit/Engine.h"
+#include "kit/Text.h"
+#include "tessik/Plugin.h"
+#include "tests/common/Watchdog.h"
+#include "tests/plugins/PluginHost.h"
+
+extern "C" {
+void* InitSearch(uint32_t sessionId);
+int32_t FinishSearch(void* handle);
+int32_t SyncSearch(void* handle, const void* query, TessikChar** resultText, uint32_t searchParam);
+int32_t AsyncSearch(void* handle, const void* query, PluginNotify notify, uint32_t searchParam, uint32_t asyncParam);
+int32_t AbortAsyncSearch(void* handle);
+}
+
+using namespace plugin_test;
+
+namespace {
+
+// What the fake engine does: `count` hits, or an error; it can be held at
+// a gate until the test opens it.
+struct Script {
+  std::mutex mu;
+  std::condition_variable changed;
+  size_t count = 45;     // guarded by mu
+  bool fail = false;     // guarded by mu
+  bool gated = false;    // guarded by mu
+  bool waiting = false;  // guarded by mu
+} g_script;
+
+struct Report {
+  uint32_t session;
+  int32_t code;
+  size_t hits;
+  std::string error;
+};
+std::mutex g_reports_mu;
+std::condition_variable g_reports_changed;
+std::vector<Report> g_reports;  // guarded by g_reports_mu
+
+void Notify(uint32_t session, int32_t code, const TessikChar* text) {
+  Report r{session, code, 0, {}};
+  if (text != nullptr) {
+    const std::vector<Found> found = Hits(text);
+    r.hits = found.size();
+    if (!found.empty()) r.error = found[0].error;
+  }
+  std::lock_guard<std::mutex> lock(g_reports_mu);
+  g_reports.push_back(r);
+  g_reports_changed.notify_all();
+}
+
+std::vector<Report> WaitForEnd(size_t ends) {
+  std::unique_lock<std::mutex> lock(g_reports_mu);
+  auto count = [&] {
+    size_t n = 0;
+    for (const Report& r : g_reports) n += r.code == TESSIK_NOTIFY_PLUGIN_ENDED;
+    return n;
+  };
+  g_reports_changed.wait(lock, [&] { return count() >= ends; });
+  std::vector<Report> out;
+  out.swap(g_reports);
+  return out;
+}
+
+IQuery* Parse(const QuerySpec& spec) {
+  IQuery* query = nullptr;
+  EXPECT_EQ(Tessik_ParseQueryFromXML(T(spec.Xml()).c_str(), &query), TESSIK_OK);
+  return query;
+}
+
+TEST(PluginKit, AsynchronousSearchReportsBatchesAndEndsOnce) {
+  Watchdog watchdog(std::chrono::seconds(60), "kit searches");
+  void* handle = InitSearch(7);
+  ASSERT_NE(handle, nullptr);
+  IQuery* query = Parse({{{"anything"}}});
+
+  // 45 hits in batches of 20, then the end, all for session 7.
+  ASSERT_EQ(AsyncSearch(handle, query, Notify, 0, 0), TESSIK_OK);
+  std::vector<Report> reports = WaitForEnd(1);
+  ASSERT_EQ(reports.size(), 4u);
+  EXPECT_EQ(reports[0].hits, 20u);
+  EXPECT_EQ(reports[1].hits, 20u);
+  EXPECT_EQ(reports[2].hits, 5u);
+  EXPECT_EQ(reports[3].code, TESSIK_NOTIFY_PLUGIN_ENDED);
+  for (const Report& r : reports) EXPECT_EQ(r.session, 7u);
+
+  // An abort while the engine works: no batch after it, one end.
+  {
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    g_script.gated = true;
+  }
+  ASSERT_EQ(AsyncSearch(handle, query, Notify, 0, 0), TESSIK_OK);
+  {
+    std::unique_lock<std::mutex> lock(g_script.mu);
+    g_script.changed.wait(lock, [] { return g_script.waiting; });
+  }
+  EXPECT_EQ(AbortAsyncSearch(handle), TESSIK_OK);
+  {
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    g_script.gated = false;
+    g_script.changed.notify_all();
+  }
+  reports = WaitForEnd(1);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].code, TESSIK_NOTIFY_PLUGIN_ENDED);
+
+  // A failing engine: one entry that carries the error, then the end.
+  {
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    g_script.fail = true;
+  }
+  ASSERT_EQ(AsyncSearch(handle, query, Notify, 0, 0), TESSIK_OK);
+  reports = WaitForEnd(1);
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_EQ(reports[0].error, "engine down");
+  TessikChar* text = nullptr;
+  EXPECT_EQ(SyncSearch(handle, query, &text, 0), TESSIK_OK);
+  ASSERT_EQ(Hits(text).size(), 1u);
+  EXPECT_EQ(Hits(text)[0].error, "engine down");
+  Tessik_Release(text);
+  {
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    g_script.fail = false;
+  }
+
+  // A query for another domain: no document, still one end; the
+  // synchronous search leaves the text null.
+  IQuery* elsewhere = Parse({{{"x"}}, "And", {}, {{"elsewhere", ""}}});
+  ASSERT_EQ(AsyncSearch(handle, elsewhere, Notify, 0, 0), TESSIK_OK);
+  reports = WaitForEnd(1);
+  ASSERT_EQ(reports.size(), 1u);
+  text = reinterpret_cast<TessikChar*>(&text);
+  EXPECT_EQ(SyncSearch(handle, elsewhere, &text, 0), TESSIK_OK);
+  EXPECT_EQ(text, nullptr);
+  Tessik_ReleaseQuery(elsewhere);
+
+  // Bad arguments and a finish while a search is held: the finish aborts
+  // and waits for the thread.
+  EXPECT_EQ(SyncSearch(nullptr, query, &text, 0), TESSIK_E_NULL_ARGUMENT);
+  EXPECT_EQ(AsyncSearch(handle, query, nullptr, 0, 0), TESSIK_E_NULL_ARGUMENT);
+  {
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    g_script.gated = true;
+    g_script.waiting = false;
+  }
+  ASSERT_EQ(AsyncSearch(handle, query, Notify, 0, 0), TESSIK_OK);
+  {
+    std::unique_lock<std::mutex> lock(g_script.mu);
+    g_script.changed.wait(lock, [] { return g_script.waiting; });
+    g_script.gated = false;
+    g_script.changed.notify_all();
+  }
+  EXPECT_EQ(FinishSearch(handle), TESSIK_OK);
+  EXPECT_EQ(WaitForEnd(1).back().code, TESSIK_NOTIFY_PLUGIN_ENDED);
+  Tessik_ReleaseQuery(query);
+}
+
+TEST(PluginKit, TextConversionsAndWords) {
+  using namespace tessik_plugins;
+  const std::string mixed =
+      "Stra\xC3\x9F"
+      "e \xF0\x9F\x98\x80 caf\xC3\x89";
+  EXPECT_EQ(ToUtf8(ToUtf16(mixed).c_str()), mixed);
+  EXPECT_EQ(Fold("CAF\xC3\x89 \xC4\x80"), "caf\xC3\xA9 \xC4\x81");
+  EXPECT_EQ(ToUtf8(ToUtf16("\xFF\xC3").c_str()), "\xEF\xBF\xBD\xEF\xBF\xBD");  // bad bytes: U+FFFD
+  const TessikChar lone[] = {0xD800, 'a', 0};
+  EXPECT_EQ(ToUtf8(lone),
+            "\xEF\xBF\xBD"
+            "a");
+  EXPECT_EQ(Words("Don't stop -- it's O_CREAT's day, caf\xC3\xA9!"),
+            (std::vector<std::string>{"Don't", "stop", "it's", "O_CREAT's", "day", "caf\xC3\xA9"}));
+  EXPECT_EQ(Snippet("  one\n two   three ", 100), "one two three");
+  EXPECT_EQ(Snippet("alpha beta gamma delta", 12), "alpha beta...");
+}
+
+}  // namespace
+
+namespace tessik_plugins {
+
+class FakeEngine : public Engine {
+ public:
+  std::vector<Hit> Search(const Request&, const std::string&, size_t, const std::atomic<bool>&) override {
+    std::unique_lock<std::mutex> lock(g_script.mu);
+    g_script.waiting = true;
+    g_script.changed.notify_all();
+    g_script.changed.wait(lock, [] { return !g_script.gated; });
+    if (g_script.fail) throw EngineError("engine down");
+    std::vector<Hit> hits(g_script.count);
+    for (size_t i = 0; i < hits.size(); ++i) {
+      hits[i].id = std::to_string(i);
+      hits[i].title = "hit " + std::to_string(i);
+      hits[i].score = 1.0 - i / 100.0;
+    }
+    return hits;
+  }
+};
+
+std::unique_ptr<Engine> MakeEngine() { return std::make_unique<FakeEngine>(); }
+
+}  // namespace tessik_plugins

@@ -1,0 +1,69 @@
+// The Xapian plugin over an index sharded across two xapian-tcpsrv servers
+// (run_sharded.sh starts them): the same hits, in the same order and with
+// the same scores, as over the whole index; and a server that is down gives
+// an error entry while the other plugins' hits still arrive.
+#include <cmath>
+#include <cstdlib>
+
+#include "tests/plugins/PluginHost.h"
+
+using namespace plugin_test;
+
+namespace {
+
+std::string PluginPath(const char* domain) {
+  return std::string(TESSIK_PLUGIN_DIR) + "/" + domain + TESSIK_PLUGIN_SUFFIX;
+}
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+TEST(ShardedXapian, SearchesAsOneIndex) {
+  const std::string stub = Env("TESSIK_SHARDED_STUB");
+  ASSERT_FALSE(stub.empty()) << "run through run_sharded.sh";
+  Session session({PluginPath("glosses")});
+  for (const char* compose : {"Or", "And"}) {
+    QuerySpec spec{{{"the"}, {"bank"}, {"engine"}, {"car", {"title"}}}};
+    spec.compose = compose;
+    spec.domains = {{"glosses", TESSIK_FIXTURE_DIR "/fixture.xapian"}};
+    const std::vector<Found> whole = session.Search(spec);
+    spec.domains = {{"glosses", stub}};
+    const std::vector<Found> sharded = session.Search(spec);
+    ASSERT_EQ(Ids(sharded), Ids(whole)) << compose << (sharded.empty() ? "" : " " + sharded[0].error);
+    for (size_t i = 0; i < whole.size(); ++i) {
+      EXPECT_TRUE(sharded[i].error.empty()) << sharded[i].error;
+      // The score is written with seven significant digits.
+      EXPECT_NEAR(sharded[i].score, whole[i].score, 1e-6) << whole[i].id;
+    }
+    if (std::string(compose) == "Or") {
+      EXPECT_GT(whole.size(), 5u);
+    }
+  }
+}
+
+TEST(ShardedXapian, ServerDownGivesAnErrorBesideOtherHits) {
+  const std::string down = Env("TESSIK_DOWN_STUB");
+  ASSERT_FALSE(down.empty()) << "run through run_sharded.sh";
+  Session session({PluginPath("glosses"), PluginPath("quotes")});
+  QuerySpec spec{{{"bank"}}};
+  spec.domains = {{"glosses", down}, {"quotes", TESSIK_FIXTURE_DIR "/quotes"}};
+  const std::vector<Found> found = session.Search(spec);
+  size_t errors = 0, quotes = 0;
+  for (const Found& f : found) {
+    if (!f.error.empty()) {
+      ++errors;
+      EXPECT_EQ(f.domain, "glosses");
+      EXPECT_EQ(f.status, std::to_string(TESSIK_E_FAILED));
+      EXPECT_NE(f.error.find("Xapian"), std::string::npos) << f.error;
+    } else {
+      EXPECT_EQ(f.domain, "quotes");
+      ++quotes;
+    }
+  }
+  EXPECT_EQ(errors, 1u);
+  EXPECT_EQ(quotes, 2u);
+}
+
+}  // namespace
