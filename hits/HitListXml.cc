@@ -101,17 +101,17 @@ struct EscapeTable {
   uint8_t text[128];
   constexpr EscapeTable() : attribute(), text() {
     for (int c = 0; c < 0x20; ++c) attribute[c] = text[c] = kInvalid;
-    attribute['\t'] = kTab;
-    attribute['\n'] = kLf;
-    attribute['\r'] = kCr;
-    attribute['"'] = kQuot;
-    attribute['<'] = kLt;
-    attribute['&'] = kAmp;
-    text['\t'] = text['\n'] = kPlain;
-    text['\r'] = kCr;
-    text['<'] = kLt;
-    text['>'] = kGt;
-    text['&'] = kAmp;
+    attribute[u'\t'] = kTab;
+    attribute[u'\n'] = kLf;
+    attribute[u'\r'] = kCr;
+    attribute[u'"'] = kQuot;
+    attribute[u'<'] = kLt;
+    attribute[u'&'] = kAmp;
+    text[u'\t'] = text[u'\n'] = kPlain;
+    text[u'\r'] = kCr;
+    text[u'<'] = kLt;
+    text[u'>'] = kGt;
+    text[u'&'] = kAmp;
   }
 };
 constexpr EscapeTable kTable;
