@@ -28,10 +28,29 @@ struct Session {
   std::atomic<bool> abort{false};
 };
 
-// Every live session, so that unloading the plugin (whose code the threads
-// run) first waits for threads a closed library never finished.
-class Sessions {
+// Set once the plugin's state is gone (process exit or unload). The library
+// may still call entry points with handles of sessions it drops at exit
+// (AbortAsyncSearch, to end their searches); those handles are freed by
+// then, so the entry points touch nothing once this is set. Trivially
+// destructible, so it stays readable until the code itself goes.
+std::atomic<bool> g_gone{false};
+
+// The plugin's state: its engine and its live sessions. Made by the first
+// InitSearch, so it is destroyed (at unload or exit) before anything made
+// later; its destructor first stops and waits for every search thread, and
+// only then do the engine and the configuration the threads use go.
+class PluginState {
  public:
+  static PluginState& Get() {
+    static PluginState state;
+    return state;
+  }
+
+  Engine& engine() {
+    std::call_once(engine_once_, [this] { engine_ = MakeEngine(); });
+    return *engine_;
+  }
+
   void Add(Session* s) {
     std::lock_guard<std::mutex> lock(mu_);
     live_.insert(s);
@@ -40,28 +59,29 @@ class Sessions {
     std::lock_guard<std::mutex> lock(mu_);
     live_.erase(s);
   }
-  ~Sessions() {
+
+  // The library drops sessions still open at unload without finishing
+  // them: their threads are waited for and their state freed here.
+  ~PluginState() {
     std::lock_guard<std::mutex> lock(mu_);
+    g_gone = true;
     for (Session* s : live_) {
       s->abort = true;
       if (s->worker.joinable()) s->worker.join();
+      delete s;
     }
   }
 
  private:
+  PluginState() { PluginConfig(); }  // made first, so it is destroyed after this
+
+  std::once_flag engine_once_;
+  std::unique_ptr<Engine> engine_;  // set once under engine_once_
   std::mutex mu_;
   std::set<Session*> live_;  // guarded by mu_
 };
 
-Sessions& LiveSessions() {
-  static Sessions sessions;
-  return sessions;
-}
-
-Engine& TheEngine() {
-  static const std::unique_ptr<Engine> engine = MakeEngine();
-  return *engine;
-}
+Engine& TheEngine() { return PluginState::Get().engine(); }
 
 std::string DataOf(const Request& request) { return request.Property("data", PluginConfig().data); }
 
@@ -116,10 +136,11 @@ void RunAsync(Session* session, Request request, PluginNotify notify) {
 using namespace tessik_plugins;
 
 TESSIK_PLUGIN_EXPORT void* InitSearch(uint32_t sessionId) {
+  if (g_gone) return nullptr;
   try {
     auto* session = new Session;
     session->id = sessionId;
-    LiveSessions().Add(session);
+    PluginState::Get().Add(session);
     return session;
   } catch (const std::exception&) {
     return nullptr;
@@ -129,9 +150,10 @@ TESSIK_PLUGIN_EXPORT void* InitSearch(uint32_t sessionId) {
 TESSIK_PLUGIN_EXPORT int32_t FinishSearch(void* handle) {
   auto* session = static_cast<Session*>(handle);
   if (session == nullptr) return TESSIK_E_NULL_ARGUMENT;
+  if (g_gone) return TESSIK_OK;
   session->abort = true;
   if (session->worker.joinable()) session->worker.join();
-  LiveSessions().Remove(session);
+  PluginState::Get().Remove(session);
   delete session;
   return TESSIK_OK;
 }
@@ -139,6 +161,7 @@ TESSIK_PLUGIN_EXPORT int32_t FinishSearch(void* handle) {
 TESSIK_PLUGIN_EXPORT int32_t SyncSearch(void* handle, const void* query, TessikChar** resultText, uint32_t) {
   if (handle == nullptr || resultText == nullptr) return TESSIK_E_NULL_ARGUMENT;
   *resultText = nullptr;
+  if (g_gone) return TESSIK_E_FAILED;
   try {
     const Request request = ReadRequest(query, PluginConfig().domain);
     if (!request.addressed) return TESSIK_OK;
@@ -155,9 +178,9 @@ TESSIK_PLUGIN_EXPORT int32_t SyncSearch(void* handle, const void* query, TessikC
 TESSIK_PLUGIN_EXPORT int32_t AsyncSearch(void* handle, const void* query, PluginNotify notify, uint32_t, uint32_t) {
   auto* session = static_cast<Session*>(handle);
   if (notify == nullptr) return TESSIK_E_NULL_ARGUMENT;
-  if (session == nullptr) {
-    notify(0, TESSIK_NOTIFY_PLUGIN_ENDED, nullptr);
-    return TESSIK_E_NULL_ARGUMENT;
+  if (session == nullptr || g_gone) {
+    notify(0, TESSIK_NOTIFY_PLUGIN_ENDED, nullptr);  // no session left to name
+    return session == nullptr ? TESSIK_E_NULL_ARGUMENT : TESSIK_E_FAILED;
   }
   try {
     // The query is the application's and may be gone once this returns:
@@ -178,6 +201,6 @@ TESSIK_PLUGIN_EXPORT int32_t AsyncSearch(void* handle, const void* query, Plugin
 
 TESSIK_PLUGIN_EXPORT int32_t AbortAsyncSearch(void* handle) {
   auto* session = static_cast<Session*>(handle);
-  if (session != nullptr) session->abort = true;
+  if (session != nullptr && !g_gone) session->abort = true;
   return TESSIK_OK;
 }
