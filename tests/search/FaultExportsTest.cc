@@ -158,7 +158,10 @@ TEST(InjectedFailureExports, SyncSearchOutOfMemory) {
     TessikChar* out = nullptr;
     int fired = Sweep(
         call, TESSIK_E_OUT_OF_MEMORY, [&] { return Tessik_SyncSearch(s.id, &q, &out, 0); },
-        [&] { EXPECT_EQ(TString(out), kMerged), Tessik_Release(out); },
+        [&] {
+          EXPECT_EQ(TString(out), kMerged);
+          Tessik_Release(out);
+        },
         [&](int32_t status) {
           if (status != TESSIK_OK) {
             EXPECT_EQ(out, nullptr);
@@ -185,7 +188,10 @@ TEST(InjectedFailureExports, HitLists) {
   IHitList* list = nullptr;
   EXPECT_GT(Sweep(
                 failing::kMalloc, TESSIK_E_OUT_OF_MEMORY, [&] { return list = nullptr, Tessik_ConvertXMLToHitList(doc, &list); },
-                [&] { EXPECT_EQ(list->GetCount(), 2u), Tessik_ReleaseHitList(list); },
+                [&] {
+                  EXPECT_EQ(list->GetCount(), 2u);
+                  Tessik_ReleaseHitList(list);
+                },
                 [&](int32_t status) {
                   if (status != TESSIK_OK) {
             EXPECT_EQ(list, nullptr);
