@@ -18,9 +18,7 @@
 //                                    4 for any other status
 #include <fcntl.h>
 #include <poll.h>
-#include <sched.h>
 #include <signal.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,6 +36,7 @@
 
 #include "tessik/Hits.h"
 #include "tessik/TessikClient.h"
+#include "tests/common/Processes.h"
 #include "tests/common/TestText.h"
 #include "tests/search/TestProtocol.h"
 
@@ -143,13 +142,6 @@ pid_t Exec(const std::vector<std::string>& args, const std::vector<int>& keep) {
   return pid;
 }
 
-void PrintStacks(pid_t pid) {
-  std::fprintf(stderr, "--- threads of process %d\n", static_cast<int>(pid));
-  std::fflush(stderr);
-  std::string command = "gdb -batch -nx -p " + std::to_string(pid) + " -ex 'thread apply all bt' 1>&2 2>/dev/null";
-  if (std::system(command.c_str()) != 0) std::fprintf(stderr, "(gdb could not attach)\n");
-}
-
 struct Child {
   pid_t pid = 0;
   int progress = -1;  // read end
@@ -240,19 +232,6 @@ int Kills(int rounds) {
 }
 
 // --- Bad objects under the library's names ------------------------------------
-
-bool PrivateShm() {
-  if (unshare(CLONE_NEWNS) != 0) {
-    uid_t uid = getuid();
-    gid_t gid = getgid();
-    if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return false;
-    std::ofstream("/proc/self/setgroups") << "deny";
-    std::ofstream("/proc/self/uid_map") << "0 " << uid << " 1";
-    std::ofstream("/proc/self/gid_map") << "0 " << gid << " 1";
-  }
-  return mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-         mount("tessik-test", "/dev/shm", "tmpfs", 0, nullptr) == 0;
-}
 
 // One round in a new process, under a 20 s watchdog: 0 ran, kRefused refused.
 int Once() {
