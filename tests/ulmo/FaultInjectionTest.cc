@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -117,6 +118,29 @@ TEST(InjectedFailure, NamedObjectOpen) {
       if (holder != 0) kill(holder, SIGKILL), waitpid(holder, nullptr, 0), shm_unlink(path.c_str() + 8);
     }
   }
+}
+
+// The last close cannot tell that nobody else has the object when its flock
+// fails: the name stays, unmapped and closed here, and the next open starts
+// it afresh and removes it at its own close.
+TEST(InjectedFailure, NamedObjectClose) {
+  WString name = Name("close");
+  std::string path = PathOf(name);
+  size_t descriptors = OpenDescriptors();
+  auto mutex = std::make_unique<os::Mutex>(name);
+  {
+    FailNth failure(failing::kFlock, 0, EIO);
+    mutex.reset();
+    EXPECT_TRUE(failure.Fired());
+  }
+  EXPECT_TRUE(Exists(path));
+  EXPECT_FALSE(Mapped(path));
+  EXPECT_EQ(OpenDescriptors(), descriptors);
+  {
+    os::Mutex again(name);
+    os::MutexLock lock(again);
+  }
+  EXPECT_FALSE(Exists(path));
 }
 
 // The loader: a library the system will not load is not loaded, and nothing
