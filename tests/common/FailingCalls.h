@@ -45,12 +45,16 @@ inline bool Fails(Call call) {
 inline int ShmOpen(const char* name, int flags, mode_t mode) {
   return Fails(kShmOpen) ? -1 : sys::gSystem.shmOpen.load()(name, flags, mode);
 }
-inline int Ftruncate(int fd, off_t length) { return Fails(kFtruncate) ? -1 : sys::gSystem.ftruncate.load()(fd, length); }
+inline int Ftruncate(int fd, off_t length) {
+  return Fails(kFtruncate) ? -1 : sys::gSystem.ftruncate.load()(fd, length);
+}
 inline void* Mmap(void* address, size_t length, int protection, int flags, int fd, off_t offset) {
   return Fails(kMmap) ? MAP_FAILED : sys::gSystem.mmap.load()(address, length, protection, flags, fd, offset);
 }
 inline int Flock(int fd, int operation) { return Fails(kFlock) ? -1 : sys::gSystem.flock.load()(fd, operation); }
-inline void* Dlopen(const char* file, int mode) { return Fails(kDlopen) ? nullptr : sys::gSystem.dlopen.load()(file, mode); }
+inline void* Dlopen(const char* file, int mode) {
+  return Fails(kDlopen) ? nullptr : sys::gSystem.dlopen.load()(file, mode);
+}
 inline int PthreadCreate(pthread_t* thread, const pthread_attr_t* attributes, void* (*start)(void*), void* argument) {
   // pthread_create reports its error as its result, not in errno.
   return Fails(kThread) ? errno : sys::gSystem.pthreadCreate.load()(thread, attributes, start, argument);

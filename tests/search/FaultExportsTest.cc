@@ -54,8 +54,8 @@ int Sweep(Call call, int32_t expected, const std::function<int32_t()>& operation
       return failed;
     }
     failed += status == expected;
-    EXPECT_TRUE(status == expected || status == TESSIK_OK) << failing::kCallNames[call] << " call " << nth << ": "
-                                                           << status;
+    EXPECT_TRUE(status == expected || status == TESSIK_OK)
+        << failing::kCallNames[call] << " call " << nth << ": " << status;
     check(status);
   }
   ADD_FAILURE() << "the failure still fires";
@@ -178,8 +178,9 @@ TEST(InjectedFailureExports, SyncSearchOutOfMemory) {
 // system refuses is not made.
 TEST(InjectedFailureExports, HitLists) {
   Watchdog dog(std::chrono::seconds(100), "InjectedFailureExports.HitLists");
-  const TessikChar* doc = TX("<Results><Result norm_score='1'><Property name='title'>one</Property></Result>"
-                             "<Result norm_score='2'><Property name='title'>two</Property></Result></Results>");
+  const TessikChar* doc =
+      TX("<Results><Result norm_score='1'><Property name='title'>one</Property></Result>"
+         "<Result norm_score='2'><Property name='title'>two</Property></Result></Results>");
   {
     FailNth failure(failing::kShmOpen, 0, EMFILE);
     EXPECT_EQ(Tessik_NewHitList(), nullptr);
@@ -187,15 +188,16 @@ TEST(InjectedFailureExports, HitLists) {
   }
   IHitList* list = nullptr;
   EXPECT_GT(Sweep(
-                failing::kMalloc, TESSIK_E_OUT_OF_MEMORY, [&] { return list = nullptr, Tessik_ConvertXMLToHitList(doc, &list); },
+                failing::kMalloc, TESSIK_E_OUT_OF_MEMORY,
+                [&] { return list = nullptr, Tessik_ConvertXMLToHitList(doc, &list); },
                 [&] {
                   EXPECT_EQ(list->GetCount(), 2u);
                   Tessik_ReleaseHitList(list);
                 },
                 [&](int32_t status) {
                   if (status != TESSIK_OK) {
-            EXPECT_EQ(list, nullptr);
-          }
+                    EXPECT_EQ(list, nullptr);
+                  }
                 }),
             0);
   ASSERT_EQ(Tessik_ConvertXMLToHitList(doc, &list), TESSIK_OK);
@@ -203,7 +205,8 @@ TEST(InjectedFailureExports, HitLists) {
   for (Call call : {failing::kMalloc, failing::kRealloc}) {
     Sweep(
         call, TESSIK_E_OUT_OF_MEMORY, [&] { return xml = nullptr, Tessik_ConvertHitListToXML(list, &xml); },
-        [&] { Tessik_Release(xml); }, [&](int32_t status) {
+        [&] { Tessik_Release(xml); },
+        [&](int32_t status) {
           if (status != TESSIK_OK) {
             EXPECT_EQ(xml, nullptr);
           }

@@ -44,8 +44,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const TessikChar* const kDocA = TX("<Results><Result norm_score='1'><Property name='t'>a</Property></Result></Results>");
-const TessikChar* const kDocB = TX("<Results><Result norm_score='2'><Property name='t'>b</Property></Result></Results>");
+const TessikChar* const kDocA =
+    TX("<Results><Result norm_score='1'><Property name='t'>a</Property></Result></Results>");
+const TessikChar* const kDocB =
+    TX("<Results><Result norm_score='2'><Property name='t'>b</Property></Result></Results>");
 
 constexpr int kRefused = 3;  // exit status of `once` when the library refused cleanly
 
@@ -307,7 +309,7 @@ int BadObjects() {
     for (char& c : noise) c = static_cast<char>(random());
     const Change changes[] = {
         {"left behind", image, 0},
-        {"empty", "", 0},                                 // a creator killed before sizing it
+        {"empty", "", 0},                                // a creator killed before sizing it
         {"zeroes", std::string(image.size(), '\0'), 0},  // sized, never published
         {"cut short", image.substr(0, image.size() / 2), kRefused},
         {"one byte", "x", kRefused},

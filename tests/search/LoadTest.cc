@@ -47,7 +47,7 @@ using testplugin::TestQuery;
 
 constexpr int kSessions = 64;
 constexpr int kAppThreads = 8;
-constexpr int kHitsPerReporter = 40;                 // 8 reporting threads per search
+constexpr int kHitsPerReporter = 40;  // 8 reporting threads per search
 constexpr size_t kHitsPerSearch = 8 * kHitsPerReporter;
 
 std::atomic<long> gProgress{0};  // operations finished, by every thread
@@ -208,8 +208,8 @@ void AsyncSearch(Slot& slot, Abort abort) {
     }
     std::set<TString> distinct(search.ids.begin(), search.ids.end());
     Check(search.ids.size() == kHitsPerSearch && distinct.size() == kHitsPerSearch,
-          "async search delivered " + std::to_string(search.ids.size()) + " hits, " +
-              std::to_string(distinct.size()) + " distinct, of " + std::to_string(kHitsPerSearch));
+          "async search delivered " + std::to_string(search.ids.size()) + " hits, " + std::to_string(distinct.size()) +
+              " distinct, of " + std::to_string(kHitsPerSearch));
   }
   std::lock_guard<std::mutex> hold(gSearchesMutex);
   gSearches.erase(slot.id);
@@ -238,9 +238,10 @@ void ReadQuery() {
 }
 
 void ConvertHitList() {
-  const TessikChar* doc = TX("<Results><Result norm_score='1'><Property name='t'>a</Property></Result>"
-                             "<Result norm_score='2'><Property name='t'>b</Property></Result>"
-                             "<Result raw_score='3'><Property name='t'>c</Property></Result></Results>");
+  const TessikChar* doc =
+      TX("<Results><Result norm_score='1'><Property name='t'>a</Property></Result>"
+         "<Result norm_score='2'><Property name='t'>b</Property></Result>"
+         "<Result raw_score='3'><Property name='t'>c</Property></Result></Results>");
   IHitList* first = nullptr;
   IHitList* second = nullptr;
   TessikChar* xml = nullptr;

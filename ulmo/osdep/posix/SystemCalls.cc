@@ -29,7 +29,7 @@ void* Realloc(void* block, size_t bytes) { return std::realloc(block, bytes); }
 
 }  // namespace native
 
-#define TESSIK_NATIVE_CALLS                                                                                  \
+#define TESSIK_NATIVE_CALLS                                                                               \
   native::ShmOpen, native::Ftruncate, native::Mmap, native::Flock, native::Dlopen, native::PthreadCreate, \
       native::Malloc, native::Realloc
 constinit Table gCalls{TESSIK_NATIVE_CALLS};
