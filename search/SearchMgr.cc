@@ -2,6 +2,7 @@
 // and the wait for a running asynchronous search.
 #include "search/SearchMgr.h"
 
+#include <map>
 #include <memory>
 
 #include "ulmo/TextBuffer.h"
@@ -101,15 +102,23 @@ int32_t CSearchMgr::SyncSearch(const void* query, TessikChar** outResults, uint3
     results_.Clear();
     insertPosition_ = 0;
   }
+  // The library owns every plugin's buffer once the plugin has returned it,
+  // and frees them all however the search ends: a merge that runs out of
+  // memory must not leave the later plugins' buffers behind, to be
+  // overwritten by the next search. Test: InjectedFailureExports.SyncSearchOutOfMemory.
+  struct FreeResults {
+    std::map<NSString, CMainThreadPlugin*>& plugins;
+    ~FreeResults() {
+      for (auto& [name, plugin] : plugins) {
+        vel::ulmo::DeleteTextBuffer(plugin->resultText);
+        plugin->resultText = nullptr;
+      }
+    }
+  } freeResults{plugins_};
   // Every plugin runs before anything is merged.
   for (auto& [name, plugin] : plugins_) plugin->Search(true, query, searchParam);
   for (auto& [name, plugin] : plugins_) {
-    if (plugin->resultText == nullptr) continue;
-    // The library owns the plugin's buffer from here: freed even if the merge fails.
-    std::unique_ptr<WChar, decltype(&vel::ulmo::DeleteTextBuffer)> owned(plugin->resultText,
-                                                                         &vel::ulmo::DeleteTextBuffer);
-    plugin->resultText = nullptr;
-    MergeResults(owned.get(), WString::LengthOf(owned.get()));
+    if (plugin->resultText != nullptr) MergeResults(plugin->resultText, WString::LengthOf(plugin->resultText));
   }
   MutexLock results(resultsLock_);
   *outResults = vel::ulmo::CopyToTextBuffer(results_.CStr(), results_.Length());

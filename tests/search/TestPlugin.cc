@@ -23,14 +23,35 @@ namespace {
 testplugin::PluginLog g_log;
 
 // Handles are slots of a static table, so nothing is leaked when a session
-// is never finished.
+// is never finished. A session initialised again keeps its slot, and
+// FinishSearch gives it back, so sessions opened and closed for a long time
+// (the load test) never share one while both are open.
 struct Handle {
   uint32_t sessionId;
   PluginNotify notify;
   std::atomic<bool> ended;
+  bool inUse;  // guarded by g_handlesMutex
 };
-Handle g_handles[256];
-std::atomic<unsigned> g_nextHandle{0};
+std::mutex g_handlesMutex;
+Handle g_handles[1024];
+unsigned g_nextHandle = 0;  // guarded by g_handlesMutex
+
+Handle* TakeHandle(uint32_t sessionId) {
+  std::lock_guard<std::mutex> hold(g_handlesMutex);
+  for (Handle& h : g_handles) {
+    if (h.inUse && h.sessionId == sessionId) return &h;
+  }
+  // The next free slot; when none is free, the next one all the same.
+  Handle* h = &g_handles[g_nextHandle++ % 1024];
+  for (unsigned i = 0; i < 1024 && h->inUse; ++i) h = &g_handles[g_nextHandle++ % 1024];
+  h->sessionId = sessionId;
+  h->inUse = true;
+  return h;
+}
+void GiveBack(void* handle) {
+  std::lock_guard<std::mutex> hold(g_handlesMutex);
+  if (handle != nullptr) static_cast<Handle*>(handle)->inUse = false;
+}
 
 // Reporting threads are joined before the next call starts one and at unload.
 struct Reporters {
@@ -79,8 +100,7 @@ const TestQuery* Searched(void* handle, const void* query, uint32_t searchParam)
 PLUGIN_EXPORT void* InitSearch(uint32_t sessionId) {
   ++g_log.init;
   g_log.lastSessionId = sessionId;
-  Handle* h = &g_handles[g_nextHandle++ % 256];
-  h->sessionId = sessionId;
+  Handle* h = TakeHandle(sessionId);
   g_log.lastHandle = h;
   return h;
 }
@@ -89,6 +109,7 @@ PLUGIN_EXPORT int32_t FinishSearch(void* handle) {
   ++g_log.finish;
   g_log.lastHandle = handle;
   g_reporters.JoinAll();
+  GiveBack(handle);
   return 0;
 }
 

@@ -4,11 +4,12 @@
 #include "ulmo/osdep/Path.h"
 #include "ulmo/osdep/SharedLibrary.h"
 #include "ulmo/osdep/posix/FileName.h"
+#include "ulmo/osdep/posix/SystemCalls.h"
 
 namespace vel::ulmo::osdep::library {
 namespace {
 
-void* Open(const WString& path) { return dlopen(filename::FromWide(path).c_str(), RTLD_NOW | RTLD_LOCAL); }
+void* Open(const WString& path) { return sys::Dlopen(filename::FromWide(path).c_str(), RTLD_NOW | RTLD_LOCAL); }
 
 }  // namespace
 

@@ -19,6 +19,7 @@
 
 #include "ulmo/exception/Exception.h"
 #include "ulmo/osdep/OSException.h"
+#include "ulmo/osdep/posix/SystemCalls.h"
 
 namespace vel::ulmo::osdep::shared {
 
@@ -162,7 +163,7 @@ std::string FileNameFor(std::u16string_view name, const std::string& fullUtf8) {
 int LockFile(int fd, int operation) {
   int rc;
   do {
-    rc = flock(fd, operation);
+    rc = sys::Flock(fd, operation);
   } while (rc != 0 && errno == EINTR);
   return rc;
 }
@@ -187,7 +188,7 @@ State Inspect(int fd, const struct stat& st, const Wanted& want, void*& base) {
     return ours && start[1] != kLayoutVersion ? State::kOtherLayout : State::kForeign;
   }
   if (base == nullptr) {
-    void* mapped = mmap(nullptr, want.size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    void* mapped = sys::Mmap(nullptr, want.size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (mapped == MAP_FAILED) return State::kError;
     base = mapped;
   }
@@ -225,13 +226,14 @@ struct OpenFile {
   void* base;
 };
 
-// Gives up an open attempt. An object we found unfinished is removed if
-// nobody else has it, so a failed creation leaves no name behind; anything
-// else under the name is left as it is.
-void Abandon(int fd, void* base, size_t size, const std::string& fileName, bool unfinished) {
+// Gives up an open attempt. An object we made, started afresh or found
+// unfinished (`ours`) is removed if nobody else has it, so a failed
+// creation leaves no name behind; anything else under the name is left as
+// it is.
+void Abandon(int fd, void* base, size_t size, const std::string& fileName, bool ours) {
   int saved = errno;
   if (base != nullptr) munmap(base, size);
-  if (unfinished && LockFile(fd, LOCK_EX | LOCK_NB) == 0) {
+  if (ours && LockFile(fd, LOCK_EX | LOCK_NB) == 0) {
     struct stat st;
     if (fstat(fd, &st) == 0 && st.st_nlink > 0) shm_unlink(fileName.c_str());
   }
@@ -242,7 +244,7 @@ void Abandon(int fd, void* base, size_t size, const std::string& fileName, bool 
 // Sizes, maps and initialises an object we hold the exclusive flock on.
 // Returns 0 or an errno value.
 int Build(int fd, struct stat& st, const Wanted& want, void*& base, Initialiser initialise, const void* argument) {
-  if (static_cast<uint64_t>(st.st_size) != want.size && ftruncate(fd, static_cast<off_t>(want.size)) != 0) {
+  if (static_cast<uint64_t>(st.st_size) != want.size && sys::Ftruncate(fd, static_cast<off_t>(want.size)) != 0) {
     return errno;
   }
   if (fstat(fd, &st) != 0) return errno;
@@ -270,14 +272,16 @@ int Build(int fd, struct stat& st, const Wanted& want, void*& base, Initialiser 
 OpenFile OpenObject(const std::string& fileName, const Wanted& want, Initialiser initialise, const void* argument,
                     const char* site) {
   for (int round = 0; round < kMaxOpenRounds; ++round) {
-    int fd = shm_open(fileName.c_str(), O_RDWR, 0);
+    int fd = sys::ShmOpen(fileName.c_str(), O_RDWR, 0);
+    bool created = false;
     if (fd < 0) {
       if (errno != ENOENT) Fail(site, __LINE__, errno);
-      fd = shm_open(fileName.c_str(), O_RDWR | O_CREAT | O_EXCL, 0666);
+      fd = sys::ShmOpen(fileName.c_str(), O_RDWR | O_CREAT | O_EXCL, 0666);
       if (fd < 0) {
         if (errno == EEXIST) continue;
         Fail(site, __LINE__, errno);
       }
+      created = true;
       // Every user of the machine may open it, as the null-DACL objects of
       // Windows; the umask would take that away.
       if (fchmod(fd, 0666) != 0) {
@@ -289,7 +293,8 @@ OpenFile OpenObject(const std::string& fileName, const Wanted& want, Initialiser
     struct stat st;
     bool exclusive = LockFile(fd, LOCK_EX | LOCK_NB) == 0;
     if ((!exclusive && (errno != EWOULDBLOCK || LockFile(fd, LOCK_SH) != 0)) || fstat(fd, &st) != 0) {
-      Abandon(fd, base, want.size, fileName, false);
+      // One we just made goes again (Test: InjectedFailure.NamedObjectOpen).
+      Abandon(fd, base, want.size, fileName, created);
       Fail(site, __LINE__, errno);
     }
     if (st.st_nlink == 0) {
@@ -330,7 +335,8 @@ OpenFile OpenObject(const std::string& fileName, const Wanted& want, Initialiser
     }
     if (exclusive) {
       if (LockFile(fd, LOCK_SH) != 0 || fstat(fd, &st) != 0) {
-        Abandon(fd, base, want.size, fileName, false);
+        // We built it, so it goes unless somebody has opened it meanwhile.
+        Abandon(fd, base, want.size, fileName, true);
         Fail(site, __LINE__, errno);
       }
       if (st.st_nlink == 0) {

@@ -6,6 +6,7 @@
 
 #include "ulmo/osdep/OSException.h"
 #include "ulmo/osdep/Thread.h"
+#include "ulmo/osdep/posix/SystemCalls.h"
 
 namespace vel::ulmo::osdep {
 
@@ -22,7 +23,7 @@ void Thread::Start() {
   started_ = true;
   returned_.store(false, std::memory_order_relaxed);
   pthread_t thread;
-  int error = pthread_create(&thread, nullptr, &ThreadEntry::Start, this);
+  int error = sys::PthreadCreate(&thread, nullptr, &ThreadEntry::Start, this);
   if (error != 0) {
     started_ = false;
     errno = error;
