@@ -113,10 +113,11 @@ class LiveLine {
     char elapsed[32];
     std::snprintf(elapsed, sizeof elapsed, ", %.1f s", seconds);
     line += elapsed;
-    Wipe();
-    std::fprintf(stderr, "%s", line.c_str());
+    // Over the previous line, blanking what of it the new one leaves.
+    const size_t columns = Columns(line);
+    std::fprintf(stderr, "\r%s%s", line.c_str(), std::string(shown_ > columns ? shown_ - columns : 0, ' ').c_str());
     std::fflush(stderr);
-    shown_ = Columns(line);
+    shown_ = std::max(shown_, columns);
   }
   void Wipe() {
     if (!on_ || shown_ == 0) return;
@@ -201,7 +202,9 @@ int Search(std::span<char* const> arguments) {
       // Hits appear batch by batch: in the table at once, in the other
       // formats once the search has ended.
       std::vector<std::string> domains;
-      for (const PluginReport& p : plugins) domains.push_back(p.domain);
+      for (const PluginReport& p : plugins) {
+        if (p.status == TESSIK_OK) domains.push_back(p.domain);
+      }
       const TableLayout layout = MakeLayout(TableWidth(), domains, nullptr);
       LiveLine live(IsTerminal(stderr));
       size_t printed = 0;
@@ -253,7 +256,9 @@ int Search(std::span<char* const> arguments) {
     case Format::kTable:
       if (!o.async && !rows.empty()) {
         std::vector<std::string> domains;
-        for (const PluginReport& p : plugins) domains.push_back(p.domain);
+        for (const PluginReport& p : plugins) {
+          if (p.status == TESSIK_OK) domains.push_back(p.domain);
+        }
         const TableLayout layout = MakeLayout(TableWidth(), domains, &rows);
         PrintTableHeader(stdout, layout);
         PrintTableRows(stdout, layout, rows, 1);
