@@ -9,10 +9,12 @@
 namespace tessik_cli {
 namespace {
 
-// Set by the SIGINT handler; read by the main thread.
-volatile std::sig_atomic_t interrupted = 0;
+// Set by the SIGINT handler (on Windows it runs on a thread of its own);
+// read by the main thread.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the SIGINT handler may touch only a lock-free atomic");
 
-extern "C" void OnInterrupt(int) { interrupted = 1; }
+extern "C" void OnInterrupt(int) { interrupted = true; }
 
 // What the callback hands over. The callback takes no user pointer, and the
 // process runs one asynchronous search at a time: one instance.
@@ -50,7 +52,7 @@ AsyncOutcome RunAsyncSearch(uint32_t session, const void* query, uint32_t pollMs
     mailbox.ended = false;
     mailbox.finalCode = TESSIK_OK;
   }
-  interrupted = 0;
+  interrupted = false;
   auto previous = std::signal(SIGINT, OnInterrupt);
   outcome.status = Tessik_AsyncSearch(session, query, Callback, 0, pollMs);
   bool ended = outcome.status != TESSIK_OK;
@@ -68,7 +70,7 @@ AsyncOutcome RunAsyncSearch(uint32_t session, const void* query, uint32_t pollMs
       onResults(text);
       Tessik_Release(text);
     }
-    if (interrupted != 0 && !aborted && !ended) {
+    if (interrupted && !aborted && !ended) {
       // Returns once the search has ended; what it delivered meanwhile is
       // in the mailbox, taken on the next round.
       aborted = true;
@@ -78,7 +80,7 @@ AsyncOutcome RunAsyncSearch(uint32_t session, const void* query, uint32_t pollMs
     onTick();
   }
   std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
-  outcome.interrupted = outcome.interrupted || interrupted != 0;
+  outcome.interrupted = outcome.interrupted || interrupted;
   // What came between the last round and the end.
   std::deque<TessikChar*> rest;
   {

@@ -229,6 +229,7 @@ int Search(std::span<char* const> arguments) {
       interrupted = outcome.interrupted;
       answered = results.Batches() > 0;
       if (interrupted) std::fprintf(stderr, "tessik search: interrupted; the search was aborted\n");
+      std::fprintf(stderr, "tessik search: %s batches arrived\n", std::to_string(results.Batches()).c_str());
       if (o.format == Format::kXml) {
         int32_t status = TESSIK_OK;
         xml = results.Xml(status);
