@@ -48,8 +48,8 @@ constexpr char kExitCodes[] =
     "search interrupted by Ctrl-C (what arrived is printed).\n";
 
 constexpr Command kCommands[] = {
-    {"search", "[OPTIONS] WORDS...", "search through the plugins and print the ranked hits",
-     tessik_cli::kSearchHelp, tessik_cli::Search, kAny},
+    {"search", "[OPTIONS] WORDS...", "search through the plugins and print the ranked hits", tessik_cli::kSearchHelp,
+     tessik_cli::Search, kAny},
     {"synonyms", "WORD", "print the synonyms of WORD, one a line", nullptr, tessik_cli::Synonyms, 1},
     {"stems", "WORD", "print the base forms of WORD, one a line", nullptr, tessik_cli::Stems, 1},
     {"version", "", "print the library's version and check that it answers", nullptr, Version, 0},
@@ -87,8 +87,7 @@ void PrintUsage(std::FILE* out) {
     std::fprintf(out, "  %s%s%s%*s  %s\n", command.name, *command.synopsis != '\0' ? " " : "", command.synopsis,
                  width - ShownLength(command), "", command.summary);
   }
-  std::fputs("\nWithout a command, tessik runs \"version\". \"tessik help COMMAND\" shows a command's help.\n\n",
-             out);
+  std::fputs("\nWithout a command, tessik runs \"version\". \"tessik help COMMAND\" shows a command's help.\n\n", out);
   std::fputs(kExitCodes, out);
 }
 

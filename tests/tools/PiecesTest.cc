@@ -33,7 +33,9 @@ TEST(CliText, Utf8AndUtf16RoundTripAndRepairMalformedBytes) {
     for (size_t i = 1; i + 1 < w.size(); ++i) EXPECT_EQ(static_cast<char16_t>(w[i]), 0xFFFD) << bad;
   }
   const TessikChar lone[] = {'a', static_cast<TessikChar>(0xD800), 'b', 0};
-  EXPECT_EQ(Narrow(lone), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(Narrow(lone),
+            "a\xEF\xBF\xBD"
+            "b");
   EXPECT_EQ(Narrow(static_cast<const TessikChar*>(nullptr)), "");
 }
 
@@ -65,9 +67,9 @@ bool Parse(std::vector<std::string> words, SearchOptions& options, std::string& 
 TEST(CliOptions, ReadsEveryFormAndRefusesWhatMakesNoSearch) {
   SearchOptions o;
   std::string error;
-  ASSERT_TRUE(Parse({"--data", "quotes=/srv/q=1", "--not=dog", "--limit", "7", "--format=json", "--any", "--",
-                     "--literal", "cat"},
-                    o, error))
+  ASSERT_TRUE(Parse(
+      {"--data", "quotes=/srv/q=1", "--not=dog", "--limit", "7", "--format=json", "--any", "--", "--literal", "cat"}, o,
+      error))
       << error;
   ASSERT_EQ(o.domains.size(), 1u);
   EXPECT_EQ(o.domains[0].name, "quotes");
@@ -79,18 +81,17 @@ TEST(CliOptions, ReadsEveryFormAndRefusesWhatMakesNoSearch) {
   EXPECT_EQ(o.format, Format::kJson);
   EXPECT_TRUE(o.any);
 
-  for (const std::vector<std::string>& bad :
-       std::vector<std::vector<std::string>>{{},
-                                             {"--limit", "0", "w"},
-                                             {"--limit", "7x", "w"},
-                                             {"--poll", "0", "w"},
-                                             {"--data", "quotes", "w"},
-                                             {"--data", "=path", "w"},
-                                             {"--format", "yaml", "w"},
-                                             {"--field"},
-                                             {"--query", "q.xml", "w"},
-                                             {"--query", "q.xml", "--stem"},
-                                             {"--bogus", "w"}}) {
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{{},
+                                                                                   {"--limit", "0", "w"},
+                                                                                   {"--limit", "7x", "w"},
+                                                                                   {"--poll", "0", "w"},
+                                                                                   {"--data", "quotes", "w"},
+                                                                                   {"--data", "=path", "w"},
+                                                                                   {"--format", "yaml", "w"},
+                                                                                   {"--field"},
+                                                                                   {"--query", "q.xml", "w"},
+                                                                                   {"--query", "q.xml", "--stem"},
+                                                                                   {"--bogus", "w"}}) {
     SearchOptions refused;
     error.clear();
     EXPECT_FALSE(Parse(bad, refused, error)) << (bad.empty() ? "(nothing)" : bad[0]);
@@ -114,7 +115,8 @@ std::string Read(IQuery* query) {
   for (IDomain* d = query->GetDomain(true); d != nullptr; d = query->GetDomain(false)) {
     out += " <" + Narrow(d->GetName()) + " data=" + Narrow(d->GetProperty(TESSIK_TEXT("data"))) + ">";
   }
-  for (const TessikChar* c = query->GetCategory(true); c != nullptr; c = query->GetCategory(false)) out += " #" + Narrow(c);
+  for (const TessikChar* c = query->GetCategory(true); c != nullptr; c = query->GetCategory(false))
+    out += " #" + Narrow(c);
   return out;
 }
 

@@ -14,7 +14,7 @@
 namespace tessik_cli {
 
 struct AsyncOutcome {
-  int32_t status = TESSIK_OK;  // of starting the search
+  int32_t status = TESSIK_OK;     // of starting the search
   int32_t finalCode = TESSIK_OK;  // the final notification
   bool interrupted = false;
 };

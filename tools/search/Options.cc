@@ -67,11 +67,11 @@ bool ParseSearchOptions(std::span<char* const> arguments, SearchOptions& o, std:
       continue;
     }
     // Options without a value.
-    bool* flag = arg == "--any"        ? &o.any
-                 : arg == "--stem"     ? &o.stemming
-                 : arg == "--synonyms" ? &o.synonyms
-                 : arg == "--case"     ? &o.caseSensitive
-                 : arg == "--async"    ? &o.async
+    bool* flag = arg == "--any"                   ? &o.any
+                 : arg == "--stem"                ? &o.stemming
+                 : arg == "--synonyms"            ? &o.synonyms
+                 : arg == "--case"                ? &o.caseSensitive
+                 : arg == "--async"               ? &o.async
                  : arg == "--help" || arg == "-h" ? &o.help
                                                   : nullptr;
     if (flag != nullptr) {
@@ -151,8 +151,9 @@ bool ParseSearchOptions(std::span<char* const> arguments, SearchOptions& o, std:
   if (o.help) return true;
   if (!o.queryFile.empty()) {
     if (queryOptions || !o.words.empty()) {
-      error = "--query reads the whole query from its file: give no words, --data, --not, --field, --category, "
-              "--any, --stem, --synonyms or --case with it";
+      error =
+          "--query reads the whole query from its file: give no words, --data, --not, --field, --category, "
+          "--any, --stem, --synonyms or --case with it";
       return false;
     }
   } else if (o.words.empty() && o.excluded.empty() && o.categories.empty()) {

@@ -14,8 +14,8 @@ namespace tessik_cli {
 
 // One plugin as the search saw it.
 struct PluginReport {
-  std::string name;    // as named on the command line, or its file
-  std::string domain;  // the domain its hits carry
+  std::string name;            // as named on the command line, or its file
+  std::string domain;          // the domain its hits carry
   int32_t status = TESSIK_OK;  // of loading it, or of its failure entry
   size_t hits = 0;
   std::string error;  // empty when it did not fail

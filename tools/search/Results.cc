@@ -36,9 +36,9 @@ void CollectNames(const TessikChar* text, std::vector<TString>& names) {
         continue;
       }
       static const std::pair<TString, TessikChar> kEntities[] = {{TESSIK_TEXT("&quot;"), '"'},
-                                                                  {TESSIK_TEXT("&lt;"), '<'},
-                                                                  {TESSIK_TEXT("&gt;"), '>'},
-                                                                  {TESSIK_TEXT("&amp;"), '&'}};
+                                                                 {TESSIK_TEXT("&lt;"), '<'},
+                                                                 {TESSIK_TEXT("&gt;"), '>'},
+                                                                 {TESSIK_TEXT("&amp;"), '&'}};
       TessikChar c = '&';
       for (const auto& [entity, character] : kEntities) {
         if (doc.compare(i, entity.size(), entity) == 0) {

@@ -53,7 +53,8 @@ std::vector<PluginReport> LoadPlugins(uint32_t session, const SearchOptions& o) 
     }
   };
   if (!o.plugins.empty()) {
-    for (const std::string& path : o.plugins) report(path, Stem(path), Tessik_LoadPluginByPath(session, Widen(path).c_str()));
+    for (const std::string& path : o.plugins)
+      report(path, Stem(path), Tessik_LoadPluginByPath(session, Widen(path).c_str()));
   } else if (!o.domains.empty()) {
     std::vector<std::string> loaded;
     for (const SearchDomain& d : o.domains) {
@@ -175,8 +176,10 @@ int Search(std::span<char* const> arguments) {
   } sessionGuard{session};
 
   std::vector<PluginReport> plugins = LoadPlugins(session, o);
-  const bool allLoaded = std::all_of(plugins.begin(), plugins.end(), [](const PluginReport& p) { return p.status == TESSIK_OK; });
-  const bool anyLoaded = std::any_of(plugins.begin(), plugins.end(), [](const PluginReport& p) { return p.status == TESSIK_OK; });
+  const bool allLoaded =
+      std::all_of(plugins.begin(), plugins.end(), [](const PluginReport& p) { return p.status == TESSIK_OK; });
+  const bool anyLoaded =
+      std::any_of(plugins.begin(), plugins.end(), [](const PluginReport& p) { return p.status == TESSIK_OK; });
 
   Results results(o.sort);
   bool answered = false, interrupted = false;
@@ -221,8 +224,8 @@ int Search(std::span<char* const> arguments) {
         std::fflush(stdout);
         printed += batch.size();
       };
-      const AsyncOutcome outcome =
-          RunAsyncSearch(session, query, o.pollMs, onResults, [&] { live.Draw(results); }, std::chrono::milliseconds(100));
+      const AsyncOutcome outcome = RunAsyncSearch(
+          session, query, o.pollMs, onResults, [&] { live.Draw(results); }, std::chrono::milliseconds(100));
       live.Wipe();
       if (outcome.status != TESSIK_OK) return Fail(kExitLibrary, "starting the asynchronous search", outcome.status);
       if (readStatus != TESSIK_OK) return Fail(kExitLibrary, "reading the merged results", readStatus);
@@ -251,9 +254,7 @@ int Search(std::span<char* const> arguments) {
     case Format::kXml:
       if (!xml.empty()) PrintXml(stdout, xml);
       break;
-    case Format::kJson:
-      PrintJson(stdout, Narrow(queryText), plugins, rows);
-      break;
+    case Format::kJson: PrintJson(stdout, Narrow(queryText), plugins, rows); break;
     case Format::kTable:
       if (!o.async && !rows.empty()) {
         std::vector<std::string> domains;
@@ -268,7 +269,8 @@ int Search(std::span<char* const> arguments) {
   }
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) return kExitLibrary;
   if (interrupted) return kExitInterrupted;
-  const bool failed = std::any_of(plugins.begin(), plugins.end(), [](const PluginReport& p) { return p.status != TESSIK_OK; });
+  const bool failed =
+      std::any_of(plugins.begin(), plugins.end(), [](const PluginReport& p) { return p.status != TESSIK_OK; });
   return allLoaded && anyLoaded && answered && !failed ? kExitOk : kExitPluginFailed;
 }
 
