@@ -1,22 +1,27 @@
 // tessik: the command-line face of the library.
 //   tessik COMMAND [ARGUMENTS...]
 // Each command is one row of kCommands: its name, what it takes, one line of
-// help and the function that runs it. The usage text is made from that table,
-// so a new command is one function and one row.
+// help, its longer help and the function that runs it. The usage text is
+// made from that table, so a new command is one function and one row.
 //
-// Exit status: what the command returns (0 when it succeeded), or 2 for a
-// command line that names no known command or gives a command arguments it
-// does not take; then the usage goes to stderr.
+// Exit status: what the command returns (0 when it succeeded; the codes are
+// in search/Search.h and in the help), or 2 for a command line that names no
+// known command or gives a command arguments it does not take; then the
+// usage goes to stderr.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <span>
 
+#include "search/Options.h"
+#include "search/Search.h"
 #include "tessik/TessikClient.h"
+#include "words/Words.h"
 
 namespace {
 
-constexpr int kUsageError = 2;
+using tessik_cli::kExitUsage;
 
 using Arguments = std::span<char* const>;  // what follows the command's name
 
@@ -24,6 +29,7 @@ struct Command {
   const char* name;
   const char* synopsis;  // its arguments as the usage shows them; "" for none
   const char* summary;
+  const char* help;  // the whole help of "tessik help NAME"; null: the summary
   // The arguments are those after the command's name, at most maxArguments
   // of them (the caller refuses more).
   int (*run)(Arguments arguments);
@@ -33,9 +39,21 @@ struct Command {
 int Help(Arguments);
 int Version(Arguments);
 
+constexpr size_t kAny = SIZE_MAX;
+
+constexpr char kExitCodes[] =
+    "Exit status: 0 success; 1 a plugin failed, could not be loaded or none answered\n"
+    "(synonyms, stems: the look-up failed); 2 a wrong command line; 3 a query file\n"
+    "that cannot be read or is no query; 4 the library failed; 130 an asynchronous\n"
+    "search interrupted by Ctrl-C (what arrived is printed).\n";
+
 constexpr Command kCommands[] = {
-    {"version", "", "print the library's version and check that it answers", Version, 0},
-    {"help", "", "print this text (also -h, --help)", Help, 0},
+    {"search", "[OPTIONS] WORDS...", "search through the plugins and print the ranked hits", tessik_cli::kSearchHelp,
+     tessik_cli::Search, kAny},
+    {"synonyms", "WORD", "print the synonyms of WORD, one a line", nullptr, tessik_cli::Synonyms, 1},
+    {"stems", "WORD", "print the base forms of WORD, one a line", nullptr, tessik_cli::Stems, 1},
+    {"version", "", "print the library's version and check that it answers", nullptr, Version, 0},
+    {"help", "[COMMAND]", "print this text, or a command's help (also -h, --help)", nullptr, Help, 1},
 };
 
 // Another name a command answers to.
@@ -69,14 +87,32 @@ void PrintUsage(std::FILE* out) {
     std::fprintf(out, "  %s%s%s%*s  %s\n", command.name, *command.synopsis != '\0' ? " " : "", command.synopsis,
                  width - ShownLength(command), "", command.summary);
   }
-  std::fputs("\nWithout a command, tessik runs \"version\".\n", out);
+  std::fputs("\nWithout a command, tessik runs \"version\". \"tessik help COMMAND\" shows a command's help.\n\n", out);
+  std::fputs(kExitCodes, out);
 }
 
 // The end of a command that wrote to stdout: a failed write is a failure.
 int Flushed(int status) { return std::fflush(stdout) == 0 && !std::ferror(stdout) ? status : 1; }
 
-int Help(Arguments) {
-  PrintUsage(stdout);
+int UsageError(const char* problem, const char* name) {
+  std::fprintf(stderr, "tessik: %s \"%s\"\n\n", problem, name);
+  PrintUsage(stderr);
+  return kExitUsage;
+}
+
+int Help(Arguments arguments) {
+  if (arguments.empty()) {
+    PrintUsage(stdout);
+    return Flushed(0);
+  }
+  const Command* command = Find(arguments[0]);
+  if (command == nullptr) return UsageError("no help for unknown command", arguments[0]);
+  if (command->help != nullptr) {
+    std::fputs(command->help, stdout);
+  } else {
+    std::printf("usage: tessik %s%s%s\n\n%s.\n\n%s", command->name, *command->synopsis != '\0' ? " " : "",
+                command->synopsis, command->summary, kExitCodes);
+  }
   return Flushed(0);
 }
 
@@ -88,12 +124,6 @@ int Version(Arguments) {
   return Flushed(status == TESSIK_OK ? 0 : 1);
 }
 
-int UsageError(const char* problem, const char* name) {
-  std::fprintf(stderr, "tessik: %s \"%s\"\n\n", problem, name);
-  PrintUsage(stderr);
-  return kUsageError;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,5 +132,11 @@ int main(int argc, char** argv) {
   if (command == nullptr) return UsageError("unknown command", name);
   Arguments arguments = argc > 2 ? Arguments(argv + 2, static_cast<size_t>(argc - 2)) : Arguments();
   if (arguments.size() > command->maxArguments) return UsageError("too many arguments for", command->name);
+  // "tessik COMMAND --help" is "tessik help COMMAND" (search reads its own).
+  if (arguments.size() == 1 && command->run != Help && command->help == nullptr &&
+      (std::strcmp(arguments[0], "--help") == 0 || std::strcmp(arguments[0], "-h") == 0)) {
+    char* const self[] = {argv[1]};
+    return Help(Arguments(self, 1));
+  }
   return command->run(arguments);
 }

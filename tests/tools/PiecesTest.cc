@@ -1,0 +1,170 @@
+// The pieces of tessik that work without a search: its text conversions and
+// column fitting, the query documents it writes and reads, and its command
+// line, each against the library that will read what they make.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/Text.h"
+#include "search/Options.h"
+#include "search/QueryText.h"
+#include "tessik/Query.h"
+#include "tessik/TessikClient.h"
+
+namespace tessik_cli {
+namespace {
+
+TEST(CliText, Utf8AndUtf16RoundTripAndRepairMalformedBytes) {
+  const std::string text = "K\xC3\xA4se \xE2\x82\xAC \xF0\x9F\x90\x9F";  // Käse € and a fish beyond the BMP
+  const TString wide = Widen(text);
+  ASSERT_EQ(wide.size(), 9u);  // the fish is a surrogate pair
+  EXPECT_EQ(Narrow(wide), text);
+  // A stray continuation byte, a truncated sequence, an overlong form and an
+  // encoded surrogate become U+FFFD; the bytes after them survive.
+  for (const std::string bad : {"a\x80z", "a\xE2\x82z", "a\xC0\xAFz", "a\xED\xA0\x80z"}) {
+    const TString w = Widen(bad);
+    ASSERT_GE(w.size(), 3u) << bad;
+    EXPECT_EQ(w.front(), TessikChar('a'));
+    EXPECT_EQ(w.back(), TessikChar('z'));
+    for (size_t i = 1; i + 1 < w.size(); ++i) EXPECT_EQ(static_cast<char16_t>(w[i]), 0xFFFD) << bad;
+  }
+  const TessikChar lone[] = {'a', static_cast<TessikChar>(0xD800), 'b', 0};
+  EXPECT_EQ(Narrow(lone),
+            "a\xEF\xBF\xBD"
+            "b");
+  EXPECT_EQ(Narrow(static_cast<const TessikChar*>(nullptr)), "");
+}
+
+TEST(CliText, FitCountsCodePointsAndCutsBetweenThem) {
+  EXPECT_EQ(Fit("short", 10), "short");
+  EXPECT_EQ(Fit("exactly10!", 10), "exactly10!");
+  EXPECT_EQ(Fit("a longer title", 8), "a lon...");
+  // Multi-byte characters count once and are never split.
+  const std::string umlauts = "\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA4\xC3\xB6\xC3\xBC";  // six characters
+  EXPECT_EQ(Fit(umlauts, 6), umlauts);
+  EXPECT_EQ(Fit(umlauts, 5), "\xC3\xA4\xC3\xB6...");
+  EXPECT_EQ(Columns(Fit(umlauts, 5)), 5u);
+  EXPECT_EQ(Fit("abcdef", 2), "..");
+  EXPECT_EQ(OneLine("  two\n\tlines  here \r\n"), "two lines here");
+}
+
+TEST(CliText, StatusesAreNamedWithTheirMeaning) {
+  EXPECT_EQ(StatusName(TESSIK_E_PLUGIN_LOAD_FAILED), "TESSIK_E_PLUGIN_LOAD_FAILED");
+  EXPECT_NE(DescribeStatus(TESSIK_E_XML_INVALID).find("TESSIK_E_XML_INVALID ("), std::string::npos);
+  EXPECT_NE(DescribeStatus(-5).find("-5"), std::string::npos);
+}
+
+bool Parse(std::vector<std::string> words, SearchOptions& options, std::string& error) {
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  return ParseSearchOptions(argv, options, error);
+}
+
+TEST(CliOptions, ReadsEveryFormAndRefusesWhatMakesNoSearch) {
+  SearchOptions o;
+  std::string error;
+  ASSERT_TRUE(Parse(
+      {"--data", "quotes=/srv/q=1", "--not=dog", "--limit", "7", "--format=json", "--any", "--", "--literal", "cat"}, o,
+      error))
+      << error;
+  ASSERT_EQ(o.domains.size(), 1u);
+  EXPECT_EQ(o.domains[0].name, "quotes");
+  EXPECT_EQ(o.domains[0].data, "/srv/q=1");  // only the first "=" splits
+  EXPECT_EQ(o.excluded, std::vector<std::string>{"dog"});
+  EXPECT_EQ(o.words, (std::vector<std::string>{"--literal", "cat"}));
+  ASSERT_TRUE(o.limit.has_value());
+  EXPECT_EQ(*o.limit, 7u);
+  EXPECT_EQ(o.format, Format::kJson);
+  EXPECT_TRUE(o.any);
+
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{{},
+                                                                                   {"--limit", "0", "w"},
+                                                                                   {"--limit", "7x", "w"},
+                                                                                   {"--poll", "0", "w"},
+                                                                                   {"--data", "quotes", "w"},
+                                                                                   {"--data", "=path", "w"},
+                                                                                   {"--format", "yaml", "w"},
+                                                                                   {"--field"},
+                                                                                   {"--query", "q.xml", "w"},
+                                                                                   {"--query", "q.xml", "--stem"},
+                                                                                   {"--bogus", "w"}}) {
+    SearchOptions refused;
+    error.clear();
+    EXPECT_FALSE(Parse(bad, refused, error)) << (bad.empty() ? "(nothing)" : bad[0]);
+    EXPECT_FALSE(error.empty());
+  }
+  SearchOptions onlyNot;
+  EXPECT_TRUE(Parse({"--category", "cooking", "--not", "apple"}, onlyNot, error)) << error;
+}
+
+// What the library reads back from a query the options wrote.
+std::string Read(IQuery* query) {
+  std::string out;
+  ITermGroup* group = query->GetTermGroup();
+  if (group != nullptr) out += "op=" + std::to_string(group->GetCompose());
+  out += std::string(" syn=") + (query->UseSynonym() ? "1" : "0") + " stem=" + (query->UseStemming() ? "1" : "0");
+  for (ITerm* term = group != nullptr ? group->GetTerm(true) : nullptr; term != nullptr; term = group->GetTerm(false)) {
+    out += " [" + Narrow(term->GetText());
+    for (const TessikChar* f = term->GetField(true); f != nullptr; f = term->GetField(false)) out += "|" + Narrow(f);
+    out += "]";
+  }
+  for (IDomain* d = query->GetDomain(true); d != nullptr; d = query->GetDomain(false)) {
+    out += " <" + Narrow(d->GetName()) + " data=" + Narrow(d->GetProperty(TESSIK_TEXT("data"))) + ">";
+  }
+  for (const TessikChar* c = query->GetCategory(true); c != nullptr; c = query->GetCategory(false))
+    out += " #" + Narrow(c);
+  return out;
+}
+
+TEST(CliQuery, TheLibraryReadsWhatTheOptionsMeant) {
+  SearchOptions o;
+  o.words = {"fish & <chips>"};
+  o.excluded = {"vinegar"};
+  o.field = "title";
+  o.synonyms = true;
+  o.categories = {"food \"hot\""};
+  o.domains = {{"quotes", "/srv/a&b"}};
+  IQuery* query = nullptr;
+  ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(BuildQueryXml(o)).c_str(), &query), TESSIK_OK);
+  EXPECT_EQ(Read(query), "op=0 syn=1 stem=0 [fish & <chips>|title] [vinegar|not] <quotes data=/srv/a&b> #food \"hot\"");
+  Tessik_ReleaseQuery(query);
+
+  // Only excluded words: "Not" over the categories.
+  SearchOptions onlyNot;
+  onlyNot.excluded = {"apple"};
+  onlyNot.any = true;
+  ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(BuildQueryXml(onlyNot)).c_str(), &query), TESSIK_OK);
+  EXPECT_EQ(Read(query), "op=2 syn=0 stem=0 [apple|not]");
+  Tessik_ReleaseQuery(query);
+}
+
+TEST(CliQuery, QueryFilesInUtf8AndUtf16) {
+  // Its own name: test programs of several lanes may run at once.
+  const std::string path = testing::TempDir() + "tessik-query-" + std::to_string(std::random_device{}());
+  const std::string xml = "<Query><TermGroup><Term><Text>K\xC3\xA4se</Text></Term></TermGroup></Query>";
+  TString text;
+  std::string error;
+  for (int form = 0; form < 3; ++form) {
+    {
+      std::ofstream file(path, std::ios::binary);
+      if (form == 0) file << xml;
+      for (TessikChar c : form == 0 ? TString() : TString(1, 0xFEFF) + Widen(xml)) {
+        const auto unit = static_cast<char16_t>(c);
+        if (form == 1) file << static_cast<char>(unit & 0xFF) << static_cast<char>(unit >> 8);
+        if (form == 2) file << static_cast<char>(unit >> 8) << static_cast<char>(unit & 0xFF);
+      }
+    }
+    ASSERT_TRUE(ReadQueryFile(path, text, error)) << error;
+    EXPECT_EQ(Narrow(text), xml) << "form " << form;
+  }
+  std::remove(path.c_str());
+  EXPECT_FALSE(ReadQueryFile(path, text, error));
+  EXPECT_NE(error.find(path), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tessik_cli

@@ -1,0 +1,172 @@
+#!/usr/bin/env bash
+# tessik search, synonyms and stems end to end, on the reference plugins'
+# fixture (the same eleven documents in every engine's form).
+#   check_search.sh HEADER FIXTURE ENGINES STALL PROGRAM...
+# HEADER: include/tessik/TessikClient.h (status codes are named, and their
+# values read from it); FIXTURE: the fixture folder as the program sees it;
+# ENGINES: 1 when the Xapian and SQLite plugins are built; STALL: the plugin
+# whose asynchronous search waits for its abort, or "" where no pseudo-
+# terminal test runs (Windows); PROGRAM: tessik, with whatever starts it in
+# front (Wine for a Windows build). Runs in the folder the program is in.
+set -uo pipefail
+header=$1 fixture=$2 engines=$3 stall=$4
+shift 4
+program=("$@")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+code() { sed -n "s/^ *$1 = \(-[0-9]*\),.*/\1/p" "$header"; }
+TESSIK_E_FAILED=$(code TESSIK_E_FAILED)
+TESSIK_E_PLUGIN_LOAD_FAILED=$(code TESSIK_E_PLUGIN_LOAD_FAILED)
+[ -n "$TESSIK_E_FAILED" ] && [ -n "$TESSIK_E_PLUGIN_LOAD_FAILED" ] || { echo "FAIL: no status codes in $header"; exit 1; }
+
+# Runs tessik; sets status, out and err (without the CR a Windows program writes).
+run() {
+  COLUMNS=${COLUMNS:-100} "${program[@]}" "$@" >"$work/out" 2>"$work/err" </dev/null
+  status=$?
+  out=$(tr -d '\r' <"$work/out")
+  err=$(tr -d '\r' <"$work/err")
+}
+fail() {
+  echo "FAIL: $1"
+  printf '  status %s\n  stdout: %s\n  stderr: %s\n' "$status" "$out" "$err"
+  failures=$((failures + 1))
+}
+# The titles of a table, top to bottom, one a line.
+titles() {
+  awk 'NR == 1 { from = index($0, "title"); to = index($0, "snippet"); next }
+       { t = substr($0, from, to - from); sub(/ +$/, "", t); print t }' <<<"$out"
+}
+
+data=(--data "quotes=$fixture/quotes")
+[ "$engines" = 1 ] && data+=(--data "glosses=$fixture/fixture.xapian" --data "manpages=$fixture/fixture.sqlite")
+domains=(quotes)
+[ "$engines" = 1 ] && domains+=(glosses manpages)
+
+# Table: every plugin's hits merged, best first, the line fitted to the width.
+COLUMNS=60 run search "${data[@]}" car
+ok=1
+[ "$status" -eq 0 ] && [ -z "$err" ] && [[ $(head -1 <<<"$out") == "rank  score  domain"*title* ]] || ok=0
+[ "$(sed -n 2p <<<"$out" | cut -c1-12)" = "   1  1.000 " ] || ok=0
+for d in "${domains[@]}"; do grep -q "^ *[0-9]*  [01]\.[0-9]*  $d " <<<"$out" || ok=0; done
+[ "$(grep -c 'Old Car Repair' <<<"$out")" -eq "${#domains[@]}" ] || ok=0
+awk 'length($0) > 60 { bad = 1 } END { exit bad }' <<<"$out" || ok=0
+[ $ok = 1 ] || fail "table over every plugin"
+
+# Field, Not, Or, category, sort and limit, through the plain-files plugin.
+q=(--data "quotes=$fixture/quotes")
+run search "${q[@]}" --field title --sort title car
+[ "$status" -eq 0 ] && [ "$(titles)" = $'Fast car\nOld Car Repair' ] || fail "--field title"
+run search "${q[@]}" --field text car
+[ "$status" -eq 0 ] && [ "$(titles)" = "Old Car Repair" ] || fail "--field text"
+run search "${q[@]}" --not engine car
+[ "$status" -eq 0 ] && [ "$(titles)" = "Fast car" ] || fail "--not"
+run search "${q[@]}" --category cooking --not apple
+[ "$status" -eq 0 ] && [ "$(titles)" = "Bread" ] || fail "--category with only --not"
+run search "${q[@]}" --any --sort title bicycle car
+[ "$status" -eq 0 ] && [ "$(titles)" = $'Bicycle\nFast car\nOld Car Repair' ] || fail "--any --sort title"
+run search "${q[@]}" --any --limit 2 bicycle car
+[ "$status" -eq 0 ] && [ "$(titles | wc -l)" -eq 2 ] || fail "--limit"
+run search "${q[@]}" --stem geese
+[ "$status" -eq 0 ] && [ "$(titles)" = "Geese in flight" ] || fail "--stem"
+
+# JSON: one object; a plugin that fails is a plugin entry, never a hit.
+run search "${data[@]}" --format json car
+ok=1
+[ "$status" -eq 0 ] && [[ $out == '{"query": "<Query '* ]] || ok=0
+for d in "${domains[@]}"; do
+  grep -qF "\"domain\": \"$d\", \"status\": 0, \"hits\": 2}" <<<"$out" || ok=0
+done
+grep -qF '{"rank": 1, "score": 1, ' <<<"$out" || ok=0
+grep -qF '"properties": {' <<<"$out" || ok=0
+[ "$(grep -c '"rank": ' <<<"$out")" -eq $((2 * ${#domains[@]})) ] || ok=0
+[ $ok = 1 ] || fail "json"
+sync_json=$out
+
+run search --data "quotes=$fixture/no-such-folder" --format json car
+[ "$status" -eq 1 ] && grep -qF "\"domain\": \"quotes\", \"status\": $TESSIK_E_FAILED, \"hits\": 0, \"error\": " <<<"$out" &&
+  grep -qF '"hits": []}' <<<"$out" && grep -q 'TESSIK_E_FAILED' <<<"$err" || fail "a plugin that fails its search (json)"
+run search --data "quotes=$fixture/no-such-folder" car
+[ "$status" -eq 1 ] && [ -z "$out" ] && grep -q 'plugin .*quotes failed' <<<"$err" || fail "a plugin that fails its search (table)"
+
+# XML: the merged results document, one Result per hit.
+run search "${data[@]}" --format xml car
+[ "$status" -eq 0 ] && [[ $out == '<?xml version="1.0" encoding="UTF-8"'* ]] && [[ $out == *'</Results>' ]] &&
+  [ "$(grep -o '<Result ' <<<"$out" | wc -l)" -eq $((2 * ${#domains[@]})) ] || fail "xml"
+
+# Asynchronous: the same hits as the synchronous search, in the same order
+# once all have come.
+run search "${data[@]}" --async --poll 10 --format json car
+[ "$status" -eq 0 ] && [ "$(sed -n '/"hits": \[/,$p' <<<"$out")" = "$(sed -n '/"hits": \[/,$p' <<<"$sync_json")" ] ||
+  fail "--async json"
+run search "${q[@]}" --async --synonyms automobile
+[ "$status" -eq 0 ] && [ "$(titles | sort)" = $'Fast car\nOld Car Repair' ] || fail "--async --synonyms"
+
+# Query files: a good one, a missing one, one that is no XML.
+printf '<Query><Domain><Name>quotes</Name><Property name="data">%s</Property></Domain><TermGroup><Term><Text>bread</Text></Term></TermGroup></Query>\n' \
+  "$fixture/quotes" >"$work/query.xml"
+printf '<Query><TermGroup>' >"$work/broken.xml"
+run search --domain quotes --query "$work/query.xml"
+[ "$status" -eq 0 ] && [ "$(titles)" = "Bread" ] || fail "--query"
+run search --domain quotes --query "$work/no-such.xml"
+[ "$status" -eq 3 ] && [ -z "$out" ] && grep -q 'reading the query file' <<<"$err" || fail "--query, missing file"
+run search --domain quotes --query "$work/broken.xml"
+[ "$status" -eq 3 ] && [ -z "$out" ] && grep -q 'TESSIK_E_XML_INVALID' <<<"$err" || fail "--query, no XML"
+
+# Unknown domains, and a plugin that cannot be loaded beside one that can.
+run search --domain no-such-domain car
+[ "$status" -eq 1 ] && grep -q 'loading plugin Plugins/no-such-domain: TESSIK_E_PLUGIN_LOAD_FAILED' <<<"$err" ||
+  fail "unknown domain"
+run search --plugin "Plugins/quotes" --domain no-such-domain car
+[ "$status" -eq 1 ] && [ -z "$out" ] && grep -q 'no plugin answered' <<<"$err" || fail "unknown domain, plugin named"
+run search --plugin "$work/no-such-plugin" --plugin Plugins/quotes "${q[@]}" --format json car
+[ "$status" -eq 1 ] && grep -q 'TESSIK_E_PLUGIN_LOAD_FAILED' <<<"$err" &&
+  grep -qF "\"status\": $TESSIK_E_PLUGIN_LOAD_FAILED, \"hits\": 0" <<<"$out" &&
+  [ "$(grep -c '"rank": ' <<<"$out")" -eq 2 ] || fail "a plugin that fails to load"
+
+# The command line: usage errors, help, word look-ups.
+for args in "search" "search --format yaml car" "search --bogus car" "search --limit 0 car" \
+  "search --query x.xml car" "synonyms" "stems a b"; do
+  run $args
+  [ "$status" -eq 2 ] && [ -z "$out" ] && [ -n "$err" ] || fail "usage error: $args"
+done
+for args in "search --help" "help search" "--help" "synonyms --help"; do
+  run $args
+  [ "$status" -eq 0 ] && grep -q 'Exit status' <<<"$out" || fail "help: $args"
+done
+run synonyms car
+[ "$status" -eq 0 ] && grep -qx 'automobile' <<<"$out" || fail "synonyms car"
+run stems geese
+[ "$status" -eq 0 ] && grep -qx 'goose' <<<"$out" || fail "stems geese"
+
+# Ctrl-C in an asynchronous search on a terminal: the live line shows the
+# batch, the search is aborted, and the hit that came is printed.
+if [ -n "$stall" ]; then
+  mkfifo "$work/keys"
+  command=$(printf '%q ' "${program[@]}" search --plugin "$stall" --async --poll 10 word)
+  script -qefc "$command" /dev/null <"$work/keys" >"$work/tty" 2>&1 &
+  pid=$!
+  exec 3>"$work/keys"
+  for _ in $(seq 300); do  # watchdog: 30 s
+    grep -q 'searching: 1 batches' "$work/tty" && grep -q 'Waiting for the abort' "$work/tty" && break
+    sleep 0.1
+  done
+  printf '\003' >&3
+  for _ in $(seq 300); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+  if kill -0 $pid 2>/dev/null; then
+    kill $pid
+    status=timeout
+  else
+    wait $pid
+    status=$?
+  fi
+  exec 3>&-
+  out=$(tr -d '\r' <"$work/tty") err=""
+  [ "$status" = 130 ] && grep -q 'searching: 1 batches, stall 1' <<<"$out" &&
+    grep -q '^   1  0.500  stall .*Waiting for the abort' <<<"$out" && grep -q 'interrupted' <<<"$out" ||
+    fail "Ctrl-C during an asynchronous search"
+fi
+
+[ "$failures" -eq 0 ] && echo "PASS: tessik search, synonyms and stems"
+exit $((failures > 0))

@@ -1,0 +1,39 @@
+// Text at the program's edges: the library speaks UTF-16 (TessikChar), the
+// command line and the terminal UTF-8; and the library's status codes in
+// words, for error messages.
+#ifndef TESSIK_TOOLS_COMMON_TEXT_H_
+#define TESSIK_TOOLS_COMMON_TEXT_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "tessik/TessikClient.h"
+
+namespace tessik_cli {
+
+using TString = std::basic_string<TessikChar>;
+
+// UTF-8 to UTF-16; a malformed byte becomes U+FFFD.
+TString Widen(std::string_view utf8);
+// UTF-16 to UTF-8 (null: empty); an unpaired surrogate becomes U+FFFD.
+std::string Narrow(const TessikChar* text);
+std::string Narrow(const TString& text);
+// Code points in a UTF-8 text: the columns it takes on a terminal, near
+// enough for the scripts the sample documents use.
+size_t Columns(std::string_view utf8);
+// The longest prefix of `utf8` that takes at most `columns` columns, with
+// "..." at its end when it had to be cut.
+std::string Fit(std::string_view utf8, size_t columns);
+// Runs of white space (line breaks included) as one space, none at the ends.
+std::string OneLine(std::string_view utf8);
+
+// "TESSIK_E_XML_INVALID", or "status -12" for a code the library does not
+// define.
+std::string StatusName(int32_t status);
+// "TESSIK_E_XML_INVALID (the XML text cannot be parsed or has no root element)".
+std::string DescribeStatus(int32_t status);
+
+}  // namespace tessik_cli
+
+#endif  // TESSIK_TOOLS_COMMON_TEXT_H_

@@ -1,0 +1,27 @@
+// What tessik asks of the operating system beyond standard C++: whether a
+// stream is a terminal, how wide the terminal is, and where the program
+// itself lies (its plugins are beside it). One source per platform:
+// PlatformPosix.cc, PlatformWin32.cc.
+#ifndef TESSIK_TOOLS_PLATFORM_PLATFORM_H_
+#define TESSIK_TOOLS_PLATFORM_PLATFORM_H_
+
+#include <cstdio>
+#include <filesystem>
+
+#include "common/Text.h"
+
+namespace tessik_cli {
+
+bool IsTerminal(std::FILE* stream);
+// The columns of the terminal `stream` writes to; 0 when it is none.
+int TerminalColumns(std::FILE* stream);
+// The folder of the running program; empty when it cannot be found.
+std::filesystem::path ProgramFolder();
+// How plugin libraries end: ".so", ".dll".
+const char* PluginSuffix();
+// A path as the library's load functions take it.
+TString PathText(const std::filesystem::path& path);
+
+}  // namespace tessik_cli
+
+#endif  // TESSIK_TOOLS_PLATFORM_PLATFORM_H_

@@ -1,0 +1,28 @@
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <system_error>
+
+#include "platform/Platform.h"
+
+namespace tessik_cli {
+
+bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
+
+int TerminalColumns(std::FILE* stream) {
+  winsize size{};
+  if (!IsTerminal(stream) || ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
+}
+
+std::filesystem::path ProgramFolder() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::filesystem::path() : self.parent_path();
+}
+
+TString PathText(const std::filesystem::path& path) { return Widen(path.string()); }
+
+const char* PluginSuffix() { return ".so"; }
+
+}  // namespace tessik_cli

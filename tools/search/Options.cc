@@ -1,0 +1,166 @@
+#include "search/Options.h"
+
+#include <charconv>
+#include <cstring>
+
+namespace tessik_cli {
+
+const char kSearchHelp[] =
+    "usage: tessik search [OPTIONS] WORDS...\n"
+    "\n"
+    "Runs one search through the plugins and prints the merged hits, best first.\n"
+    "\n"
+    "Plugins (all plugins in the Plugins folder beside tessik when none is named):\n"
+    "  --plugin PATH      load the plugin library at PATH (repeatable)\n"
+    "  --domain D         ask domain D only; without --plugin, load Plugins/D (repeatable)\n"
+    "  --data D=PATH      --domain D, and have its plugin search the documents at PATH\n"
+    "\n"
+    "The query (or --query FILE.xml, a whole query document, instead of these):\n"
+    "  WORDS              every word must match (with --any: one is enough)\n"
+    "  --any              hits need one of the words, not all\n"
+    "  --not WORD         leave out documents that hold WORD (repeatable)\n"
+    "  --field F          look for the words in field F only (title, text)\n"
+    "  --category C       search category C only (repeatable)\n"
+    "  --stem             match other forms of the words (stems)\n"
+    "  --synonyms         match the words' synonyms too\n"
+    "  --case             match case exactly (no stems or synonyms then)\n"
+    "\n"
+    "Running and output:\n"
+    "  --async            asynchronous search: hits appear batch by batch; Ctrl-C\n"
+    "                     aborts it and prints what arrived\n"
+    "  --poll MS          with --async: merge and deliver every MS milliseconds (100)\n"
+    "  --sort KEY         score (the default) or a property: title, domain, id, ...\n"
+    "  --limit N          at most N hits (also asked of each named domain's plugin)\n"
+    "  --format F         table (the default, fitted to the terminal), json, or xml\n"
+    "                     (the merged results document)\n"
+    "\n"
+    "Exit status:\n"
+    "  0    the search ran and every plugin answered without failing\n"
+    "  1    the search ran, but a plugin failed or could not be loaded, or no\n"
+    "       plugin answered the query (its hits, if any, are still printed)\n"
+    "  2    the command line is wrong\n"
+    "  3    the query file cannot be read or is no query document\n"
+    "  4    the library failed (opening the session, starting or running the search)\n"
+    "  130  interrupted (Ctrl-C) during an asynchronous search; what arrived is printed\n";
+
+namespace {
+
+bool ParseCount(const char* text, uint32_t& out) {
+  const char* end = text + std::strlen(text);
+  auto [at, problem] = std::from_chars(text, end, out);
+  return problem == std::errc() && at == end && end != text;
+}
+
+}  // namespace
+
+bool ParseSearchOptions(std::span<char* const> arguments, SearchOptions& o, std::string& error) {
+  bool wordsOnly = false;  // after "--"
+  bool queryOptions = false;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string arg = arguments[i];
+    if (wordsOnly || arg.empty() || arg[0] != '-' || arg == "-") {
+      o.words.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      wordsOnly = true;
+      continue;
+    }
+    // Options without a value.
+    bool* flag = arg == "--any"                   ? &o.any
+                 : arg == "--stem"                ? &o.stemming
+                 : arg == "--synonyms"            ? &o.synonyms
+                 : arg == "--case"                ? &o.caseSensitive
+                 : arg == "--async"               ? &o.async
+                 : arg == "--help" || arg == "-h" ? &o.help
+                                                  : nullptr;
+    if (flag != nullptr) {
+      *flag = true;
+      queryOptions |= flag != &o.async && flag != &o.help;
+      continue;
+    }
+    // Options with a value: "--name VALUE" or "--name=VALUE".
+    std::string name = arg, value;
+    const size_t equals = arg.find('=');
+    if (equals != std::string::npos) {
+      name = arg.substr(0, equals);
+      value = arg.substr(equals + 1);
+    } else if (i + 1 < arguments.size()) {
+      value = arguments[++i];
+    } else {
+      error = "option " + arg + " needs a value";
+      return false;
+    }
+    if (value.empty()) {
+      error = "option " + name + " needs a value";
+      return false;
+    }
+    if (name == "--domain") {
+      o.domains.push_back({value, ""});
+    } else if (name == "--data") {
+      const size_t split = value.find('=');
+      if (split == 0 || split == std::string::npos || split + 1 == value.size()) {
+        error = "--data takes DOMAIN=PATH, not \"" + value + "\"";
+        return false;
+      }
+      o.domains.push_back({value.substr(0, split), value.substr(split + 1)});
+      queryOptions = true;
+    } else if (name == "--plugin") {
+      o.plugins.push_back(value);
+    } else if (name == "--not") {
+      o.excluded.push_back(value);
+      queryOptions = true;
+    } else if (name == "--field") {
+      o.field = value;
+      queryOptions = true;
+    } else if (name == "--category") {
+      o.categories.push_back(value);
+      queryOptions = true;
+    } else if (name == "--query") {
+      o.queryFile = value;
+    } else if (name == "--poll") {
+      if (!ParseCount(value.c_str(), o.pollMs) || o.pollMs == 0) {
+        error = "--poll takes a number of milliseconds above 0, not \"" + value + "\"";
+        return false;
+      }
+    } else if (name == "--sort") {
+      o.sort = value;
+    } else if (name == "--limit") {
+      uint32_t limit = 0;
+      if (!ParseCount(value.c_str(), limit) || limit == 0) {
+        error = "--limit takes a number above 0, not \"" + value + "\"";
+        return false;
+      }
+      o.limit = limit;
+    } else if (name == "--format") {
+      if (value == "table") {
+        o.format = Format::kTable;
+      } else if (value == "json") {
+        o.format = Format::kJson;
+      } else if (value == "xml") {
+        o.format = Format::kXml;
+      } else {
+        error = "--format takes table, json or xml, not \"" + value + "\"";
+        return false;
+      }
+    } else {
+      error = "unknown option " + name;
+      return false;
+    }
+  }
+  if (o.help) return true;
+  if (!o.queryFile.empty()) {
+    if (queryOptions || !o.words.empty()) {
+      error =
+          "--query reads the whole query from its file: give no words, --data, --not, --field, --category, "
+          "--any, --stem, --synonyms or --case with it";
+      return false;
+    }
+  } else if (o.words.empty() && o.excluded.empty() && o.categories.empty()) {
+    error = "nothing to search for: give words, --not, --category or --query";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tessik_cli

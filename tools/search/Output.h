@@ -1,0 +1,47 @@
+// How a search's hits are printed: the table for people, JSON for scripts,
+// and the results document as XML.
+#ifndef TESSIK_TOOLS_SEARCH_OUTPUT_H_
+#define TESSIK_TOOLS_SEARCH_OUTPUT_H_
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "search/Results.h"
+
+namespace tessik_cli {
+
+// One plugin as the search saw it.
+struct PluginReport {
+  std::string name;            // as named on the command line, or its file
+  std::string domain;          // the domain its hits carry
+  int32_t status = TESSIK_OK;  // of loading it, or of its failure entry
+  size_t hits = 0;
+  std::string error;  // empty when it did not fail
+};
+
+// Column widths of the table, fixed once so that batches printed one after
+// another line up.
+struct TableLayout {
+  size_t rank = 4, domain = 6, title = 12, snippet = 0;  // snippet 0: no snippet column
+};
+// `width`: the line's columns; `domains`: the domains expected; `rows`: the
+// hits when all are known (their titles may narrow the title column).
+TableLayout MakeLayout(size_t width, const std::vector<std::string>& domains, const std::vector<Row>* rows);
+void PrintTableHeader(std::FILE* out, const TableLayout& layout);
+// Prints rows ranked from `firstRank` on.
+void PrintTableRows(std::FILE* out, const TableLayout& layout, const std::vector<Row>& rows, size_t firstRank);
+
+void PrintJson(std::FILE* out, const std::string& queryXml, const std::vector<PluginReport>& plugins,
+               const std::vector<Row>& rows);
+
+// A results document (UTF-8 now, whatever its declaration said) and a line end.
+void PrintXml(std::FILE* out, std::string xml);
+
+// A JSON string literal.
+std::string JsonString(const std::string& text);
+
+}  // namespace tessik_cli
+
+#endif  // TESSIK_TOOLS_SEARCH_OUTPUT_H_

@@ -1,0 +1,277 @@
+#include "search/Search.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "search/Async.h"
+#include "search/Options.h"
+#include "search/Output.h"
+#include "search/QueryText.h"
+#include "search/Results.h"
+#include "tessik/Query.h"
+
+namespace tessik_cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+int Fail(int exitStatus, const std::string& step, int32_t status) {
+  std::fprintf(stderr, "tessik search: %s: %s\n", step.c_str(), DescribeStatus(status).c_str());
+  return exitStatus;
+}
+
+std::string Stem(const std::string& path) { return fs::path(path).stem().string(); }
+
+// The plugin libraries in the Plugins folder beside the program, by name.
+std::vector<fs::path> PluginsBeside() {
+  std::vector<fs::path> found;
+  std::error_code error;
+  const fs::path folder = ProgramFolder() / "Plugins";
+  const std::string suffix = PluginSuffix();
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    if (it->path().extension() == suffix && it->is_regular_file(error)) found.push_back(it->path());
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+// Loads the plugins the options name, or all beside the program; reports
+// each load that fails on stderr.
+std::vector<PluginReport> LoadPlugins(uint32_t session, const SearchOptions& o) {
+  std::vector<PluginReport> plugins;
+  auto report = [&](const std::string& name, const std::string& domain, int32_t status) {
+    plugins.push_back({name, domain, status, 0, ""});
+    if (status != TESSIK_OK) {
+      plugins.back().error = "loading the plugin failed: " + DescribeStatus(status);
+      std::fprintf(stderr, "tessik search: loading plugin %s: %s\n", name.c_str(), DescribeStatus(status).c_str());
+    }
+  };
+  if (!o.plugins.empty()) {
+    for (const std::string& path : o.plugins)
+      report(path, Stem(path), Tessik_LoadPluginByPath(session, Widen(path).c_str()));
+  } else if (!o.domains.empty()) {
+    std::vector<std::string> loaded;
+    for (const SearchDomain& d : o.domains) {
+      if (std::find(loaded.begin(), loaded.end(), d.name) != loaded.end()) continue;
+      loaded.push_back(d.name);
+      report("Plugins/" + d.name, d.name, Tessik_LoadPluginByDomain(session, Widen(d.name).c_str()));
+    }
+  } else {
+    for (const fs::path& path : PluginsBeside()) {
+      report(path.filename().string(), path.stem().string(), Tessik_LoadPluginByPath(session, PathText(path).c_str()));
+    }
+    if (plugins.empty()) {
+      std::fprintf(stderr, "tessik search: no plugin in %s\n", (ProgramFolder() / "Plugins").string().c_str());
+    }
+  }
+  return plugins;
+}
+
+// Counts hits and failures against the plugins; domains that answered
+// without a plugin of their name (a library loaded under another file name)
+// get an entry of their own.
+void Account(std::vector<PluginReport>& plugins, Results& results) {
+  auto entry = [&](const std::string& domain) -> PluginReport& {
+    for (PluginReport& p : plugins) {
+      if (p.domain == domain) return p;
+    }
+    plugins.push_back({domain, domain, TESSIK_OK, 0, ""});
+    return plugins.back();
+  };
+  for (const auto& [domain, count] : results.PerDomain()) entry(domain).hits = count;
+  for (const Failure& f : results.Failures()) {
+    PluginReport& p = entry(f.domain);
+    p.status = f.status;
+    p.error = f.error;
+    std::fprintf(stderr, "tessik search: plugin %s failed: %s: %s\n", p.name.c_str(), f.error.c_str(),
+                 DescribeStatus(f.status).c_str());
+  }
+}
+
+size_t TableWidth() {
+  if (const int columns = TerminalColumns(stdout); columns > 0) return static_cast<size_t>(columns);
+  if (const char* env = std::getenv("COLUMNS"); env != nullptr && std::atoi(env) > 0) return std::atoi(env);
+  return 120;
+}
+
+// The live line of an asynchronous search on a terminal: batches, hits so
+// far per domain, time taken. Drawn on stderr and wiped before anything
+// else is printed.
+class LiveLine {
+ public:
+  explicit LiveLine(bool on) : on_(on), start_(std::chrono::steady_clock::now()) {}
+  void Draw(const Results& results) {
+    if (!on_) return;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    std::string line = "searching: " + std::to_string(results.Batches()) + " batches";
+    for (const auto& [domain, count] : results.PerDomain()) line += ", " + domain + " " + std::to_string(count);
+    char elapsed[32];
+    std::snprintf(elapsed, sizeof elapsed, ", %.1f s", seconds);
+    line += elapsed;
+    // Over the previous line, blanking what of it the new one leaves.
+    const size_t columns = Columns(line);
+    std::fprintf(stderr, "\r%s%s", line.c_str(), std::string(shown_ > columns ? shown_ - columns : 0, ' ').c_str());
+    std::fflush(stderr);
+    shown_ = std::max(shown_, columns);
+  }
+  void Wipe() {
+    if (!on_ || shown_ == 0) return;
+    std::fprintf(stderr, "\r%s\r", std::string(shown_, ' ').c_str());
+    std::fflush(stderr);
+    shown_ = 0;
+  }
+
+ private:
+  bool on_;
+  std::chrono::steady_clock::time_point start_;
+  size_t shown_ = 0;
+};
+
+}  // namespace
+
+int Search(std::span<char* const> arguments) {
+  SearchOptions o;
+  std::string problem;
+  if (!ParseSearchOptions(arguments, o, problem)) {
+    std::fprintf(stderr, "tessik search: %s\n(tessik help search: the options)\n", problem.c_str());
+    return kExitUsage;
+  }
+  if (o.help) {
+    std::fputs(kSearchHelp, stdout);
+    return kExitOk;
+  }
+
+  // The query.
+  TString queryText;
+  if (!o.queryFile.empty()) {
+    if (!ReadQueryFile(o.queryFile, queryText, problem)) {
+      std::fprintf(stderr, "tessik search: reading the query file: %s\n", problem.c_str());
+      return kExitBadQuery;
+    }
+  } else {
+    queryText = Widen(BuildQueryXml(o));
+  }
+  IQuery* query = nullptr;
+  if (const int32_t status = Tessik_ParseQueryFromXML(queryText.c_str(), &query); status != TESSIK_OK) {
+    return Fail(o.queryFile.empty() ? kExitLibrary : kExitBadQuery, "reading the query " + o.queryFile, status);
+  }
+  struct QueryGuard {
+    IQuery* q;
+    ~QueryGuard() { Tessik_ReleaseQuery(q); }
+  } queryGuard{query};
+
+  uint32_t session = 0;
+  if (const int32_t status = Tessik_OpenSession(TESSIK_TEXT("tessik"), &session); status != TESSIK_OK) {
+    return Fail(kExitLibrary, "opening a session", status);
+  }
+  struct SessionGuard {
+    uint32_t id;
+    ~SessionGuard() { Tessik_CloseSession(id); }
+  } sessionGuard{session};
+
+  std::vector<PluginReport> plugins = LoadPlugins(session, o);
+  const bool allLoaded =
+      std::all_of(plugins.begin(), plugins.end(), [](const PluginReport& p) { return p.status == TESSIK_OK; });
+  const bool anyLoaded =
+      std::any_of(plugins.begin(), plugins.end(), [](const PluginReport& p) { return p.status == TESSIK_OK; });
+
+  Results results(o.sort);
+  bool answered = false, interrupted = false;
+  std::vector<Row> rows;
+  std::string xml;
+  try {
+    if (anyLoaded) {
+      if (const int32_t status = Tessik_InitSearch(session); status != TESSIK_OK) {
+        return Fail(kExitLibrary, "starting the plugins", status);
+      }
+    }
+    if (anyLoaded && !o.async) {
+      TessikChar* text = nullptr;
+      if (const int32_t status = Tessik_SyncSearch(session, query, &text, 0); status != TESSIK_OK) {
+        return Fail(kExitLibrary, "searching", status);
+      }
+      answered = text != nullptr && *text != 0;
+      int32_t status = answered ? results.Add(text, nullptr) : TESSIK_OK;
+      if (o.format == Format::kXml && answered) xml = Narrow(text);
+      Tessik_Release(text);
+      if (status != TESSIK_OK) return Fail(kExitLibrary, "reading the merged results", status);
+    } else if (anyLoaded) {
+      // Hits appear batch by batch: in the table at once, in the other
+      // formats once the search has ended.
+      std::vector<std::string> domains;
+      for (const PluginReport& p : plugins) {
+        if (p.status == TESSIK_OK) domains.push_back(p.domain);
+      }
+      const TableLayout layout = MakeLayout(TableWidth(), domains, nullptr);
+      LiveLine live(IsTerminal(stderr));
+      size_t printed = 0;
+      int32_t readStatus = TESSIK_OK;
+      auto onResults = [&](const TessikChar* text) {
+        std::vector<Row> batch;
+        if (const int32_t status = results.Add(text, &batch); status != TESSIK_OK) readStatus = status;
+        if (o.format != Format::kTable || batch.empty()) return;
+        if (o.limit && printed + batch.size() > *o.limit) batch.resize(*o.limit - printed);
+        if (batch.empty()) return;
+        live.Wipe();
+        if (printed == 0) PrintTableHeader(stdout, layout);
+        PrintTableRows(stdout, layout, batch, printed + 1);
+        std::fflush(stdout);
+        printed += batch.size();
+      };
+      const AsyncOutcome outcome = RunAsyncSearch(
+          session, query, o.pollMs, onResults, [&] { live.Draw(results); }, std::chrono::milliseconds(100));
+      live.Wipe();
+      if (outcome.status != TESSIK_OK) return Fail(kExitLibrary, "starting the asynchronous search", outcome.status);
+      if (readStatus != TESSIK_OK) return Fail(kExitLibrary, "reading the merged results", readStatus);
+      interrupted = outcome.interrupted;
+      answered = results.Batches() > 0;
+      if (interrupted) std::fprintf(stderr, "tessik search: interrupted; the search was aborted\n");
+      std::fprintf(stderr, "tessik search: %s batches arrived\n", std::to_string(results.Batches()).c_str());
+      if (o.format == Format::kXml) {
+        int32_t status = TESSIK_OK;
+        xml = results.Xml(status);
+        if (status != TESSIK_OK) return Fail(kExitLibrary, "writing the results document", status);
+      }
+    }
+    if (o.format != Format::kXml) rows = results.Rows(o.limit);
+    Account(plugins, results);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "tessik search: handling the hits: %s\n", e.what());
+    return kExitLibrary;
+  }
+
+  if (anyLoaded && !answered && !interrupted) {
+    std::fprintf(stderr, "tessik search: no plugin answered the query%s\n",
+                 o.domains.empty() ? "" : " (does a loaded plugin serve the domains asked for?)");
+  }
+  switch (o.format) {
+    case Format::kXml:
+      if (!xml.empty()) PrintXml(stdout, xml);
+      break;
+    case Format::kJson: PrintJson(stdout, Narrow(queryText), plugins, rows); break;
+    case Format::kTable:
+      if (!o.async && !rows.empty()) {
+        std::vector<std::string> domains;
+        for (const PluginReport& p : plugins) {
+          if (p.status == TESSIK_OK) domains.push_back(p.domain);
+        }
+        const TableLayout layout = MakeLayout(TableWidth(), domains, &rows);
+        PrintTableHeader(stdout, layout);
+        PrintTableRows(stdout, layout, rows, 1);
+      }
+      break;
+  }
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return kExitLibrary;
+  if (interrupted) return kExitInterrupted;
+  const bool failed =
+      std::any_of(plugins.begin(), plugins.end(), [](const PluginReport& p) { return p.status != TESSIK_OK; });
+  return allLoaded && anyLoaded && answered && !failed ? kExitOk : kExitPluginFailed;
+}
+
+}  // namespace tessik_cli
