@@ -18,8 +18,8 @@ extern "C" TESSIK_API int32_t Tessik_ReleaseQuery(IQuery* object) {
 // say nothrow as their target does: the mingw compiler finds the target
 // cannot throw and warns about aliases that claim less.
 #if defined(__clang__)
-// clang (the fuzzing build) has no alias check, and reads nothrow as an
-// exception specification the header's declarations lack.
+// clang (the fuzzing build) has no alias check, and reads nothrow as
+// a noexcept promise that the header's declarations do not make.
 extern "C" TESSIK_API int32_t Tessik_ReleaseHit(IHit* object) __attribute__((alias("Tessik_ReleaseQuery")));
 extern "C" TESSIK_API int32_t Tessik_ReleaseHitList(IHitList* object) __attribute__((alias("Tessik_ReleaseQuery")));
 #else

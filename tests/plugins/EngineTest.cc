@@ -39,9 +39,9 @@ class EngineTest : public testing::TestWithParam<Engine> {
  protected:
   // The set of ids a query finds; the domain is named with the fixture as
   // its data.
-  std::set<std::string> Find(QuerySpec spec) {
-    spec.domains.push_back({GetParam().domain, GetParam().data});
-    return Set(session_.Search(spec));
+  std::set<std::string> Find(QueryForm form) {
+    form.domains.push_back({GetParam().domain, GetParam().data});
+    return Set(session_.Search(form));
   }
 
   Session session_{{PluginPath(GetParam().domain)}};
@@ -51,11 +51,11 @@ using Ids = std::set<std::string>;
 
 TEST_P(EngineTest, TermGroupsComposeAndExclude) {
   EXPECT_EQ(Find({{{"fox"}, {"dog"}}}), Ids({"animals/d01"}));
-  QuerySpec any{{{"fox"}, {"bicycle"}}};
+  QueryForm any{{{"fox"}, {"bicycle"}}};
   any.compose = "Or";
   EXPECT_EQ(Find(any), Ids({"animals/d01", "vehicles/d06"}));
   // "Not": none of the terms, within the categories.
-  QuerySpec none{{{"engine"}}};
+  QueryForm none{{{"engine"}}};
   none.compose = "Not";
   none.categories = {"vehicles"};
   EXPECT_EQ(Find(none), Ids({"vehicles/d04"}));
@@ -75,17 +75,17 @@ TEST_P(EngineTest, FieldsRestrictTerms) {
 }
 
 TEST_P(EngineTest, StemsSynonymsAndCase) {
-  QuerySpec migrating{{{"migrating"}}};
+  QueryForm migrating{{{"migrating"}}};
   EXPECT_EQ(Find(migrating), Ids());
   migrating.stemming = true;
   EXPECT_EQ(Find(migrating), Ids({"animals/d03"}));
 
-  QuerySpec automobile{{{"automobile"}}};
+  QueryForm automobile{{{"automobile"}}};
   EXPECT_EQ(Find(automobile), Ids({"vehicles/d04"}));
   automobile.synonyms = true;  // "car" is one
   EXPECT_EQ(Find(automobile), Ids({"vehicles/d04", "vehicles/d05"}));
 
-  QuerySpec apple{{{"Apple"}}};
+  QueryForm apple{{{"Apple"}}};
   EXPECT_EQ(Find(apple), Ids({"cooking/d07", "cooking/d08"}));
   apple.caseSensitive = true;
   EXPECT_EQ(Find(apple), Ids({"cooking/d08"}));
@@ -94,7 +94,7 @@ TEST_P(EngineTest, StemsSynonymsAndCase) {
 }
 
 TEST_P(EngineTest, CategoriesFilter) {
-  QuerySpec bank{{{"bank"}}};
+  QueryForm bank{{{"bank"}}};
   bank.categories = {"misc"};
   EXPECT_EQ(Find(bank), Ids({"misc/d10", "misc/d11"}));
   bank.categories = {"COOKING"};
@@ -104,10 +104,10 @@ TEST_P(EngineTest, CategoriesFilter) {
 }
 
 TEST_P(EngineTest, ResultsCarryScoresAndProperties) {
-  QuerySpec spec{{{"the"}, {"bank"}}};
-  spec.compose = "Or";
-  spec.domains.push_back({GetParam().domain, GetParam().data});
-  const std::vector<Found> found = session_.Search(spec);
+  QueryForm form{{{"the"}, {"bank"}}};
+  form.compose = "Or";
+  form.domains.push_back({GetParam().domain, GetParam().data});
+  const std::vector<Found> found = session_.Search(form);
   ASSERT_GT(found.size(), 2u);
   EXPECT_DOUBLE_EQ(found.front().score, 1.0);
   for (size_t i = 0; i < found.size(); ++i) {
@@ -124,11 +124,11 @@ TEST_P(EngineTest, ResultsCarryScoresAndProperties) {
 }
 
 TEST_P(EngineTest, DomainsAddressThePlugin) {
-  QuerySpec elsewhere{{{"fox"}}};
+  QueryForm elsewhere{{{"fox"}}};
   elsewhere.domains = {{"elsewhere", GetParam().data}};
   EXPECT_TRUE(session_.Search(elsewhere).empty());
   // Missing data: one entry that says so, with a status, and no hit.
-  QuerySpec missing{{{"fox"}}};
+  QueryForm missing{{{"fox"}}};
   missing.domains = {{GetParam().domain, "no-such-data/at-all"}};
   const std::vector<Found> found = session_.Search(missing);
   ASSERT_EQ(found.size(), 1u);
@@ -162,14 +162,14 @@ void Collect(uint32_t, int32_t code, TessikChar* text) {
 
 TEST_P(EngineTest, AsynchronousSearchDeliversEveryHitOnce) {
   Watchdog watchdog(std::chrono::seconds(60), "asynchronous search");
-  QuerySpec spec{{{"the"}, {"a"}, {"and"}}};
-  spec.compose = "Or";
-  spec.domains.push_back({GetParam().domain, GetParam().data});
-  const std::vector<Found> expected = session_.Search(spec);
+  QueryForm form{{{"the"}, {"a"}, {"and"}}};
+  form.compose = "Or";
+  form.domains.push_back({GetParam().domain, GetParam().data});
+  const std::vector<Found> expected = session_.Search(form);
   ASSERT_GT(expected.size(), 5u);
 
   IQuery* query = nullptr;
-  ASSERT_EQ(Tessik_ParseQueryFromXML(T(spec.Xml()).c_str(), &query), TESSIK_OK);
+  ASSERT_EQ(Tessik_ParseQueryFromXML(T(form.Xml()).c_str(), &query), TESSIK_OK);
   for (bool abort : {false, true}) {
     Delivery delivery;
     g_delivery = &delivery;

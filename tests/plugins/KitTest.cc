@@ -68,9 +68,9 @@ std::vector<Report> WaitForEnd(size_t ends) {
   return out;
 }
 
-IQuery* Parse(const QuerySpec& spec) {
+IQuery* Parse(const QueryForm& form) {
   IQuery* query = nullptr;
-  EXPECT_EQ(Tessik_ParseQueryFromXML(T(spec.Xml()).c_str(), &query), TESSIK_OK);
+  EXPECT_EQ(Tessik_ParseQueryFromXML(T(form.Xml()).c_str(), &query), TESSIK_OK);
   return query;
 }
 

@@ -22,12 +22,12 @@ struct Word {
 };
 
 // A query document; every part optional.
-struct QuerySpec {
+struct QueryForm {
   struct Domain {
     std::string name;
     std::string data;  // the "data" property; empty: none
   };
-  QuerySpec(std::vector<Word> w = {}, std::string c = "And", std::vector<std::string> cats = {},
+  QueryForm(std::vector<Word> w = {}, std::string c = "And", std::vector<std::string> cats = {},
             std::vector<Domain> d = {})
       : words(std::move(w)), compose(std::move(c)), categories(std::move(cats)), domains(std::move(d)) {}
   std::vector<Word> words;
@@ -107,9 +107,9 @@ class Session {
   ~Session() { EXPECT_EQ(Tessik_CloseSession(id_), TESSIK_OK); }
   uint32_t id() const { return id_; }
 
-  std::vector<Found> Search(const QuerySpec& spec) {
+  std::vector<Found> Search(const QueryForm& form) {
     IQuery* query = nullptr;
-    EXPECT_EQ(Tessik_ParseQueryFromXML(T(spec.Xml()).c_str(), &query), TESSIK_OK);
+    EXPECT_EQ(Tessik_ParseQueryFromXML(T(form.Xml()).c_str(), &query), TESSIK_OK);
     TessikChar* text = nullptr;
     EXPECT_EQ(Tessik_SyncSearch(id_, query, &text, 0), TESSIK_OK);
     std::vector<Found> found = Hits(text);

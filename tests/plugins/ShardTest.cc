@@ -25,12 +25,12 @@ TEST(ShardedXapian, SearchesAsOneIndex) {
   ASSERT_FALSE(stub.empty()) << "run through run_sharded.sh";
   Session session({PluginPath("glosses")});
   for (const char* compose : {"Or", "And"}) {
-    QuerySpec spec{{{"the"}, {"bank"}, {"engine"}, {"car", {"title"}}}};
-    spec.compose = compose;
-    spec.domains = {{"glosses", TESSIK_FIXTURE_DIR "/fixture.xapian"}};
-    const std::vector<Found> whole = session.Search(spec);
-    spec.domains = {{"glosses", stub}};
-    const std::vector<Found> sharded = session.Search(spec);
+    QueryForm form{{{"the"}, {"bank"}, {"engine"}, {"car", {"title"}}}};
+    form.compose = compose;
+    form.domains = {{"glosses", TESSIK_FIXTURE_DIR "/fixture.xapian"}};
+    const std::vector<Found> whole = session.Search(form);
+    form.domains = {{"glosses", stub}};
+    const std::vector<Found> sharded = session.Search(form);
     ASSERT_EQ(Ids(sharded), Ids(whole)) << compose << (sharded.empty() ? "" : " " + sharded[0].error);
     for (size_t i = 0; i < whole.size(); ++i) {
       EXPECT_TRUE(sharded[i].error.empty()) << sharded[i].error;
@@ -47,9 +47,9 @@ TEST(ShardedXapian, ServerDownGivesAnErrorBesideOtherHits) {
   const std::string down = Env("TESSIK_DOWN_STUB");
   ASSERT_FALSE(down.empty()) << "run through run_sharded.sh";
   Session session({PluginPath("glosses"), PluginPath("quotes")});
-  QuerySpec spec{{{"bank"}}};
-  spec.domains = {{"glosses", down}, {"quotes", TESSIK_FIXTURE_DIR "/quotes"}};
-  const std::vector<Found> found = session.Search(spec);
+  QueryForm form{{{"bank"}}};
+  form.domains = {{"glosses", down}, {"quotes", TESSIK_FIXTURE_DIR "/quotes"}};
+  const std::vector<Found> found = session.Search(form);
   size_t errors = 0, quotes = 0;
   for (const Found& f : found) {
     if (!f.error.empty()) {
