@@ -110,7 +110,7 @@ class FailNth {
   }
 
  private:
-  Call call_;
+  Call call_;  // set at construction; only read afterwards
 };
 
 }  // namespace failing
