@@ -51,11 +51,16 @@ bool IsWordChar(char32_t c) {
 }  // namespace
 
 std::string ToUtf8(const TessikChar* text) {
+  if (text == nullptr) return std::string();
+  return ToUtf8(std::basic_string_view<TessikChar>(text));
+}
+
+std::string ToUtf8(std::basic_string_view<TessikChar> text) {
   std::string out;
-  if (text == nullptr) return out;
-  for (size_t i = 0; text[i] != 0; ++i) {
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
     char32_t c = static_cast<char16_t>(text[i]);
-    if (c >= 0xD800 && c < 0xDC00 && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
       c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char16_t>(text[i + 1]) - 0xDC00);
       ++i;
     } else if (c >= 0xD800 && c < 0xE000) {
@@ -89,6 +94,39 @@ Utf16 ToUtf16(std::string_view utf8) {
       out += static_cast<TessikChar>(0xDC00 + (c & 0x3FF));
     } else {
       out += static_cast<TessikChar>(c);
+    }
+  }
+  return out;
+}
+
+bool IsXmlIllegal(char32_t c) {
+  return (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0xFFFE || c == 0xFFFF;
+}
+
+std::string CleanText(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    const size_t start = i;
+    const char32_t c = Next(utf8, i);
+    if (c == kReplacement || IsXmlIllegal(c)) {
+      Append(out, kReplacement);
+    } else {
+      out.append(utf8.substr(start, i - start));
+    }
+  }
+  return out;
+}
+
+std::string XmlEscape(std::string_view utf8) {
+  std::string out;
+  for (const char c : CleanText(utf8)) {
+    switch (c) {
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '&': out += "&amp;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
     }
   }
   return out;

@@ -14,11 +14,25 @@ namespace tessik_plugins {
 
 using Utf16 = std::basic_string<TessikChar>;
 
+// The one UTF-8/UTF-16 conversion of the plugins and the tessik command.
 // Unpaired surrogates and invalid bytes become U+FFFD.
 std::string ToUtf8(const TessikChar* text);  // null gives ""
+std::string ToUtf8(std::basic_string_view<TessikChar> text);
 std::string ToUtf8(std::u32string_view text);
 Utf16 ToUtf16(std::string_view utf8);
 std::u32string ToCodePoints(std::string_view utf8);
+
+// Code points a results document cannot carry: the C0 controls but TAB, LF
+// and CR, and U+FFFE and U+FFFF. The library's writer refuses them, so a
+// document holding one would lose every hit beside it.
+bool IsXmlIllegal(char32_t c);
+// `utf8` with every code point XML cannot carry and every malformed byte
+// replaced by U+FFFD. Every text that goes into a results or query document
+// passes through here.
+std::string CleanText(std::string_view utf8);
+// `utf8` cleaned as by CleanText, with & < > " escaped: for XML character
+// data and attribute values alike.
+std::string XmlEscape(std::string_view utf8);
 
 // Lower case for matching without regard to case: ASCII, Latin-1, Latin
 // Extended-A, Greek and Cyrillic, which covers the sample data.
