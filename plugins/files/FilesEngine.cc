@@ -1,9 +1,11 @@
 // The plain-files plugin: every text file in a folder is a document. The
 // first non-empty line is its title, the rest its text, the first-level
 // subfolder its category and the path below the folder, without the file's
-// extension, its id. The folder
-// is read into memory on first use and searched by scanning word ids with
-// a BM25 score; stems come from the library's word look-up.
+// extension, its id. The folder is read into memory on first use and
+// searched by scanning word ids with a BM25 score; stems come from the
+// library's word look-up. What it will read into memory is capped
+// ("max-files", "max-bytes" in its configuration), since a query or a user
+// can point it at any folder.
 #include <algorithm>
 #include <cmath>
 #include <fstream>
@@ -14,6 +16,7 @@
 #include <unordered_set>
 
 #include "WordNetEn.h"
+#include "kit/Config.h"
 #include "kit/Engine.h"
 #include "kit/Text.h"
 #include "tessik/TessikClient.h"
@@ -60,18 +63,30 @@ std::vector<std::string> StemsOf(const std::string& word) {
 // which is made on the first search that asks for stems.
 class Folder {
  public:
-  explicit Folder(const std::string& path) {
+  // Reads the folder at `path`, at most `maxFiles` files and `maxBytes`
+  // bytes; throws EngineError past either, and when `abort` turns true
+  // (a search that is no longer wanted stops its load too).
+  Folder(const std::string& path, size_t maxFiles, uintmax_t maxBytes, const std::atomic<bool>& abort) {
     namespace fs = std::filesystem;
     const fs::path root = PathOf(path);
     std::error_code ec;
     if (!fs::is_directory(root, ec)) throw EngineError("no folder of documents at " + path);
     std::vector<fs::path> files;
-    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
-      if (it->is_regular_file(ec)) files.push_back(it->path());
+    uintmax_t bytes = 0;
+    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+      if (abort) throw EngineError("the search was aborted while the folder " + path + " was read");
+      if (!it->is_regular_file(ec)) continue;
+      files.push_back(it->path());
+      bytes += it->file_size(ec);
+      if (files.size() > maxFiles || bytes > maxBytes)
+        throw EngineError("the folder " + path + " holds more than " + std::to_string(maxFiles) + " files or " +
+                          std::to_string(maxBytes >> 20) + " MiB; this plugin reads at most that much");
+    }
     if (ec) throw EngineError("cannot read the folder " + path + ": " + ec.message());
     std::sort(files.begin(), files.end());
     size_t total = 0;
     for (const fs::path& file : files) {
+      if (abort) throw EngineError("the search was aborted while the folder " + path + " was read");
       std::ifstream in(file, std::ios::binary);
       std::ostringstream content;
       content << in.rdbuf();
@@ -88,14 +103,15 @@ class Folder {
     average_length_ = docs_.empty() ? 1.0 : static_cast<double>(total) / docs_.size();
   }
 
-  std::vector<Hit> Search(const Request& request, size_t limit, const std::atomic<bool>& abort) {
-    std::vector<Matcher> matchers;
-    for (const Term& term : request.terms) matchers.push_back(MatcherFor(term, request));
+  Found Search(const Plan& plan, size_t limit, const std::atomic<bool>& abort) {
+    std::vector<Matcher> required, excluded;
+    for (const Term& term : plan.required) required.push_back(MatcherFor(term, plan));
+    for (const Term& term : plan.excluded) excluded.push_back(MatcherFor(term, plan));
     std::unordered_set<std::string> categories;
-    for (const std::string& c : request.categories) categories.insert(Fold(c));
+    for (const std::string& c : plan.categories) categories.insert(Fold(c));
 
-    const bool positive = request.compose != Compose::kNot && request.HasPositiveTerm();
-    std::vector<double> df(matchers.size(), 0);
+    const bool positive = plan.Ranked();
+    std::vector<double> df(required.size(), 0);
     struct Candidate {
       size_t doc;
       std::vector<double> tf;
@@ -105,22 +121,16 @@ class Folder {
       if ((d & 1023) == 0 && abort) break;
       const Document& doc = docs_[d];
       if (!categories.empty() && categories.count(Fold(doc.category)) == 0) continue;
-      std::vector<double> tf(matchers.size(), 0);
-      bool keep = true;
+      if (std::any_of(excluded.begin(), excluded.end(), [&](const Matcher& m) { return Count(m, doc) > 0; }))
+        continue;
+      std::vector<double> tf(required.size(), 0);
       size_t matched = 0;
-      for (size_t t = 0; t < matchers.size() && keep; ++t) {
-        tf[t] = Count(matchers[t], doc);
-        const bool hit = tf[t] > 0;
-        if (matchers[t].excluded || request.compose == Compose::kNot) {
-          keep = !hit;
-        } else if (hit) {
-          ++matched;
-        } else if (request.compose == Compose::kAnd) {
-          keep = false;
-        }
+      for (size_t t = 0; t < required.size(); ++t) {
+        tf[t] = Count(required[t], doc);
+        matched += tf[t] > 0;
       }
-      if (!keep || (positive && matched == 0)) continue;
-      for (size_t t = 0; t < matchers.size(); ++t) df[t] += tf[t] > 0;
+      if (positive && (plan.any ? matched == 0 : matched < required.size())) continue;
+      for (size_t t = 0; t < required.size(); ++t) df[t] += tf[t] > 0;
       candidates.push_back({d, std::move(tf)});
     }
 
@@ -134,8 +144,8 @@ class Folder {
       const Document& doc = docs_[c.doc];
       const double length = static_cast<double>(doc.title_words.size() + doc.text_words.size());
       double score = positive ? 0 : 1;
-      for (size_t t = 0; t < matchers.size() && positive; ++t) {
-        if (c.tf[t] == 0 || matchers[t].excluded) continue;
+      for (size_t t = 0; t < required.size(); ++t) {
+        if (c.tf[t] == 0) continue;
         const double idf = std::log(1 + (n - df[t] + 0.5) / (df[t] + 0.5));
         score += idf * c.tf[t] * 2.2 / (c.tf[t] + 1.2 * (0.25 + 0.75 * length / average_length_));
       }
@@ -147,7 +157,10 @@ class Folder {
     std::partial_sort(ranked.begin(), ranked.begin() + keep, ranked.end(), [](const auto& a, const auto& b) {
       return a.first != b.first ? a.first > b.first : a.second < b.second;
     });
-    std::vector<Hit> hits(keep);
+    Found found;
+    found.more = ranked.size() > keep;
+    std::vector<Hit>& hits = found.hits;
+    hits.resize(keep);
     for (size_t i = 0; i < keep; ++i) {
       const Document& doc = docs_[ranked[i].second];
       hits[i].score = best > 0 ? ranked[i].first / best : 0;
@@ -156,7 +169,7 @@ class Folder {
       hits[i].title = doc.title;
       hits[i].snippet = Snippet(doc.text.empty() ? doc.title : doc.text, 160);
     }
-    return hits;
+    return found;
   }
 
  private:
@@ -164,7 +177,6 @@ class Folder {
     std::vector<bool> folded;     // by folded vocabulary id
     uint32_t exact = UINT32_MAX;  // the word itself, case and all (case-sensitive queries)
     unsigned fields = kAnyField;
-    bool excluded = false;
   };
 
   static void Split(const std::string& content, Document& doc) {
@@ -188,22 +200,21 @@ class Folder {
     }
   }
 
-  Matcher MatcherFor(const Term& term, const Request& request) {
+  Matcher MatcherFor(const Term& term, const Plan& plan) {
     Matcher m;
     m.fields = term.fields;
-    m.excluded = term.excluded;
     m.folded.assign(folded_.Words().size(), false);
     auto mark = [&](const std::string& word) {
       if (const uint32_t* id = folded_.Find(word)) m.folded[*id] = true;
     };
-    if (request.caseSensitive) {
+    if (plan.caseSensitive) {
       const uint32_t* id = exact_.Find(term.word);
       if (id != nullptr) m.exact = *id;
     } else {
       mark(Fold(term.word));
     }
     for (const std::string& s : term.synonyms) mark(s);
-    if (request.stemming) {
+    if (plan.stemming) {
       std::lock_guard<std::mutex> lock(stems_mu_);
       if (!stems_ready_) MakeStems();
       std::vector<std::string> bases = StemsOf(term.word);
@@ -252,20 +263,43 @@ class Folder {
 
 class FilesEngine : public Engine {
  public:
-  std::vector<Hit> Search(const Request& request, const std::string& data, size_t limit,
-                          const std::atomic<bool>& abort) override {
+  Found Search(const Plan& plan, const std::string& data, size_t limit, const std::atomic<bool>& abort) override {
     if (data.empty()) throw EngineError("no folder of documents configured");
     std::shared_ptr<Folder> folder;
     {
+      // One load per folder; a search of the same folder meanwhile waits
+      // for it. A load that fails (or is aborted) leaves nothing behind,
+      // so the next search tries again.
       std::lock_guard<std::mutex> lock(mu_);
       std::shared_ptr<Folder>& slot = folders_[data];
-      if (!slot) slot = std::make_shared<Folder>(data);
+      if (!slot) {
+        try {
+          slot = std::make_shared<Folder>(data, MaxFiles(), MaxBytes(), abort);
+        } catch (...) {
+          folders_.erase(data);
+          throw;
+        }
+      }
       folder = slot;
     }
-    return folder->Search(request, limit, abort);
+    return folder->Search(plan, limit, abort);
   }
 
  private:
+  static uintmax_t Setting(const char* key, uintmax_t fallback) {
+    const auto& values = PluginConfig().values;
+    auto it = values.find(key);
+    if (it == values.end()) return fallback;
+    try {
+      const long long n = std::stoll(it->second);
+      return n > 0 ? static_cast<uintmax_t>(n) : fallback;
+    } catch (const std::exception&) {
+      return fallback;
+    }
+  }
+  static size_t MaxFiles() { return static_cast<size_t>(Setting("max-files", 50000)); }
+  static uintmax_t MaxBytes() { return Setting("max-bytes", uintmax_t{64} << 20); }
+
   std::mutex mu_;
   std::map<std::string, std::shared_ptr<Folder>> folders_;  // guarded by mu_
 };

@@ -1,5 +1,6 @@
 #include "kit/Config.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -45,8 +46,23 @@ Config ParseConfig(const std::string& text, const std::string& name) {
   config.domain = get("domain").empty() ? name : get("domain");
   config.data = get("data");
   config.limit = Number(get("limit"), config.limit);
+  config.max = Number(get("max"), config.max);
+  config.limit = std::min(config.limit, config.max);
   config.batch = Number(get("batch"), config.batch);
   return config;
+}
+
+size_t LimitOf(const Request& request, const Config& config) {
+  const std::string text = request.Property("limit", "");
+  size_t limit = config.limit;
+  try {
+    size_t used = 0;
+    const long long asked = std::stoll(text, &used);
+    if (used == text.size() && asked > 0) limit = static_cast<size_t>(asked);
+  } catch (const std::exception&) {
+    // No limit, or none that reads as a number: the plugin's own.
+  }
+  return std::min(limit, config.max);
 }
 
 const Config& PluginConfig() {

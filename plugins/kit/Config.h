@@ -7,13 +7,18 @@
 #include <map>
 #include <string>
 
+#include "kit/Request.h"
+
 namespace tessik_plugins {
 
 struct Config {
   std::string name;    // the plugin library's base name
   std::string domain;  // "domain", else the base name
   std::string data;    // "data": the engine's data (folder, database, stub file)
-  size_t limit = 100;  // "limit": most hits per search
+  // "limit": hits per search when the query's domain names no limit;
+  // "max": the most a query's limit may ask for.
+  size_t limit = 100;
+  size_t max = 1000;
   size_t batch = 20;   // "batch": hits per document of an asynchronous search
   std::map<std::string, std::string> values;
 };
@@ -21,6 +26,11 @@ struct Config {
 // The configuration of the plugin library this code is linked into, read
 // once; missing file or keys leave the defaults.
 const Config& PluginConfig();
+
+// The number of hits `request` asks for: its domain's "limit" property when
+// that is a whole number above 0, else the configuration's limit; never more
+// than the configuration's max.
+size_t LimitOf(const Request& request, const Config& config);
 
 // Parses the text of a configuration file.
 Config ParseConfig(const std::string& text, const std::string& name);

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "kit/Request.h"
+#include "kit/Plan.h"
 #include "kit/Results.h"
 
 namespace tessik_plugins {
@@ -24,14 +24,14 @@ struct EngineError : std::runtime_error {
 class Engine {
  public:
   virtual ~Engine() = default;
-  // The best `limit` hits for `request` over the data at `data`, best first,
-  // scores in [0, 1]. Called from several threads at once (synchronous
-  // searches of different sessions and asynchronous search threads), so
-  // any shared state is the engine's to guard. `abort` turns true when the
-  // search is no longer wanted; an engine may then stop early with what it
-  // has.
-  virtual std::vector<Hit> Search(const Request& request, const std::string& data, size_t limit,
-                                  const std::atomic<bool>& abort) = 0;
+  // The best `limit` hits for `plan` over the data at `data`, best first,
+  // scores in [0, 1], and whether more matched. The kit never calls it with
+  // a plan that matches nothing. Called from several threads at once
+  // (synchronous searches of different sessions and asynchronous search
+  // threads), so any shared state is the engine's to guard. `abort` turns
+  // true when the search is no longer wanted; an engine may then stop early
+  // with what it has, or throw.
+  virtual Found Search(const Plan& plan, const std::string& data, size_t limit, const std::atomic<bool>& abort) = 0;
 };
 
 // Defined by each plugin: its engine, made once, on the first search.

@@ -2,6 +2,7 @@
 // supplies (MakeEngine). One Session per InitSearch handle; an asynchronous
 // search runs on a thread of the session's own, which reports its hits in
 // batches and its end exactly once.
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <set>
@@ -85,22 +86,29 @@ Engine& TheEngine() { return PluginState::Get().engine(); }
 
 std::string DataOf(const Request& request) { return request.Property("data", PluginConfig().data); }
 
-size_t LimitOf(const Request& request) {
-  const std::string text = request.Property("limit", "");
-  try {
-    if (!text.empty() && std::stoll(text) > 0) return static_cast<size_t>(std::stoll(text));
-  } catch (const std::exception&) {
-  }
-  return PluginConfig().limit;
+// What the engine finds for `request`; a plan that matches nothing never
+// reaches it.
+Found Find(const Request& request, const std::atomic<bool>& abort) {
+  const Plan plan = MakePlan(request);
+  if (plan.nothing) return {};
+  return TheEngine().Search(plan, DataOf(request), LimitOf(request, PluginConfig()), abort);
 }
 
-// The whole answer as one document: hits, or an error entry. Null when the
-// plugin is not addressed (the library then merges nothing for it).
+// The entry that stands for a results document the library would not write
+// (it should not happen once texts are cleaned): the plugin's answer is
+// never lost without a word.
+TessikChar* Unwritable(const std::string& domain) {
+  return WriteError(domain, "the " + PluginConfig().name + " plugin could not write its results document",
+                    TESSIK_E_FAILED);
+}
+
+// The whole answer as one document: hits, or an error entry.
 TessikChar* Answer(const Request& request, const std::atomic<bool>& abort) {
   const std::string& domain = PluginConfig().domain;
   try {
-    const std::vector<Hit> hits = TheEngine().Search(request, DataOf(request), LimitOf(request), abort);
-    return WriteResults(hits, 0, hits.size(), domain);
+    const Found found = Find(request, abort);
+    TessikChar* text = WriteResults(found, 0, found.hits.size(), domain);
+    return text != nullptr ? text : Unwritable(domain);
   } catch (const std::bad_alloc&) {
     return WriteError(domain, "out of memory", TESSIK_E_OUT_OF_MEMORY);
   } catch (const std::exception& e) {
@@ -117,14 +125,18 @@ void RunAsync(Session* session, Request request, PluginNotify notify) {
   };
   if (request.addressed) {
     try {
-      const std::vector<Hit> hits = TheEngine().Search(request, DataOf(request), LimitOf(request), session->abort);
+      const Found found = Find(request, session->abort);
       const size_t batch = PluginConfig().batch;
-      for (size_t begin = 0; begin < hits.size() && !session->abort; begin += batch)
-        report(WriteResults(hits, begin, begin + batch, domain));
+      for (size_t begin = 0; begin < found.hits.size() && !session->abort; begin += batch) {
+        TessikChar* text = WriteResults(found, begin, begin + batch, domain);
+        report(text != nullptr ? text : Unwritable(domain));
+      }
     } catch (const std::bad_alloc&) {
       report(WriteError(domain, "out of memory", TESSIK_E_OUT_OF_MEMORY));
     } catch (const std::exception& e) {
-      report(WriteError(domain, e.what(), TESSIK_E_FAILED));
+      // An abort may cut an engine short with an error: nobody wants the
+      // answer then.
+      if (!session->abort) report(WriteError(domain, e.what(), TESSIK_E_FAILED));
     }
   }
   notify(session->id, TESSIK_NOTIFY_PLUGIN_ENDED, nullptr);

@@ -43,10 +43,6 @@ std::string Request::Property(const std::string& name, const std::string& fallba
   return it == properties.end() ? fallback : it->second;
 }
 
-bool Request::HasPositiveTerm() const {
-  return std::any_of(terms.begin(), terms.end(), [](const Term& t) { return !t.excluded; });
-}
-
 Request ReadRequest(const void* queryPointer, const std::string& domain) {
   Request request;
   auto* query = static_cast<IQuery*>(const_cast<void*>(queryPointer));
@@ -58,12 +54,13 @@ Request ReadRequest(const void* queryPointer, const std::string& domain) {
 
   bool namesAny = false;
   bool namesUs = false;
+  // Domain names match without regard to case: "Quotes" asks the quotes plugin.
   const std::string us = Fold(domain);
   for (IDomain* d = query->GetDomain(true); d != nullptr; d = query->GetDomain(false)) {
     namesAny = true;
     if (Fold(ToUtf8(d->GetName())) != us) continue;
     namesUs = true;
-    for (const char* name : {"data", "limit", "snippet"}) {
+    for (const char* name : {"data", "limit"}) {
       const TessikChar* value = d->GetProperty(ToUtf16(name).c_str());
       if (value != nullptr) request.properties[name] = ToUtf8(value);
     }
@@ -91,6 +88,8 @@ Request ReadRequest(const void* queryPointer, const std::string& domain) {
         }
       }
       if (fields != 0) term.fields = fields;
+      ++request.termsGiven;
+      if (!term.excluded && request.compose != Compose::kNot) ++request.requiredGiven;
       // A term is one word; a text of several words is several terms of
       // the same kind, so "new york" under "And" needs both.
       for (const std::string& word : Words(term.word)) {

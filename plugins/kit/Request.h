@@ -4,6 +4,7 @@
 #ifndef TESSIK_PLUGINS_KIT_REQUEST_H_
 #define TESSIK_PLUGINS_KIT_REQUEST_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -38,7 +39,12 @@ struct Request {
   // the plugin then answers with no hits.
   bool addressed = true;
   Compose compose = Compose::kAnd;
+  // One per word of the query's terms (a text of several words is several
+  // terms); a text with no word in it gives none.
   std::vector<Term> terms;
+  // How many terms the query held, and how many of them a hit would need
+  // (not excluded), before texts without a word were dropped.
+  size_t termsGiven = 0, requiredGiven = 0;
   std::vector<std::string> categories;  // none: every category
   // A case-sensitive query matches each word exactly as written, so it
   // takes neither stems nor synonyms: ReadRequest clears those two flags
@@ -51,7 +57,6 @@ struct Request {
   std::map<std::string, std::string> properties;
 
   std::string Property(const std::string& name, const std::string& fallback) const;
-  bool HasPositiveTerm() const;
 };
 
 // Reads `query` (an IQuery, or null: nothing to search) on the calling

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "kit/Names.h"
 #include "kit/Text.h"
 #include "tessik/Hits.h"
 #include "tessik/TessikClient.h"
@@ -20,8 +21,8 @@ struct HitReleaser {
 };
 using HitPtr = std::unique_ptr<IHit, HitReleaser>;
 
-void Set(IHit& hit, const char* name, const std::string& value) {
-  hit.SetProperty(ToUtf16(name).c_str(), ToUtf16(value).c_str());
+void Set(IHit& hit, std::string_view name, const std::string& value) {
+  hit.SetProperty(ToUtf16(name).c_str(), ToUtf16(CleanText(value)).c_str());
 }
 
 TessikChar* Write(IHitList& list) {
@@ -32,7 +33,8 @@ TessikChar* Write(IHitList& list) {
 
 }  // namespace
 
-TessikChar* WriteResults(const std::vector<Hit>& hits, size_t begin, size_t end, const std::string& domain) {
+TessikChar* WriteResults(const Found& found, size_t begin, size_t end, const std::string& domain) {
+  const std::vector<Hit>& hits = found.hits;
   ListPtr list(Tessik_NewHitList());
   if (!list) return nullptr;
   for (size_t i = begin; i < end && i < hits.size(); ++i) {
@@ -45,6 +47,7 @@ TessikChar* WriteResults(const std::vector<Hit>& hits, size_t begin, size_t end,
     Set(*hit, "title", h.title);
     Set(*hit, "snippet", h.snippet);
     if (!h.category.empty()) Set(*hit, "category", h.category);
+    if (found.more && i + 1 == hits.size()) Set(*hit, kMoreProperty, "true");
     list->AddHit(hit.get());  // the list owns it from here
     hit.release();
   }
@@ -57,8 +60,8 @@ TessikChar* WriteError(const std::string& domain, const std::string& message, in
   if (!list || !hit) return nullptr;
   hit->SetNormScore(0);
   Set(*hit, "domain", domain);
-  Set(*hit, "error", message);
-  Set(*hit, "status", std::to_string(status));
+  Set(*hit, kErrorProperty, message);
+  Set(*hit, kStatusProperty, std::to_string(status));
   list->AddHit(hit.get());
   hit.release();
   return Write(*list);

@@ -20,11 +20,21 @@ struct Hit {
   std::string category;
 };
 
-// A results document for hits [begin, end) of `hits`, every one with the
+// What an engine found: the best hits, best first, and whether its limit
+// left matches out.
+struct Found {
+  std::vector<Hit> hits;
+  bool more = false;
+};
+
+// A results document for hits [begin, end) of `found`, every one with the
 // properties "domain", "id", "title", "snippet" and, when it has one,
-// "category". Returns a buffer of Tessik_Allocate the caller owns, or null
-// when the library could not write it.
-TessikChar* WriteResults(const std::vector<Hit>& hits, size_t begin, size_t end, const std::string& domain);
+// "category" (kit/Names.h). When the range ends with the last hit and the
+// engine had more, that hit also carries "more". Every text is cleaned of
+// what XML cannot carry (CleanText), so one odd document never costs the
+// others. Returns a buffer of Tessik_Allocate the caller owns, or null when
+// the library could not write it.
+TessikChar* WriteResults(const Found& found, size_t begin, size_t end, const std::string& domain);
 
 // A results document holding one entry that reports a failure instead of a
 // hit: score 0 and the properties "domain", "error" (what failed, in words)

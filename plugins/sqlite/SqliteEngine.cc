@@ -41,8 +41,7 @@ bool HasExactWord(const std::string& text, const std::string& word) {
 
 class SqliteEngine : public Engine {
  public:
-  std::vector<Hit> Search(const Request& request, const std::string& data, size_t limit,
-                          const std::atomic<bool>& abort) override {
+  Found Search(const Plan& plan, const std::string& data, size_t limit, const std::atomic<bool>& abort) override {
     if (data.empty()) throw EngineError("no SQLite database configured");
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(data.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -50,10 +49,10 @@ class SqliteEngine : public Engine {
     if (rc != SQLITE_OK) throw EngineError("SQLite: cannot open " + data + ": " + sqlite3_errstr(rc));
 
     std::vector<std::string> positive, negative;
-    for (const Term& term : request.terms)
-      (term.excluded || request.compose == Compose::kNot ? negative : positive).push_back(TermExpression(term));
-    const char* table = request.stemming ? "stemmed" : "plain";
-    const char* join = request.compose == Compose::kOr ? " OR " : " AND ";
+    for (const Term& term : plan.required) positive.push_back(TermExpression(term));
+    for (const Term& term : plan.excluded) negative.push_back(TermExpression(term));
+    const char* table = plan.stemming ? "stemmed" : "plain";
+    const char* join = plan.any ? " OR " : " AND ";
     auto joined = [](const std::vector<std::string>& parts, const char* op) {
       std::string out;
       for (const std::string& p : parts) out += (out.empty() ? "(" : std::string(op) + "(") + p + ")";
@@ -74,34 +73,40 @@ class SqliteEngine : public Engine {
         sql += std::string(" AND d.rowid NOT IN (SELECT rowid FROM ") + table + " WHERE " + table + " MATCH ?1)";
       }
     }
-    if (!request.categories.empty()) {
+    if (!plan.categories.empty()) {
       sql += " AND d.category COLLATE NOCASE IN (";
-      for (size_t i = 0; i < request.categories.size(); ++i) sql += (i ? ",?" : "?") + std::to_string(i + 2);
+      for (size_t i = 0; i < plan.categories.size(); ++i) sql += (i ? ",?" : "?") + std::to_string(i + 2);
       sql += ")";
     }
     sql += positive.empty() ? " ORDER BY d.id" : " ORDER BY 5, d.id";
     // A case-sensitive query filters after the search, so it cannot stop at
-    // the limit inside SQLite.
-    if (!request.caseSensitive) sql += " LIMIT " + std::to_string(limit);
+    // the limit inside SQLite. One row more than asked for tells whether
+    // the limit cut anything.
+    if (!plan.caseSensitive) sql += " LIMIT " + std::to_string(limit + 1);
 
     sqlite3_stmt* rawStatement = nullptr;
     if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &rawStatement, nullptr) != SQLITE_OK)
       throw EngineError(std::string("SQLite: ") + sqlite3_errmsg(db.get()));
     std::unique_ptr<sqlite3_stmt, Closer> statement(rawStatement);
     if (!match.empty()) sqlite3_bind_text(statement.get(), 1, match.c_str(), -1, SQLITE_TRANSIENT);
-    for (size_t i = 0; i < request.categories.size(); ++i)
-      sqlite3_bind_text(statement.get(), static_cast<int>(i + 2), request.categories[i].c_str(), -1, SQLITE_TRANSIENT);
+    for (size_t i = 0; i < plan.categories.size(); ++i)
+      sqlite3_bind_text(statement.get(), static_cast<int>(i + 2), plan.categories[i].c_str(), -1, SQLITE_TRANSIENT);
 
-    std::vector<Hit> hits;
+    Found found;
+    std::vector<Hit>& hits = found.hits;
     double best = 0;
-    int step;
-    while (hits.size() < limit && !abort && (step = sqlite3_step(statement.get())) == SQLITE_ROW) {
+    int step = SQLITE_DONE;
+    while (!abort && (step = sqlite3_step(statement.get())) == SQLITE_ROW) {
       auto text = [&](int column) {
         const unsigned char* t = sqlite3_column_text(statement.get(), column);
         return t ? std::string(reinterpret_cast<const char*>(t)) : std::string();
       };
       const std::string title = text(2), body = text(3);
-      if (request.caseSensitive && !ExactMatch(request, title, body)) continue;
+      if (plan.caseSensitive && !ExactMatch(plan, title, body)) continue;
+      if (hits.size() == limit) {
+        found.more = true;
+        break;
+      }
       Hit hit;
       hit.score = -sqlite3_column_double(statement.get(), 4);  // bm25: lower is better
       best = std::max(best, hit.score);
@@ -111,24 +116,22 @@ class SqliteEngine : public Engine {
       hit.snippet = Snippet(body, 160);
       hits.push_back(std::move(hit));
     }
-    if (!abort && hits.size() < limit && step != SQLITE_DONE && step != SQLITE_ROW)
+    if (!abort && step != SQLITE_DONE && step != SQLITE_ROW)
       throw EngineError(std::string("SQLite: ") + sqlite3_errmsg(db.get()));
     for (Hit& hit : hits) hit.score = best > 0 ? hit.score / best : 1.0;
-    return hits;
+    return found;
   }
 
  private:
   // Every positive term's word as written in one of its fields (for "Or",
   // any of them).
-  static bool ExactMatch(const Request& request, const std::string& title, const std::string& body) {
-    size_t found = 0, wanted = 0;
-    for (const Term& term : request.terms) {
-      if (term.excluded || request.compose == Compose::kNot) continue;
-      ++wanted;
+  static bool ExactMatch(const Plan& plan, const std::string& title, const std::string& body) {
+    size_t found = 0;
+    for (const Term& term : plan.required) {
       found += ((term.fields & kTitle) && HasExactWord(title, term.word)) ||
                ((term.fields & kBody) && HasExactWord(body, term.word));
     }
-    return request.compose == Compose::kOr ? found > 0 : found == wanted;
+    return plan.any ? found > 0 : found == plan.required.size();
   }
 };
 

@@ -27,20 +27,25 @@ Xapian::Database Open(const std::string& data) {
 
 class XapianEngine : public Engine {
  public:
-  std::vector<Hit> Search(const Request& request, const std::string& data, size_t limit,
-                          const std::atomic<bool>& abort) override {
+  Found Search(const Plan& plan, const std::string& data, size_t limit, const std::atomic<bool>& abort) override {
     if (data.empty()) throw EngineError("no Xapian database configured");
     try {
       // A database per search: Xapian objects are not shared between
       // threads, and opening is cheap next to searching.
       Xapian::Database db = Open(data);
+      // A stub file naming nothing opens as a database of no parts, which
+      // Xapian cannot search.
+      if (db.size() == 0) throw EngineError("the Xapian database at " + data + " is empty or missing");
       if (abort) return {};
       Xapian::Enquire enquire(db);
-      enquire.set_query(Build(request));
+      enquire.set_query(Build(plan));
       enquire.set_docid_order(Xapian::Enquire::ASCENDING);
-      const Xapian::MSet mset = enquire.get_mset(0, static_cast<Xapian::doccount>(limit));
+      // One more than asked for tells whether the limit cut anything.
+      const Xapian::MSet mset = enquire.get_mset(0, static_cast<Xapian::doccount>(limit), limit + 1);
       const double best = mset.get_max_attained();
-      std::vector<Hit> hits;
+      Found found;
+      found.more = mset.get_matches_lower_bound() > mset.size();
+      std::vector<Hit>& hits = found.hits;
       hits.reserve(mset.size());
       for (Xapian::MSetIterator it = mset.begin(); it != mset.end(); ++it) {
         const std::string stored = it.get_document().get_data();
@@ -60,7 +65,7 @@ class XapianEngine : public Engine {
         hit.snippet = Snippet(fields[3], 160);
         hits.push_back(std::move(hit));
       }
-      return hits;
+      return found;
     } catch (const Xapian::Error& e) {
       throw EngineError("Xapian: " + e.get_description());
     }
@@ -82,11 +87,11 @@ class XapianEngine : public Engine {
     return Xapian::Query(Xapian::Query::OP_SYNONYM, parts.begin(), parts.end());
   }
 
-  static Xapian::Query TermQuery(const Term& term, const Request& request) {
+  static Xapian::Query TermQuery(const Term& term, const Plan& plan) {
     const Xapian::Stem stemmer(scheme::kLanguage);
-    const Xapian::Stem* stem = request.stemming ? &stemmer : nullptr;
+    const Xapian::Stem* stem = plan.stemming ? &stemmer : nullptr;
     std::vector<Xapian::Query> parts;
-    if (request.caseSensitive) {
+    if (plan.caseSensitive) {
       if (term.fields & kTitle) parts.emplace_back(scheme::kExactTitle + term.word);
       if (term.fields & kBody) parts.emplace_back(scheme::kExactText + term.word);
     } else {
@@ -96,22 +101,19 @@ class XapianEngine : public Engine {
     return Xapian::Query(Xapian::Query::OP_SYNONYM, parts.begin(), parts.end());
   }
 
-  static Xapian::Query Build(const Request& request) {
+  static Xapian::Query Build(const Plan& plan) {
     std::vector<Xapian::Query> positive, negative;
-    for (const Term& term : request.terms) {
-      const bool excluded = term.excluded || request.compose == Compose::kNot;
-      (excluded ? negative : positive).push_back(TermQuery(term, request));
-    }
+    for (const Term& term : plan.required) positive.push_back(TermQuery(term, plan));
+    for (const Term& term : plan.excluded) negative.push_back(TermQuery(term, plan));
     Xapian::Query query = Xapian::Query::MatchAll;
     if (!positive.empty())
-      query = Xapian::Query(request.compose == Compose::kOr ? Xapian::Query::OP_OR : Xapian::Query::OP_AND,
-                            positive.begin(), positive.end());
+      query = Xapian::Query(plan.any ? Xapian::Query::OP_OR : Xapian::Query::OP_AND, positive.begin(), positive.end());
     if (!negative.empty())
       query = Xapian::Query(Xapian::Query::OP_AND_NOT, query,
                             Xapian::Query(Xapian::Query::OP_OR, negative.begin(), negative.end()));
-    if (!request.categories.empty()) {
+    if (!plan.categories.empty()) {
       std::vector<Xapian::Query> categories;
-      for (const std::string& c : request.categories) categories.emplace_back(scheme::kCategory + Fold(c));
+      for (const std::string& c : plan.categories) categories.emplace_back(scheme::kCategory + Fold(c));
       query = Xapian::Query(Xapian::Query::OP_FILTER, query,
                             Xapian::Query(Xapian::Query::OP_OR, categories.begin(), categories.end()));
     }

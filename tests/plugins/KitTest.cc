@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "kit/Config.h"
 #include "kit/Engine.h"
 #include "kit/Text.h"
 #include "tessik/Plugin.h"
@@ -31,6 +32,12 @@ struct Script {
   bool fail = false;     // guarded by mu
   bool gated = false;    // guarded by mu
   bool waiting = false;  // guarded by mu
+  bool more = false;     // guarded by mu
+  std::string title = "hit ";  // guarded by mu
+  // What the engine was last asked.
+  tessik_plugins::Plan plan;  // guarded by mu
+  size_t limit = 0;           // guarded by mu
+  int searches = 0;           // guarded by mu
 } g_script;
 
 struct Report {
@@ -185,19 +192,24 @@ namespace tessik_plugins {
 
 class FakeEngine : public Engine {
  public:
-  std::vector<Hit> Search(const Request&, const std::string&, size_t, const std::atomic<bool>&) override {
+  Found Search(const Plan& plan, const std::string&, size_t limit, const std::atomic<bool>&) override {
     std::unique_lock<std::mutex> lock(g_script.mu);
+    g_script.plan = plan;
+    g_script.limit = limit;
+    ++g_script.searches;
     g_script.waiting = true;
     g_script.changed.notify_all();
     g_script.changed.wait(lock, [] { return !g_script.gated; });
     if (g_script.fail) throw EngineError("engine down");
-    std::vector<Hit> hits(g_script.count);
-    for (size_t i = 0; i < hits.size(); ++i) {
-      hits[i].id = std::to_string(i);
-      hits[i].title = "hit " + std::to_string(i);
-      hits[i].score = 1.0 - i / 100.0;
+    Found found;
+    found.hits.resize(g_script.count);
+    for (size_t i = 0; i < found.hits.size(); ++i) {
+      found.hits[i].id = std::to_string(i);
+      found.hits[i].title = g_script.title + std::to_string(i);
+      found.hits[i].score = 1.0 - i / 100.0;
     }
-    return hits;
+    found.more = g_script.more;
+    return found;
   }
 };
 
