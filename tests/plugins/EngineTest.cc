@@ -2,6 +2,7 @@
 // eleven fixture documents (fixture/docs.tsv): the same query must find the
 // same documents whatever the engine.
 #include <algorithm>
+#include <cctype>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -35,6 +36,29 @@ std::set<std::string> Set(const std::vector<Found>& found) {
   return ids;
 }
 
+// The asynchronous search delivers what the synchronous one finds, each hit
+// once, and ends once; an abort ends it too.
+struct Delivery {
+  std::mutex mu;
+  std::condition_variable changed;
+  std::vector<Found> hits;  // guarded by mu
+  int finals = 0;           // guarded by mu
+  int32_t finalCode = 1;    // guarded by mu
+};
+Delivery* g_delivery = nullptr;
+
+void Collect(uint32_t, int32_t code, TessikChar* text) {
+  std::lock_guard<std::mutex> lock(g_delivery->mu);
+  if (code == TESSIK_NOTIFY_RESULTS) {
+    for (Found& f : Hits(text)) g_delivery->hits.push_back(f);
+    Tessik_Release(text);
+  } else {
+    ++g_delivery->finals;
+    g_delivery->finalCode = code;
+    g_delivery->changed.notify_all();
+  }
+}
+
 class EngineTest : public testing::TestWithParam<Engine> {
  protected:
   // The set of ids a query finds; the domain is named with the fixture as
@@ -42,6 +66,23 @@ class EngineTest : public testing::TestWithParam<Engine> {
   std::set<std::string> Find(QueryForm form) {
     form.domains.push_back({GetParam().domain, GetParam().data});
     return Set(session_.Search(form));
+  }
+
+  // What a search finds, synchronous or asynchronous (in arrival order).
+  std::vector<Found> Search(const QueryForm& form, bool async) {
+    if (!async) return session_.Search(form);
+    IQuery* query = nullptr;
+    EXPECT_EQ(Tessik_ParseQueryFromXML(T(form.Xml()).c_str(), &query), TESSIK_OK);
+    Delivery delivery;
+    g_delivery = &delivery;
+    EXPECT_EQ(Tessik_AsyncSearch(session_.id(), query, Collect, 0, 5), TESSIK_OK);
+    std::unique_lock<std::mutex> lock(delivery.mu);
+    delivery.changed.wait(lock, [&] { return delivery.finals > 0; });
+    lock.unlock();
+    EXPECT_EQ(Tessik_AbortAsyncSearch(session_.id()), TESSIK_OK);  // waits for the session's worker
+    g_delivery = nullptr;
+    Tessik_ReleaseQuery(query);
+    return delivery.hits;
   }
 
   Session session_{{PluginPath(GetParam().domain)}};
@@ -137,29 +178,6 @@ TEST_P(EngineTest, DomainsAddressThePlugin) {
   EXPECT_EQ(found[0].domain, GetParam().domain);
 }
 
-// The asynchronous search delivers what the synchronous one finds, each hit
-// once, and ends once; an abort ends it too.
-struct Delivery {
-  std::mutex mu;
-  std::condition_variable changed;
-  std::vector<Found> hits;  // guarded by mu
-  int finals = 0;           // guarded by mu
-  int32_t finalCode = 1;    // guarded by mu
-};
-Delivery* g_delivery = nullptr;
-
-void Collect(uint32_t, int32_t code, TessikChar* text) {
-  std::lock_guard<std::mutex> lock(g_delivery->mu);
-  if (code == TESSIK_NOTIFY_RESULTS) {
-    for (Found& f : Hits(text)) g_delivery->hits.push_back(f);
-    Tessik_Release(text);
-  } else {
-    ++g_delivery->finals;
-    g_delivery->finalCode = code;
-    g_delivery->changed.notify_all();
-  }
-}
-
 TEST_P(EngineTest, AsynchronousSearchDeliversEveryHitOnce) {
   Watchdog watchdog(std::chrono::seconds(60), "asynchronous search");
   QueryForm form{{{"the"}, {"a"}, {"and"}}};
@@ -195,6 +213,92 @@ TEST_P(EngineTest, AsynchronousSearchDeliversEveryHitOnce) {
     g_delivery = nullptr;
   }
   Tessik_ReleaseQuery(query);
+}
+
+// A document whose title and text hold a backspace, U+0001 and U+FFFF,
+// which XML cannot carry: it comes back with U+FFFD in their place, and
+// the other hits beside it, in both kinds of search.
+TEST_P(EngineTest, CharactersXmlCannotCarryAreReplaced) {
+  Watchdog watchdog(std::chrono::seconds(60), "searches");
+  const TessikChar r = 0xFFFD;
+  const std::basic_string<TessikChar> title = TS("Zebra") + r + TS("crossing") + r + TS(" sign ") + r + TS(" here");
+  const std::basic_string<TessikChar> snippet = TS("A zebra") + r + TS(" stands") + r + TS(" at the ") + r +
+                                                TS(" crossing.");
+  QueryForm form{{{"zebra"}, {"fox"}}, "Or", {}, {{GetParam().domain, GetParam().data}}};
+  for (bool async : {false, true}) {
+    const std::vector<Found> found = Search(form, async);
+    ASSERT_EQ(Set(found), Ids({"animals/d01", "misc/d12"})) << (async ? "async" : "sync");
+    for (const Found& f : found) {
+      if (f.id != "misc/d12") continue;
+      EXPECT_EQ(f.rawTitle, title);
+      EXPECT_EQ(f.rawSnippet, snippet);
+    }
+  }
+}
+
+// A domain's limit reaches the engine and is obeyed, and a cut answer says
+// so on its last hit; without a limit the plugin's own (100) holds.
+TEST_P(EngineTest, LimitsAreObeyedAndCutsMarked) {
+  Watchdog watchdog(std::chrono::seconds(60), "searches");
+  QueryForm form{{{"the"}, {"a"}, {"and"}}, "Or"};
+  for (bool async : {false, true}) {
+    form.domains = {{GetParam().domain, GetParam().data, "1"}};
+    std::vector<Found> found = Search(form, async);
+    ASSERT_EQ(found.size(), 1u) << (async ? "async" : "sync");
+    EXPECT_EQ(found[0].more, "true");
+    form.domains = {{GetParam().domain, GetParam().data, "3"}};
+    found = Search(form, async);
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[0].more, "");
+    EXPECT_EQ(found[2].more, "true");
+    form.domains = {{GetParam().domain, GetParam().data}};
+    found = Search(form, async);
+    ASSERT_GT(found.size(), 5u);
+    for (const Found& f : found) EXPECT_EQ(f.more, "") << f.id;
+  }
+}
+
+TEST_P(EngineTest, DomainNamesMatchWithoutCase) {
+  std::string upper = GetParam().domain;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  upper[1] = static_cast<char>(std::tolower(static_cast<unsigned char>(upper[1])));  // "QuOTES"
+  QueryForm form{{{"fox"}}, "And", {}, {{upper, GetParam().data}}};
+  EXPECT_EQ(Set(session_.Search(form)), Ids({"animals/d01"}));
+}
+
+// Case sensitivity wins over stems and synonyms asked for at once: only
+// the word exactly as written matches.
+TEST_P(EngineTest, CaseSensitiveQueriesTakeNoStemsOrSynonyms) {
+  QueryForm apple{{{"Apple"}}};
+  apple.caseSensitive = apple.stemming = apple.synonyms = true;
+  EXPECT_EQ(Find(apple), Ids({"cooking/d08"}));
+  QueryForm automobile{{{"automobile"}}};
+  automobile.caseSensitive = automobile.stemming = automobile.synonyms = true;
+  EXPECT_EQ(Find(automobile), Ids({"vehicles/d04"}));
+  QueryForm geese{{{"geese"}}};
+  geese.caseSensitive = geese.stemming = true;
+  EXPECT_EQ(Find(geese), Ids({"animals/d03"}));
+  QueryForm goose{{{"migrating"}}};
+  goose.caseSensitive = goose.stemming = true;
+  EXPECT_EQ(Find(goose), Ids());
+}
+
+// A query with nothing to search for matches nothing, never the whole
+// collection.
+TEST_P(EngineTest, QueriesWithoutUsableWordsMatchNothing) {
+  for (const char* text : {"", "!!!", "&quot;", "-", "' '"}) {
+    EXPECT_EQ(Find({{{text}}}), Ids()) << text;
+    EXPECT_EQ(Find({{{text}}, "Or"}), Ids()) << text;
+  }
+  // A word beside an unusable one still counts.
+  EXPECT_EQ(Find({{{"fox"}, {"!!!"}}, "Or"}), Ids({"animals/d01"}));
+  // Only words a hit may not hold, and no category: nothing to select by.
+  EXPECT_EQ(Find({{{"fox", {"not"}}}}), Ids());
+  EXPECT_EQ(Find({{{"fox"}}, "Not"}), Ids());
+  // No term at all, no category.
+  EXPECT_EQ(Find({{}, "And"}), Ids());
+  // A category selects, words or not.
+  EXPECT_EQ(Find({{{"engine", {"not"}}}, "And", {"vehicles"}}), Ids({"vehicles/d04"}));
 }
 
 std::vector<Engine> Engines() {

@@ -24,8 +24,11 @@ struct Word {
 // A query document; every part optional.
 struct QueryForm {
   struct Domain {
+    Domain(std::string n, std::string d = "", std::string l = "")
+        : name(std::move(n)), data(std::move(d)), limit(std::move(l)) {}
     std::string name;
-    std::string data;  // the "data" property; empty: none
+    std::string data;   // the "data" property; empty: none
+    std::string limit;  // the "limit" property; empty: none
   };
   QueryForm(std::vector<Word> w = {}, std::string c = "And", std::vector<std::string> cats = {},
             std::vector<Domain> d = {})
@@ -43,6 +46,7 @@ struct QueryForm {
     for (const Domain& d : domains) {
       xml += "<Domain><Name>" + d.name + "</Name>";
       if (!d.data.empty()) xml += "<Property name=\"data\">" + d.data + "</Property>";
+      if (!d.limit.empty()) xml += "<Property name=\"limit\">" + d.limit + "</Property>";
       xml += "</Domain>";
     }
     for (const std::string& c : categories) xml += "<Category>" + c + "</Category>";
@@ -57,7 +61,8 @@ struct QueryForm {
 };
 
 struct Found {
-  std::string id, domain, title, error, status;
+  std::string id, domain, title, error, status, more;
+  std::basic_string<TessikChar> rawTitle, rawSnippet;  // as the plugin wrote them
   double score = 0;
 };
 
@@ -83,6 +88,9 @@ inline std::vector<Found> Hits(const TessikChar* text) {
     f.title = Narrow(hit->GetProperty(TX("title")));
     f.error = Narrow(hit->GetProperty(TX("error")));
     f.status = Narrow(hit->GetProperty(TX("status")));
+    f.more = Narrow(hit->GetProperty(TX("more")));
+    if (const TessikChar* t = hit->GetProperty(TX("title"))) f.rawTitle = t;
+    if (const TessikChar* t = hit->GetProperty(TX("snippet"))) f.rawSnippet = t;
     f.score = hit->GetNormScore();
     found.push_back(f);
   }
