@@ -1,6 +1,7 @@
 // The plugin kit's entry points over a fake engine, called directly as the
 // library would call them: batches of hits, one end report per search, an
 // abort that is honoured, errors that become an entry of their own.
+#include <cctype>
 #include <condition_variable>
 #include <mutex>
 
@@ -45,17 +46,19 @@ struct Report {
   int32_t code;
   size_t hits;
   std::string error;
+  std::string lastMore;  // the "more" property of the document's last hit
 };
 std::mutex g_reports_mu;
 std::condition_variable g_reports_changed;
 std::vector<Report> g_reports;  // guarded by g_reports_mu
 
 void Notify(uint32_t session, int32_t code, const TessikChar* text) {
-  Report r{session, code, 0, {}};
+  Report r{session, code, 0, {}, {}};
   if (text != nullptr) {
     const std::vector<Found> found = Hits(text);
     r.hits = found.size();
     if (!found.empty()) r.error = found[0].error;
+    if (!found.empty()) r.lastMore = found.back().more;
   }
   std::lock_guard<std::mutex> lock(g_reports_mu);
   g_reports.push_back(r);
@@ -168,6 +171,116 @@ TEST(PluginKit, AsynchronousSearchReportsBatchesAndEndsOnce) {
   Tessik_ReleaseQuery(query);
 }
 
+// The kit's reading of a query, seen from the engine: which plugin is
+// addressed, the limit it gets, the flags and the plan.
+TEST(PluginKit, RequestsReachTheEngineAsPlanned) {
+  using namespace tessik_plugins;
+  Watchdog watchdog(std::chrono::seconds(60), "kit searches");
+  const Config& config = PluginConfig();  // beside the test: none, so the defaults
+  ASSERT_EQ(config.limit, 100u);
+  ASSERT_EQ(config.max, 1000u);
+  void* handle = InitSearch(9);
+  ASSERT_NE(handle, nullptr);
+  struct Asked {
+    int searches;
+    size_t limit;
+    Plan plan;
+  };
+  auto search = [&](const QueryForm& form) {
+    int before;
+    {
+      std::lock_guard<std::mutex> lock(g_script.mu);
+      before = g_script.searches;
+    }
+    IQuery* query = Parse(form);
+    TessikChar* text = nullptr;
+    EXPECT_EQ(SyncSearch(handle, query, &text, 0), TESSIK_OK);
+    Tessik_Release(text);
+    Tessik_ReleaseQuery(query);
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    return Asked{g_script.searches - before, g_script.limit, g_script.plan};
+  };
+  const std::string us = config.domain;  // the test program's own name
+  std::string shouted = us;
+  for (char& c : shouted) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+
+  // Limits: the domain's, else the plugin's; never past max; junk ignored.
+  EXPECT_EQ(search({{{"w"}}, "And", {}, {{us, "", "7"}}}).limit, 7u);
+  EXPECT_EQ(search({{{"w"}}, "And", {}, {{shouted, "", "7"}}}).limit, 7u);
+  EXPECT_EQ(search({{{"w"}}}).limit, 100u);
+  EXPECT_EQ(search({{{"w"}}, "And", {}, {{us, "", "5000"}}}).limit, 1000u);
+  for (const char* junk : {"0", "-3", "7x", "many"})
+    EXPECT_EQ(search({{{"w"}}, "And", {}, {{us, "", junk}}}).limit, 100u) << junk;
+  // Another domain's limit is not ours, and such a query never reaches the engine.
+  EXPECT_EQ(search({{{"w"}}, "And", {}, {{"elsewhere", "", "7"}}}).searches, 0);
+  EXPECT_EQ(search({{{"w"}}, "And", {}, {{"elsewhere", "", "7"}, {us, "", "2"}}}).limit, 2u);
+
+  // Flags: case sensitivity clears stems and synonyms.
+  QueryForm flags{{{"w"}}};
+  flags.stemming = flags.synonyms = true;
+  Plan plan = search(flags).plan;
+  EXPECT_TRUE(plan.stemming && plan.synonyms && !plan.caseSensitive);
+  flags.caseSensitive = true;
+  plan = search(flags).plan;
+  EXPECT_TRUE(plan.caseSensitive && !plan.stemming && !plan.synonyms);
+
+  // The plan: several words in a text are several terms; "not" and "Not"
+  // exclude; fields map onto title and text.
+  plan = search({{{"new york", {"Title"}}, {"city", {"not"}}}, "Or"}).plan;
+  ASSERT_EQ(plan.required.size(), 2u);
+  EXPECT_TRUE(plan.any);
+  EXPECT_EQ(plan.required[0].fields, kTitle);
+  ASSERT_EQ(plan.excluded.size(), 1u);
+  EXPECT_EQ(plan.excluded[0].word, "city");
+  plan = search({{{"a"}, {"b", {"content"}}}, "Not", {"cat"}}).plan;
+  EXPECT_TRUE(plan.required.empty());
+  ASSERT_EQ(plan.excluded.size(), 2u);
+  EXPECT_FALSE(plan.nothing);
+  // Nothing to search for never reaches the engine.
+  EXPECT_EQ(search({{{"!!!"}}}).searches, 0);
+  EXPECT_EQ(search({{{"a"}}, "Not"}).searches, 0);
+  EXPECT_EQ(search({{{"!!!"}, {"b", {"not"}}}, "And", {"cat"}}).searches, 0);
+  EXPECT_EQ(FinishSearch(handle), TESSIK_OK);
+}
+
+// What the engine finds goes out cleaned, with the cut marked on the last
+// hit only, in one document or in batches.
+TEST(PluginKit, AnswersAreCleanedAndCutsMarked) {
+  Watchdog watchdog(std::chrono::seconds(60), "kit searches");
+  {
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    g_script.count = 25;
+    g_script.more = true;
+    g_script.title = "bell\a ";
+  }
+  void* handle = InitSearch(11);
+  IQuery* query = Parse({{{"anything"}}});
+  TessikChar* text = nullptr;
+  ASSERT_EQ(SyncSearch(handle, query, &text, 0), TESSIK_OK);
+  const std::vector<Found> found = Hits(text);
+  Tessik_Release(text);
+  ASSERT_EQ(found.size(), 25u);
+  const TessikChar bell[] = {'b', 'e', 'l', 'l', 0xFFFD, ' ', '0', 0};
+  EXPECT_EQ(found[0].rawTitle, bell);
+  for (size_t i = 0; i + 1 < found.size(); ++i) EXPECT_EQ(found[i].more, "");
+  EXPECT_EQ(found.back().more, "true");
+
+  ASSERT_EQ(AsyncSearch(handle, query, Notify, 0, 0), TESSIK_OK);
+  const std::vector<Report> reports = WaitForEnd(1);
+  ASSERT_EQ(reports.size(), 3u);  // 20, 5, the end
+  EXPECT_EQ(reports[0].hits, 20u);
+  EXPECT_EQ(reports[0].lastMore, "");
+  EXPECT_EQ(reports[1].lastMore, "true");
+  {
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    g_script.count = 45;
+    g_script.more = false;
+    g_script.title = "hit ";
+  }
+  Tessik_ReleaseQuery(query);
+  EXPECT_EQ(FinishSearch(handle), TESSIK_OK);
+}
+
 TEST(PluginKit, TextConversionsAndWords) {
   using namespace tessik_plugins;
   const std::string mixed =
@@ -184,6 +297,10 @@ TEST(PluginKit, TextConversionsAndWords) {
             (std::vector<std::string>{"Don't", "stop", "it's", "O_CREAT's", "day", "caf\xC3\xA9"}));
   EXPECT_EQ(Snippet("  one\n two   three ", 100), "one two three");
   EXPECT_EQ(Snippet("alpha beta gamma delta", 12), "alpha beta...");
+  // What XML cannot carry becomes U+FFFD; TAB, LF, CR and the rest stay.
+  EXPECT_EQ(CleanText("a\b\x01\t\n\r\xEF\xBF\xBF\xEF\xBF\xBE\x7F\xC2\x85z\xFF"),
+            "a\xEF\xBF\xBD\xEF\xBF\xBD\t\n\r\xEF\xBF\xBD\xEF\xBF\xBD\x7F\xC2\x85z\xEF\xBF\xBD");
+  EXPECT_EQ(XmlEscape("<a href=\"x\">&\x02"), "&lt;a href=&quot;x&quot;&gt;&amp;\xEF\xBF\xBD");
 }
 
 }  // namespace
