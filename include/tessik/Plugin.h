@@ -36,6 +36,21 @@
 //    for an entry point or the application's callback.
 //  - An entry point must not call the library's session functions on the
 //    session it serves.
+//
+// Conventions of the reference plugins (the library itself reads none of
+// this; it is how those plugins and the tessik command agree):
+//  - A query's domain element addresses a plugin by name, compared without
+//    regard to case; a query that names no domain addresses every plugin.
+//  - The domain's "data" property names the documents the plugin opens: a
+//    folder, a database, any path. An application must never let untrusted
+//    text set it; the tessik command refuses a query file that does, and
+//    writes "data" only from its own command line.
+//  - The domain's "limit" property asks for at most that many hits. A
+//    plugin's configuration file gives "limit", the default when a query
+//    names none, and "max", the cap no query can lift.
+//  - Facts about a whole search ride on the plugin's last hit (in an
+//    asynchronous search, the last hit of its last batch) as properties:
+//    "more" = "true" says the plugin had more matches than it returned.
 #ifndef TESSIK_PLUGIN_H_
 #define TESSIK_PLUGIN_H_
 
