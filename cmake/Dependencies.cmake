@@ -17,6 +17,20 @@ else()
   find_package(XercesC 3.2 REQUIRED)
 endif()
 
+# nlohmann-json writes every JSON text of the tools. It is header-only; the
+# Windows build takes Debian's headers through a folder that holds them
+# alone, so no Linux system header can reach the cross compiler.
+if(WIN32)
+  find_path(TESSIK_JSON_DIR nlohmann/json.hpp PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+  set(json_dir ${PROJECT_BINARY_DIR}/json-include)
+  file(MAKE_DIRECTORY ${json_dir})
+  file(CREATE_LINK ${TESSIK_JSON_DIR}/nlohmann ${json_dir}/nlohmann SYMBOLIC)
+  add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+  set_target_properties(nlohmann_json::nlohmann_json PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${json_dir})
+else()
+  find_package(nlohmann_json 3 REQUIRED CONFIG)
+endif()
+
 if(TESSIK_BUILD_TESTS)
   find_package(GTest REQUIRED)
   include(GoogleTest)

@@ -3,6 +3,7 @@
 // line, each against the library that will read what they make.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -11,6 +12,7 @@
 
 #include "common/Text.h"
 #include "search/Options.h"
+#include "search/Query.h"
 #include "search/QueryText.h"
 #include "tessik/Query.h"
 #include "tessik/TessikClient.h"
@@ -91,7 +93,16 @@ TEST(CliOptions, ReadsEveryFormAndRefusesWhatMakesNoSearch) {
                                                                                    {"--field"},
                                                                                    {"--query", "q.xml", "w"},
                                                                                    {"--query", "q.xml", "--stem"},
-                                                                                   {"--bogus", "w"}}) {
+                                                                                   {"--bogus", "w"},
+                                                                                   {"--field", "titel", "fork"},
+                                                                                   {"--sort", "nosuch", "w"},
+                                                                                   {"--", ""},
+                                                                                   {"!!!"},
+                                                                                   {"\""},
+                                                                                   {"-"},
+                                                                                   {"a\x01b"},
+                                                                                   {"fork", "--not", "x\by"},
+                                                                                   {"--not", "apple"}}) {
     SearchOptions refused;
     error.clear();
     EXPECT_FALSE(Parse(bad, refused, error)) << (bad.empty() ? "(nothing)" : bad[0]);
@@ -99,6 +110,11 @@ TEST(CliOptions, ReadsEveryFormAndRefusesWhatMakesNoSearch) {
   }
   SearchOptions onlyNot;
   EXPECT_TRUE(Parse({"--category", "cooking", "--not", "apple"}, onlyNot, error)) << error;
+  SearchOptions checked;
+  EXPECT_TRUE(Parse({"--field", "BODY", "--sort", "category", "don't"}, checked, error)) << error;
+  // A query file may come with --data: the command, not the file, points the plugin.
+  SearchOptions file;
+  EXPECT_TRUE(Parse({"--query", "q.xml", "--data", "quotes=/srv/q", "--limit", "3"}, file, error)) << error;
 }
 
 // What the library reads back from a query the options wrote.
@@ -113,7 +129,9 @@ std::string Read(IQuery* query) {
     out += "]";
   }
   for (IDomain* d = query->GetDomain(true); d != nullptr; d = query->GetDomain(false)) {
-    out += " <" + Narrow(d->GetName()) + " data=" + Narrow(d->GetProperty(TESSIK_TEXT("data"))) + ">";
+    out += " <" + Narrow(d->GetName()) + " data=" + Narrow(d->GetProperty(TESSIK_TEXT("data")));
+    if (const TessikChar* limit = d->GetProperty(TESSIK_TEXT("limit"))) out += " limit=" + Narrow(limit);
+    out += ">";
   }
   for (const TessikChar* c = query->GetCategory(true); c != nullptr; c = query->GetCategory(false))
     out += " #" + Narrow(c);
@@ -129,17 +147,63 @@ TEST(CliQuery, TheLibraryReadsWhatTheOptionsMeant) {
   o.categories = {"food \"hot\""};
   o.domains = {{"quotes", "/srv/a&b"}};
   IQuery* query = nullptr;
-  ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(BuildQueryXml(o)).c_str(), &query), TESSIK_OK);
-  EXPECT_EQ(Read(query), "op=0 syn=1 stem=0 [fish & <chips>|title] [vinegar|not] <quotes data=/srv/a&b> #food \"hot\"");
+  const QuerySpec spec = SpecFromOptions(o);
+  EXPECT_EQ(spec.domains, std::vector<std::string>{"quotes"});
+  ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(QueryXml(spec, {{"quotes", "/srv/a&b", 7}})).c_str(), &query), TESSIK_OK);
+  EXPECT_EQ(Read(query),
+            "op=0 syn=1 stem=0 [fish & <chips>|title] [vinegar|not] <quotes data=/srv/a&b limit=7> #food \"hot\"");
+  // Read back as a query file would be: "data" is refused there.
+  QuerySpec back;
+  std::string error;
+  EXPECT_FALSE(SpecFromQuery(*query, back, error));
+  EXPECT_NE(error.find("\"data\""), std::string::npos) << error;
+  Tessik_ReleaseQuery(query);
+
+  // Every domain the search core names carries the limit.
+  ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(QueryXml(spec, {{"a", "", 3}, {"b", "", 3}})).c_str(), &query), TESSIK_OK);
+  EXPECT_NE(Read(query).find("<a data= limit=3>"), std::string::npos) << Read(query);
+  EXPECT_NE(Read(query).find("<b data= limit=3>"), std::string::npos) << Read(query);
+  ASSERT_TRUE(SpecFromQuery(*query, back, error)) << error;
+  std::sort(back.domains.begin(), back.domains.end());  // domains come in no particular order
+  EXPECT_EQ(back.domains, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(back.terms.size(), 2u);
   Tessik_ReleaseQuery(query);
 
   // Only excluded words: "Not" over the categories.
   SearchOptions onlyNot;
   onlyNot.excluded = {"apple"};
+  onlyNot.categories = {"cooking"};
   onlyNot.any = true;
-  ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(BuildQueryXml(onlyNot)).c_str(), &query), TESSIK_OK);
-  EXPECT_EQ(Read(query), "op=2 syn=0 stem=0 [apple|not]");
+  ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(QueryXml(SpecFromOptions(onlyNot), {})).c_str(), &query), TESSIK_OK);
+  EXPECT_EQ(Read(query), "op=2 syn=0 stem=0 [apple|not] #cooking");
   Tessik_ReleaseQuery(query);
+}
+
+// What a query file must hold to be a query: a term a hit needs with a word
+// in it, or a category.
+TEST(CliQuery, QueryFilesWithNothingToSelectByAreNoQuery) {
+  const char* noQuery[] = {"<Foo/>", "<Query/>", "<Query><TermGroup><Term><Text>!!!</Text></Term></TermGroup></Query>",
+                           "<Query><TermGroup compose=\"Not\"><Term><Text>a</Text></Term></TermGroup></Query>",
+                           "<Query><TermGroup><Term><Text>a</Text><Field>not</Field></Term></TermGroup></Query>"};
+  const char* queries[] = {"<Query><TermGroup><Term><Text>a</Text></Term></TermGroup></Query>",
+                           "<Query><Category>c</Category></Query>"};
+  for (const char* xml : noQuery) {
+    IQuery* query = nullptr;
+    ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(xml).c_str(), &query), TESSIK_OK) << xml;
+    QuerySpec spec;
+    std::string error;
+    EXPECT_FALSE(SpecFromQuery(*query, spec, error)) << xml;
+    EXPECT_NE(error.find("no query"), std::string::npos) << error;
+    Tessik_ReleaseQuery(query);
+  }
+  for (const char* xml : queries) {
+    IQuery* query = nullptr;
+    ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(xml).c_str(), &query), TESSIK_OK) << xml;
+    QuerySpec spec;
+    std::string error;
+    EXPECT_TRUE(SpecFromQuery(*query, spec, error)) << xml << ": " << error;
+    Tessik_ReleaseQuery(query);
+  }
 }
 
 TEST(CliQuery, QueryFilesInUtf8AndUtf16) {

@@ -39,6 +39,36 @@ titles() {
        { t = substr($0, from, to - from); sub(/ +$/, "", t); print t }' <<<"$out"
 }
 
+# A summary of the JSON on stdout, read with a real parser: one line per
+# plugin, "plugin NAME DOMAIN STATUS HITS MORE [error]", then one per hit,
+# "hit RANK DOMAIN ID TITLE"; "bad json" when it does not parse.
+json_summary() {
+  python3 -c '
+import json, sys
+try:
+    doc = json.load(sys.stdin)
+except ValueError:
+    print("bad json"); sys.exit()
+assert doc["query"].startswith("<Query ")
+for p in doc["plugins"]:
+    print("plugin", p["name"], p["domain"], p["status"], p["hits"], str(p["more"]).lower(), "error" if "error" in p else "")
+for h in doc["hits"]:
+    print("hit", h["rank"], h["domain"], h["id"], h["title"], "props" if isinstance(h["properties"], dict) else "")
+' <<<"$out" | sed 's/ *$//'
+}
+# The titles of every format, top to bottom, one a line.
+xml_titles() { python3 -c '
+import sys, xml.dom.minidom as m
+doc = m.parseString(sys.stdin.read().encode())
+for r in doc.getElementsByTagName("Result"):
+    for p in r.getElementsByTagName("Property"):
+        if p.getAttribute("name") == "title": print(p.firstChild.data if p.firstChild else "")
+' <<<"$out"; }
+json_titles() { python3 -c '
+import json, sys
+for h in json.load(sys.stdin)["hits"]: print(h["title"])
+' <<<"$out"; }
+
 data=(--data "quotes=$fixture/quotes")
 [ "$engines" = 1 ] && data+=(--data "glosses=$fixture/fixture.xapian" --data "manpages=$fixture/fixture.sqlite")
 domains=(quotes)
@@ -73,46 +103,122 @@ run search "${q[@]}" --stem geese
 
 # JSON: one object; a plugin that fails is a plugin entry, never a hit.
 run search "${data[@]}" --format json car
+summary=$(json_summary)
 ok=1
-[ "$status" -eq 0 ] && [[ $out == '{"query": "<Query '* ]] || ok=0
-for d in "${domains[@]}"; do
-  grep -qF "\"domain\": \"$d\", \"status\": 0, \"hits\": 2}" <<<"$out" || ok=0
-done
-grep -qF '{"rank": 1, "score": 1, ' <<<"$out" || ok=0
-grep -qF '"properties": {' <<<"$out" || ok=0
-[ "$(grep -c '"rank": ' <<<"$out")" -eq $((2 * ${#domains[@]})) ] || ok=0
+[ "$status" -eq 0 ] || ok=0
+for d in "${domains[@]}"; do grep -qx "plugin Plugins/$d $d 0 2 false" <<<"$summary" || ok=0; done
+[ "$(grep -c '^hit .* props$' <<<"$summary")" -eq $((2 * ${#domains[@]})) ] || ok=0
+grep -q '^hit 1 ' <<<"$summary" || ok=0
 [ $ok = 1 ] || fail "json"
 sync_json=$out
 
 run search --data "quotes=$fixture/no-such-folder" --format json car
-[ "$status" -eq 1 ] && grep -qF "\"domain\": \"quotes\", \"status\": $TESSIK_E_FAILED, \"hits\": 0, \"error\": " <<<"$out" &&
-  grep -qF '"hits": []}' <<<"$out" && grep -q 'TESSIK_E_FAILED' <<<"$err" || fail "a plugin that fails its search (json)"
+[ "$status" -eq 1 ] && [ "$(json_summary)" = "plugin Plugins/quotes quotes $TESSIK_E_FAILED 0 false error" ] &&
+  grep -q 'TESSIK_E_FAILED' <<<"$err" || fail "a plugin that fails its search (json)"
 run search --data "quotes=$fixture/no-such-folder" car
 [ "$status" -eq 1 ] && [ -z "$out" ] && grep -q 'plugin .*quotes failed' <<<"$err" || fail "a plugin that fails its search (table)"
 
-# XML: the merged results document, one Result per hit.
+# XML: the ranked results document, one Result per hit.
 run search "${data[@]}" --format xml car
 [ "$status" -eq 0 ] && [[ $out == '<?xml version="1.0" encoding="UTF-8"'* ]] && [[ $out == *'</Results>' ]] &&
   [ "$(grep -o '<Result ' <<<"$out" | wc -l)" -eq $((2 * ${#domains[@]})) ] || fail "xml"
 
+# Every format in both kinds of search draws on one ranked, limited list:
+# the same titles in the same order, and the same exit status when nothing
+# matches.
+# "car" in the title and the text leads on every engine; equal scores go by
+# domain.
+expected=$'Old Car Repair\nFast car'
+[ "$engines" = 1 ] && expected=$'Old Car Repair\nOld Car Repair\nOld Car Repair'
+matrix_start=$(date +%s%N)
+for mode in sync async; do
+  extra=()
+  [ $mode = async ] && extra=(--async --poll 10)
+  run search "${data[@]}" "${extra[@]}" --limit 3 car
+  [ "$status" -eq 0 ] && [ "$(titles)" = "$expected" ] || fail "$mode table --limit 3"
+  run search "${data[@]}" "${extra[@]}" --limit 3 --format json car
+  [ "$status" -eq 0 ] && [ "$(json_titles)" = "$expected" ] || fail "$mode json --limit 3"
+  run search "${data[@]}" "${extra[@]}" --limit 3 --format xml car
+  [ "$status" -eq 0 ] && [ "$(xml_titles)" = "$expected" ] || fail "$mode xml --limit 3"
+  run search "${data[@]}" "${extra[@]}" --sort title --limit 2 --any car bicycle
+  [ "$status" -eq 0 ] && [ "$(titles)" = $'Bicycle\nBicycle' ] || [ "$engines" != 1 ] || fail "$mode --sort title --limit 2"
+  for format in table json xml; do
+    run search "${data[@]}" "${extra[@]}" --format $format xyzzyqqq
+    [ "$status" -eq 0 ] || fail "$mode $format, no match: exit 0"
+    [ $format = xml ] && { [[ $out == *'<Results/>' ]] || fail "$mode xml, no match: <Results/>"; }
+    [ $format = table ] && { [ -z "$out" ] || fail "$mode table, no match: nothing printed"; }
+  done
+done
+echo "format matrix: $(( ($(date +%s%N) - matrix_start) / 1000000 )) ms"
+
+# The limit reaches every plugin when no domain is named, and a cut says so.
+run search "${data[@]}" --format json --limit 1 --any the a
+summary=$(json_summary)
+[ "$status" -eq 0 ] && [ "$(grep -c '^hit ' <<<"$summary")" -eq 1 ] &&
+  [ "$(grep -c '^plugin .* 1 true$' <<<"$summary")" -eq ${#domains[@]} ] || fail "--limit reaches every plugin"
+run search "${q[@]}" --any the a
+[ "$status" -eq 0 ] && ! grep -q 'more matches' <<<"$err" || fail "no cut, no note"
+
 # Asynchronous: the same hits as the synchronous search, in the same order
 # once all have come.
 run search "${data[@]}" --async --poll 10 --format json car
-[ "$status" -eq 0 ] && [ "$(sed -n '/"hits": \[/,$p' <<<"$out")" = "$(sed -n '/"hits": \[/,$p' <<<"$sync_json")" ] ||
+[ "$status" -eq 0 ] && [ "$(json_summary | grep '^hit')" = "$(out=$sync_json json_summary | grep '^hit')" ] ||
   fail "--async json"
 run search "${q[@]}" --async --synonyms automobile
 [ "$status" -eq 0 ] && [ "$(titles | sort)" = $'Fast car\nOld Car Repair' ] || fail "--async --synonyms"
 
-# Query files: a good one, a missing one, one that is no XML.
-printf '<Query><Domain><Name>quotes</Name><Property name="data">%s</Property></Domain><TermGroup><Term><Text>bread</Text></Term></TermGroup></Query>\n' \
-  "$fixture/quotes" >"$work/query.xml"
+# A document holding characters XML cannot carry: its hit and the others
+# arrive, cleaned, in every kind of search.
+for extra in "" "--async"; do
+  run search "${data[@]}" $extra --any --format json zebra fox
+  [ "$status" -eq 0 ] && [ "$(json_summary | grep -c '^hit ')" -eq $((2 * ${#domains[@]})) ] &&
+    grep -q $'Zebra\xef\xbf\xbdcrossing' <<<"$out" || fail "characters XML cannot carry ($extra)"
+done
+
+# Query files: a good one (its plugin pointed at the fixture by --data), a
+# missing one, one that is no XML, one that is no query, one that sets data,
+# a folder, and one too large.
+printf '<Query><Domain><Name>quotes</Name></Domain><TermGroup><Term><Text>bread</Text></Term></TermGroup></Query>\n' \
+  >"$work/query.xml"
+printf '<Query><Domain><Name>quotes</Name><Property name="data">/etc/default</Property></Domain><TermGroup><Term><Text>bread</Text></Term></TermGroup></Query>\n' \
+  >"$work/data.xml"
 printf '<Query><TermGroup>' >"$work/broken.xml"
-run search --domain quotes --query "$work/query.xml"
+printf '<Foo/>' >"$work/foo.xml"
+head -c 1100000 /dev/zero | tr '\0' ' ' >"$work/large.xml"
+run search --query "$work/query.xml" --data "quotes=$fixture/quotes"
 [ "$status" -eq 0 ] && [ "$(titles)" = "Bread" ] || fail "--query"
-run search --domain quotes --query "$work/no-such.xml"
-[ "$status" -eq 3 ] && [ -z "$out" ] && grep -q 'reading the query file' <<<"$err" || fail "--query, missing file"
-run search --domain quotes --query "$work/broken.xml"
-[ "$status" -eq 3 ] && [ -z "$out" ] && grep -q 'TESSIK_E_XML_INVALID' <<<"$err" || fail "--query, no XML"
+for bad in no-such.xml broken.xml foo.xml data.xml large.xml .; do
+  run search --domain quotes --query "$work/$bad"
+  [ "$status" -eq 3 ] && [ -z "$out" ] && [ -n "$err" ] || fail "--query $bad: exit 3"
+done
+run search --query "$work/data.xml"
+grep -q '"data" property' <<<"$err" || fail "--query with data: the message"
+run search --query "$work/foo.xml"
+grep -q 'no query' <<<"$err" || fail "--query <Foo/>: the message"
+run search --query "$work/broken.xml"
+grep -q 'TESSIK_E_XML_INVALID' <<<"$err" || fail "--query, no XML: the message"
+
+# Words with nothing to search for, and option values that mean nothing.
+refused() {
+  run search "$@"
+  [ "$status" -eq 2 ] && [ -z "$out" ] && [ -n "$err" ] || fail "refused: $*"
+}
+refused -- ''
+refused '!!!'
+refused '"'
+refused -
+refused $'a\x01b'
+refused --field titel fork
+refused --sort nosuch fork
+refused --not apple
+
+# Output that cannot be written: a message and exit 4.
+if [ -w /dev/full ] && [ ${#program[@]} -eq 1 ]; then
+  COLUMNS=100 "${program[@]}" search "${q[@]}" car >/dev/full 2>"$work/err" </dev/null
+  status=$?
+  err=$(cat "$work/err") out=""
+  [ "$status" -eq 4 ] && grep -q 'writing the output' <<<"$err" || fail "output to /dev/full"
+fi
 
 # Unknown domains, and a plugin that cannot be loaded beside one that can.
 run search --domain no-such-domain car
@@ -121,9 +227,10 @@ run search --domain no-such-domain car
 run search --plugin "Plugins/quotes" --domain no-such-domain car
 [ "$status" -eq 1 ] && [ -z "$out" ] && grep -q 'no plugin answered' <<<"$err" || fail "unknown domain, plugin named"
 run search --plugin "$work/no-such-plugin" --plugin Plugins/quotes "${q[@]}" --format json car
+summary=$(json_summary)
 [ "$status" -eq 1 ] && grep -q 'TESSIK_E_PLUGIN_LOAD_FAILED' <<<"$err" &&
-  grep -qF "\"status\": $TESSIK_E_PLUGIN_LOAD_FAILED, \"hits\": 0" <<<"$out" &&
-  [ "$(grep -c '"rank": ' <<<"$out")" -eq 2 ] || fail "a plugin that fails to load"
+  grep -qx "plugin $work/no-such-plugin no-such-plugin $TESSIK_E_PLUGIN_LOAD_FAILED 0 false error" <<<"$summary" &&
+  [ "$(grep -c '^hit ' <<<"$summary")" -eq 2 ] || fail "a plugin that fails to load"
 
 # The command line: usage errors, help, word look-ups.
 for args in "search" "search --format yaml car" "search --bogus car" "search --limit 0 car" \
@@ -149,7 +256,7 @@ if [ -n "$stall" ]; then
   pid=$!
   exec 3>"$work/keys"
   for _ in $(seq 300); do  # watchdog: 30 s
-    grep -q 'searching: 1 batches' "$work/tty" && grep -q 'Waiting for the abort' "$work/tty" && break
+    grep -q 'searching: 1 batch, stall 1' "$work/tty" && break
     sleep 0.1
   done
   printf '\003' >&3
@@ -163,7 +270,7 @@ if [ -n "$stall" ]; then
   fi
   exec 3>&-
   out=$(tr -d '\r' <"$work/tty") err=""
-  [ "$status" = 130 ] && grep -q 'searching: 1 batches, stall 1' <<<"$out" &&
+  [ "$status" = 130 ] && grep -q 'searching: 1 batch, stall 1' <<<"$out" &&
     grep -q '^   1  0.500  stall .*Waiting for the abort' <<<"$out" && grep -q 'interrupted' <<<"$out" ||
     fail "Ctrl-C during an asynchronous search"
 fi

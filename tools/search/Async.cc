@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <csignal>
+#include <cstdlib>
 #include <deque>
 #include <mutex>
 
@@ -14,7 +15,11 @@ namespace {
 std::atomic<bool> interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the SIGINT handler may touch only a lock-free atomic");
 
-extern "C" void OnInterrupt(int) { interrupted = true; }
+// The first Ctrl-C aborts the search and prints what came; a second one
+// ends the program at once, for a search that is slow to stop.
+extern "C" void OnInterrupt(int) {
+  if (interrupted.exchange(true)) std::_Exit(130);
+}
 
 // What the callback hands over. The callback takes no user pointer, and the
 // process runs one asynchronous search at a time: one instance.

@@ -1,7 +1,11 @@
 #include "search/Options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
+
+#include "kit/Names.h"
+#include "kit/Text.h"
 
 namespace tessik_cli {
 
@@ -19,7 +23,8 @@ const char kSearchHelp[] =
     "  WORDS              every word must match (with --any: one is enough)\n"
     "  --any              hits need one of the words, not all\n"
     "  --not WORD         leave out documents that hold WORD (repeatable)\n"
-    "  --field F          look for the words in field F only (title, text)\n"
+    "  --field F          look for the words in field F only: title, or text (also\n"
+    "                     body, content)\n"
     "  --category C       search category C only (repeatable)\n"
     "  --stem             match other forms of the words (stems)\n"
     "  --synonyms         match the words' synonyms too\n"
@@ -29,8 +34,9 @@ const char kSearchHelp[] =
     "  --async            asynchronous search: hits appear batch by batch; Ctrl-C\n"
     "                     aborts it and prints what arrived\n"
     "  --poll MS          with --async: merge and deliver every MS milliseconds (100)\n"
-    "  --sort KEY         score (the default) or a property: title, domain, id, ...\n"
-    "  --limit N          at most N hits (also asked of each named domain's plugin)\n"
+    "  --sort KEY         score (the default) or a property: domain, id, title,\n"
+    "                     snippet, category\n"
+    "  --limit N          the best N hits (each plugin is asked for N, up to its max)\n"
     "  --format F         table (the default, fitted to the terminal), json, or xml\n"
     "                     (the merged results document)\n"
     "\n"
@@ -49,6 +55,34 @@ bool ParseCount(const char* text, uint32_t& out) {
   const char* end = text + std::strlen(text);
   auto [at, problem] = std::from_chars(text, end, out);
   return problem == std::errc() && at == end && end != text;
+}
+
+bool IsField(const std::string& name) {
+  const std::string folded = tessik_plugins::Fold(name);
+  return folded == tessik_plugins::kFieldTitle ||
+         std::find(tessik_plugins::kFieldText.begin(), tessik_plugins::kFieldText.end(), folded) !=
+             tessik_plugins::kFieldText.end();
+}
+
+bool IsSortKey(const std::string& key) {
+  const auto& names = tessik_plugins::kHitProperties;
+  return key == "score" || std::find(names.begin(), names.end(), key) != names.end();
+}
+
+// A word the plugins can search for: no control characters (no query
+// document can carry them), and at least one letter or digit.
+bool CheckWord(const std::string& word, std::string& error) {
+  for (const char32_t c : tessik_plugins::ToCodePoints(word)) {
+    if (tessik_plugins::IsXmlIllegal(c) || c == '\t' || c == '\n' || c == '\r') {
+      error = "the word \"" + tessik_plugins::CleanText(word) + "\" holds a control character; words are text";
+      return false;
+    }
+  }
+  if (tessik_plugins::Words(word).empty()) {
+    error = "\"" + word + "\" has nothing to search for: a word needs a letter or a digit";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -104,13 +138,16 @@ bool ParseSearchOptions(std::span<char* const> arguments, SearchOptions& o, std:
         return false;
       }
       o.domains.push_back({value.substr(0, split), value.substr(split + 1)});
-      queryOptions = true;
     } else if (name == "--plugin") {
       o.plugins.push_back(value);
     } else if (name == "--not") {
       o.excluded.push_back(value);
       queryOptions = true;
     } else if (name == "--field") {
+      if (!IsField(value)) {
+        error = "--field takes title or text (also body, content), not \"" + value + "\"";
+        return false;
+      }
       o.field = value;
       queryOptions = true;
     } else if (name == "--category") {
@@ -124,6 +161,10 @@ bool ParseSearchOptions(std::span<char* const> arguments, SearchOptions& o, std:
         return false;
       }
     } else if (name == "--sort") {
+      if (!IsSortKey(value)) {
+        error = "--sort takes score, domain, id, title, snippet or category, not \"" + value + "\"";
+        return false;
+      }
       o.sort = value;
     } else if (name == "--limit") {
       uint32_t limit = 0;
@@ -152,12 +193,20 @@ bool ParseSearchOptions(std::span<char* const> arguments, SearchOptions& o, std:
   if (!o.queryFile.empty()) {
     if (queryOptions || !o.words.empty()) {
       error =
-          "--query reads the whole query from its file: give no words, --data, --not, --field, --category, "
+          "--query reads the whole query from its file: give no words, --not, --field, --category, "
           "--any, --stem, --synonyms or --case with it";
       return false;
     }
-  } else if (o.words.empty() && o.excluded.empty() && o.categories.empty()) {
-    error = "nothing to search for: give words, --not, --category or --query";
+    return true;
+  }
+  for (const std::vector<std::string>* list : {&o.words, &o.excluded}) {
+    for (const std::string& word : *list) {
+      if (!CheckWord(word, error)) return false;
+    }
+  }
+  // --not alone would select every document but a few.
+  if (o.words.empty() && o.categories.empty()) {
+    error = "nothing to search for: give words, or --category (--not only leaves documents out)";
     return false;
   }
   return true;

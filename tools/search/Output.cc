@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <nlohmann/json.hpp>
+
 namespace tessik_cli {
 namespace {
 
@@ -19,13 +21,6 @@ std::string Score(double score) {
   if (std::isnan(score)) return "  nan";
   char text[32];
   std::snprintf(text, sizeof text, "%5.3f", score);
-  return text;
-}
-
-std::string JsonNumber(double value) {
-  if (!std::isfinite(value)) return "null";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6g", value);
   return text;
 }
 
@@ -59,14 +54,10 @@ TableLayout MakeLayout(size_t width, const std::vector<std::string>& domains, co
   return layout;
 }
 
-void PrintTableHeader(std::FILE* out, const TableLayout& l) {
-  std::string line = std::string(l.rank - 4, ' ') + "rank  score  " + Pad("domain", l.domain) + "  ";
-  line += l.snippet == 0 ? "title" : Pad("title", l.title) + "  snippet";
-  std::fprintf(out, "%s\n", line.c_str());
-}
-
-void PrintTableRows(std::FILE* out, const TableLayout& l, const std::vector<Row>& rows, size_t firstRank) {
-  size_t rank = firstRank;
+std::string TableText(const TableLayout& l, const std::vector<Row>& rows) {
+  std::string text = std::string(l.rank - 4, ' ') + "rank  score  " + Pad("domain", l.domain) + "  ";
+  text += (l.snippet == 0 ? "title" : Pad("title", l.title) + "  snippet") + "\n";
+  size_t rank = 1;
   for (const Row& row : rows) {
     std::string rankText = std::to_string(rank++);
     std::string line = std::string(l.rank - std::min(l.rank, rankText.size()), ' ') + rankText + "  " +
@@ -78,65 +69,62 @@ void PrintTableRows(std::FILE* out, const TableLayout& l, const std::vector<Row>
       line += Pad(title, l.title) + "  " + Fit(OneLine(row.snippet), l.snippet);
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
-    std::fprintf(out, "%s\n", line.c_str());
+    text += line + "\n";
   }
+  return text;
 }
 
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (byte < 0x20) {
-          char escape[8];
-          std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-          out += escape;
-        } else {
-          out += c;
-        }
+std::string SearchJson(const std::string& queryXml, const std::vector<PluginReport>& plugins,
+                       const std::vector<Row>& rows) {
+  using Json = nlohmann::ordered_json;
+  Json json = {{"query", queryXml}, {"plugins", Json::array()}, {"hits", Json::array()}};
+  for (const PluginReport& p : plugins) {
+    Json entry = {{"name", p.name}, {"domain", p.domain}, {"status", p.status}, {"hits", p.hits}, {"more", p.more}};
+    if (!p.error.empty()) entry["error"] = p.error;
+    json["plugins"].push_back(std::move(entry));
+  }
+  size_t rank = 0;
+  for (const Row& r : rows) {
+    Json properties = Json::object();
+    for (const auto& [name, value] : r.properties) properties[name] = value;
+    json["hits"].push_back({{"rank", ++rank},
+                            {"score", std::isfinite(r.score) ? Json(r.score) : Json()},
+                            {"domain", r.domain},
+                            {"title", r.title},
+                            {"snippet", r.snippet},
+                            {"id", r.id},
+                            {"properties", std::move(properties)}});
+  }
+  return json.dump(1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+std::string ResultsXml(const std::vector<Row>& rows, int32_t& status) {
+  IHitList* list = Tessik_NewHitList();
+  if (list == nullptr) {
+    status = TESSIK_E_OUT_OF_MEMORY;
+    return {};
+  }
+  status = TESSIK_OK;
+  for (const Row& row : rows) {
+    IHit* hit = Tessik_NewHit();
+    if (hit == nullptr) {
+      status = TESSIK_E_OUT_OF_MEMORY;
+      break;
     }
+    hit->SetNormScore(row.score);
+    for (const auto& [name, value] : row.properties) hit->SetProperty(Widen(name).c_str(), Widen(value).c_str());
+    list->AddHit(hit);  // the list owns it from here
   }
-  return out + "\"";
-}
-
-void PrintJson(std::FILE* out, const std::string& queryXml, const std::vector<PluginReport>& plugins,
-               const std::vector<Row>& rows) {
-  std::string json = "{\"query\": " + JsonString(queryXml) + ",\n \"plugins\": [";
-  for (size_t i = 0; i < plugins.size(); ++i) {
-    const PluginReport& p = plugins[i];
-    json += std::string(i == 0 ? "" : ",") + "\n  {\"name\": " + JsonString(p.name) +
-            ", \"domain\": " + JsonString(p.domain) + ", \"status\": " + std::to_string(p.status) +
-            ", \"hits\": " + std::to_string(p.hits);
-    if (!p.error.empty()) json += ", \"error\": " + JsonString(p.error);
-    json += "}";
-  }
-  json += "],\n \"hits\": [";
-  for (size_t i = 0; i < rows.size(); ++i) {
-    const Row& r = rows[i];
-    json += std::string(i == 0 ? "" : ",") + "\n  {\"rank\": " + std::to_string(i + 1) +
-            ", \"score\": " + JsonNumber(r.score) + ", \"domain\": " + JsonString(r.domain) +
-            ", \"title\": " + JsonString(r.title) + ", \"snippet\": " + JsonString(r.snippet) +
-            ", \"id\": " + JsonString(r.id) + ", \"properties\": {";
-    for (size_t k = 0; k < r.properties.size(); ++k) {
-      json += (k == 0 ? "" : ", ") + JsonString(r.properties[k].first) + ": " + JsonString(r.properties[k].second);
-    }
-    json += "}}";
-  }
-  json += "]}\n";
-  std::fputs(json.c_str(), out);
-}
-
-void PrintXml(std::FILE* out, std::string xml) {
+  TessikChar* text = nullptr;
+  if (status == TESSIK_OK) status = Tessik_ConvertHitListToXML(list, &text);
+  Tessik_ReleaseHitList(list);
+  std::string xml = Narrow(text);
+  Tessik_Release(text);
+  // Printed as UTF-8, whatever the library's declaration said.
   const std::string declared = "encoding=\"UTF-16\"";
   const size_t at = xml.find(declared);
   if (at != std::string::npos && at < xml.find('>')) xml.replace(at, declared.size(), "encoding=\"UTF-8\"");
-  std::fprintf(out, "%s\n", xml.c_str());
+  return xml.empty() ? xml : xml + "\n";
 }
 
 }  // namespace tessik_cli

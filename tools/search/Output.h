@@ -4,7 +4,6 @@
 #define TESSIK_TOOLS_SEARCH_OUTPUT_H_
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -19,6 +18,7 @@ struct PluginReport {
   int32_t status = TESSIK_OK;  // of loading it, or of its failure entry
   size_t hits = 0;
   std::string error;  // empty when it did not fail
+  bool more = false;  // it had more matches than it returned
 };
 
 // Column widths of the table, fixed once so that batches printed one after
@@ -29,18 +29,19 @@ struct TableLayout {
 // `width`: the line's columns; `domains`: the domains expected; `rows`: the
 // hits when all are known (their titles may narrow the title column).
 TableLayout MakeLayout(size_t width, const std::vector<std::string>& domains, const std::vector<Row>* rows);
-void PrintTableHeader(std::FILE* out, const TableLayout& layout);
-// Prints rows ranked from `firstRank` on.
-void PrintTableRows(std::FILE* out, const TableLayout& layout, const std::vector<Row>& rows, size_t firstRank);
+// The table: a header line, then a line per row, ranked from 1.
+std::string TableText(const TableLayout& layout, const std::vector<Row>& rows);
 
-void PrintJson(std::FILE* out, const std::string& queryXml, const std::vector<PluginReport>& plugins,
-               const std::vector<Row>& rows);
+// The one JSON form of a search: {"query", "plugins": [{"name", "domain",
+// "status", "hits", "more", "error"?}], "hits": [{"rank", "score", "domain",
+// "title", "snippet", "id", "properties"}]}. Text that is not valid UTF-8
+// is written with U+FFFD.
+std::string SearchJson(const std::string& queryXml, const std::vector<PluginReport>& plugins,
+                       const std::vector<Row>& rows);
 
-// A results document (UTF-8 now, whatever its declaration said) and a line end.
-void PrintXml(std::FILE* out, std::string xml);
-
-// A JSON string literal.
-std::string JsonString(const std::string& text);
+// The rows as a results document (UTF-8), in their order; `status` is the
+// library's, from writing it.
+std::string ResultsXml(const std::vector<Row>& rows, int32_t& status);
 
 }  // namespace tessik_cli
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "kit/Names.h"
+
 namespace tessik_cli {
 namespace {
 
@@ -81,7 +83,12 @@ std::vector<Row> Results::Read(IHitList& list, std::optional<uint32_t> limit) {
     row.id = Property(*hit, TESSIK_TEXT("id"));
     for (const TString& name : names_) {
       const TessikChar* value = hit->GetProperty(name.c_str());
-      if (value != nullptr) row.properties.emplace_back(Narrow(name), Narrow(value));
+      if (value == nullptr) continue;
+      if (Narrow(name) == tessik_plugins::kMoreProperty) {
+        if (Narrow(value) == "true") cut_.insert(row.domain);
+        continue;
+      }
+      row.properties.emplace_back(Narrow(name), Narrow(value));
     }
     rows.push_back(std::move(row));
   }
@@ -123,16 +130,6 @@ std::vector<Failure> Results::Failures() {
     failures.push_back(std::move(f));
   }
   return failures;
-}
-
-std::string Results::Xml(int32_t& status) {
-  status = TESSIK_OK;
-  if (all_ == nullptr || all_->IsEmpty()) return {};
-  TessikChar* xml = nullptr;
-  status = Tessik_ConvertHitListToXML(all_, &xml);
-  std::string out = Narrow(xml);
-  Tessik_Release(xml);
-  return out;
 }
 
 }  // namespace tessik_cli

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,7 +20,9 @@ namespace tessik_cli {
 struct Row {
   double score = 0;
   std::string domain, title, snippet, id;
-  std::vector<std::pair<std::string, std::string>> properties;  // every property, names in document order
+  // Every property, names in document order; facts about the whole search
+  // (the plugin's "more") are not the hit's and are left out.
+  std::vector<std::pair<std::string, std::string>> properties;
 };
 
 struct Failure {
@@ -45,9 +48,9 @@ class Results {
   std::vector<Failure> Failures();
   // Hits so far per domain.
   const std::map<std::string, size_t>& PerDomain() const { return perDomain_; }
+  // The domains whose plugin said it had more matches than it returned.
+  const std::set<std::string>& Cut() const { return cut_; }
   size_t Batches() const { return batches_; }
-  // The whole list as a results document (UTF-8); empty when it has no entry.
-  std::string Xml(int32_t& status);
 
  private:
   void Sort(IHitList& list);
@@ -57,6 +60,7 @@ class Results {
   IHitList* all_ = nullptr;
   std::vector<TString> names_;  // property names seen, first seen first
   std::map<std::string, size_t> perDomain_;
+  std::set<std::string> cut_;
   size_t batches_ = 0;
 };
 

@@ -1,17 +1,21 @@
 #include "search/Search.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "kit/Text.h"
 #include "platform/Platform.h"
 #include "search/Async.h"
 #include "search/Options.h"
 #include "search/Output.h"
+#include "search/Query.h"
 #include "search/QueryText.h"
 #include "search/Results.h"
 #include "tessik/Query.h"
@@ -20,6 +24,7 @@ namespace tessik_cli {
 namespace {
 
 namespace fs = std::filesystem;
+using tessik_plugins::Fold;
 
 int Fail(int exitStatus, const std::string& step, int32_t status) {
   std::fprintf(stderr, "tessik search: %s: %s\n", step.c_str(), DescribeStatus(status).c_str());
@@ -100,6 +105,10 @@ size_t TableWidth() {
   return 120;
 }
 
+std::string Count(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 // The live line of an asynchronous search on a terminal: batches, hits so
 // far per domain, time taken. Drawn on stderr and wiped before anything
 // else is printed.
@@ -109,11 +118,15 @@ class LiveLine {
   void Draw(const Results& results) {
     if (!on_) return;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    std::string line = "searching: " + std::to_string(results.Batches()) + " batches";
+    std::string line = "searching: " + Count(results.Batches(), "batch", "batches");
     for (const auto& [domain, count] : results.PerDomain()) line += ", " + domain + " " + std::to_string(count);
     char elapsed[32];
     std::snprintf(elapsed, sizeof elapsed, ", %.1f s", seconds);
     line += elapsed;
+    // One line: a line longer than the terminal would wrap, and "\r" would
+    // then redraw only its last part.
+    const int width = TerminalColumns(stderr);
+    if (width > 1) line = Fit(line, static_cast<size_t>(width - 1));
     // Over the previous line, blanking what of it the new one leaves.
     const size_t columns = Columns(line);
     std::fprintf(stderr, "\r%s%s", line.c_str(), std::string(shown_ > columns ? shown_ - columns : 0, ' ').c_str());
@@ -133,8 +146,62 @@ class LiveLine {
   size_t shown_ = 0;
 };
 
+
+// The domains the search addresses: those the query asks for, else every
+// loaded plugin's; each with its --data and the limit.
+std::vector<DomainTarget> Targets(const QuerySpec& spec, const SearchOptions& o,
+                                  const std::vector<PluginReport>& plugins) {
+  std::vector<std::string> names = spec.domains;
+  if (names.empty()) {
+    for (const PluginReport& p : plugins) {
+      if (p.status == TESSIK_OK && std::find(names.begin(), names.end(), p.domain) == names.end())
+        names.push_back(p.domain);
+    }
+  }
+  std::vector<DomainTarget> targets;
+  for (const std::string& name : names) {
+    DomainTarget target{name, "", o.limit};
+    for (const SearchDomain& d : o.domains) {
+      if (Fold(d.name) == Fold(name) && !d.data.empty()) target.data = d.data;
+    }
+    targets.push_back(std::move(target));
+  }
+  return targets;
+}
+
+// The query of the search, as the user gave it: options or a query file.
+// Returns an exit status, or -1 when `spec` is ready.
+int ReadSpec(const SearchOptions& o, QuerySpec& spec) {
+  if (o.queryFile.empty()) {
+    spec = SpecFromOptions(o);
+    return -1;
+  }
+  TString text;
+  std::string problem;
+  if (!ReadQueryFile(o.queryFile, text, problem)) {
+    std::fprintf(stderr, "tessik search: reading the query file: %s\n", problem.c_str());
+    return kExitBadQuery;
+  }
+  IQuery* query = nullptr;
+  if (const int32_t status = Tessik_ParseQueryFromXML(text.c_str(), &query); status != TESSIK_OK)
+    return Fail(kExitBadQuery, "reading the query file " + o.queryFile, status);
+  const bool ok = SpecFromQuery(*query, spec, problem);
+  Tessik_ReleaseQuery(query);
+  if (!ok) {
+    std::fprintf(stderr, "tessik search: %s: %s\n", o.queryFile.c_str(), problem.c_str());
+    return kExitBadQuery;
+  }
+  for (const SearchDomain& d : o.domains) {
+    if (std::find(spec.domains.begin(), spec.domains.end(), d.name) == spec.domains.end())
+      spec.domains.push_back(d.name);
+  }
+  return -1;
+}
+
 }  // namespace
 
+// One search: collect every plugin's hits, rank them, keep the best, and
+// render them; every format and both kinds of search take this one path.
 int Search(std::span<char* const> arguments) {
   SearchOptions o;
   std::string problem;
@@ -146,25 +213,8 @@ int Search(std::span<char* const> arguments) {
     std::fputs(kSearchHelp, stdout);
     return kExitOk;
   }
-
-  // The query.
-  TString queryText;
-  if (!o.queryFile.empty()) {
-    if (!ReadQueryFile(o.queryFile, queryText, problem)) {
-      std::fprintf(stderr, "tessik search: reading the query file: %s\n", problem.c_str());
-      return kExitBadQuery;
-    }
-  } else {
-    queryText = Widen(BuildQueryXml(o));
-  }
-  IQuery* query = nullptr;
-  if (const int32_t status = Tessik_ParseQueryFromXML(queryText.c_str(), &query); status != TESSIK_OK) {
-    return Fail(o.queryFile.empty() ? kExitLibrary : kExitBadQuery, "reading the query " + o.queryFile, status);
-  }
-  struct QueryGuard {
-    IQuery* q;
-    ~QueryGuard() { Tessik_ReleaseQuery(q); }
-  } queryGuard{query};
+  QuerySpec spec;
+  if (const int exit = ReadSpec(o, spec); exit >= 0) return exit;
 
   uint32_t session = 0;
   if (const int32_t status = Tessik_OpenSession(TESSIK_TEXT("tessik"), &session); status != TESSIK_OK) {
@@ -175,16 +225,30 @@ int Search(std::span<char* const> arguments) {
     ~SessionGuard() { Tessik_CloseSession(id); }
   } sessionGuard{session};
 
-  std::vector<PluginReport> plugins = LoadPlugins(session, o);
+  SearchOptions loading = o;
+  if (o.plugins.empty() && o.domains.empty()) {
+    for (const std::string& d : spec.domains) loading.domains.push_back({d, ""});
+  }
+  std::vector<PluginReport> plugins = LoadPlugins(session, loading);
   const bool allLoaded =
       std::all_of(plugins.begin(), plugins.end(), [](const PluginReport& p) { return p.status == TESSIK_OK; });
   const bool anyLoaded =
       std::any_of(plugins.begin(), plugins.end(), [](const PluginReport& p) { return p.status == TESSIK_OK; });
 
+  const std::string queryXml = QueryXml(spec, Targets(spec, o, plugins));
+  IQuery* query = nullptr;
+  if (const int32_t status = Tessik_ParseQueryFromXML(Widen(queryXml).c_str(), &query); status != TESSIK_OK) {
+    return Fail(kExitLibrary, "reading the query", status);
+  }
+  struct QueryGuard {
+    IQuery* q;
+    ~QueryGuard() { Tessik_ReleaseQuery(q); }
+  } queryGuard{query};
+
+  // Collect.
   Results results(o.sort);
   bool answered = false, interrupted = false;
   std::vector<Row> rows;
-  std::string xml;
   try {
     if (anyLoaded) {
       if (const int32_t status = Tessik_InitSearch(session); status != TESSIK_OK) {
@@ -197,32 +261,14 @@ int Search(std::span<char* const> arguments) {
         return Fail(kExitLibrary, "searching", status);
       }
       answered = text != nullptr && *text != 0;
-      int32_t status = answered ? results.Add(text, nullptr) : TESSIK_OK;
-      if (o.format == Format::kXml && answered) xml = Narrow(text);
+      const int32_t status = answered ? results.Add(text, nullptr) : TESSIK_OK;
       Tessik_Release(text);
       if (status != TESSIK_OK) return Fail(kExitLibrary, "reading the merged results", status);
     } else if (anyLoaded) {
-      // Hits appear batch by batch: in the table at once, in the other
-      // formats once the search has ended.
-      std::vector<std::string> domains;
-      for (const PluginReport& p : plugins) {
-        if (p.status == TESSIK_OK) domains.push_back(p.domain);
-      }
-      const TableLayout layout = MakeLayout(TableWidth(), domains, nullptr);
       LiveLine live(IsTerminal(stderr));
-      size_t printed = 0;
       int32_t readStatus = TESSIK_OK;
       auto onResults = [&](const TessikChar* text) {
-        std::vector<Row> batch;
-        if (const int32_t status = results.Add(text, &batch); status != TESSIK_OK) readStatus = status;
-        if (o.format != Format::kTable || batch.empty()) return;
-        if (o.limit && printed + batch.size() > *o.limit) batch.resize(*o.limit - printed);
-        if (batch.empty()) return;
-        live.Wipe();
-        if (printed == 0) PrintTableHeader(stdout, layout);
-        PrintTableRows(stdout, layout, batch, printed + 1);
-        std::fflush(stdout);
-        printed += batch.size();
+        if (const int32_t status = results.Add(text, nullptr); status != TESSIK_OK) readStatus = status;
       };
       const AsyncOutcome outcome = RunAsyncSearch(
           session, query, o.pollMs, onResults, [&] { live.Draw(results); }, std::chrono::milliseconds(100));
@@ -230,44 +276,58 @@ int Search(std::span<char* const> arguments) {
       if (outcome.status != TESSIK_OK) return Fail(kExitLibrary, "starting the asynchronous search", outcome.status);
       if (readStatus != TESSIK_OK) return Fail(kExitLibrary, "reading the merged results", readStatus);
       interrupted = outcome.interrupted;
-      answered = results.Batches() > 0;
+      // The end came: every plugin answered, with hits or without.
+      answered = true;
       if (interrupted) std::fprintf(stderr, "tessik search: interrupted; the search was aborted\n");
-      std::fprintf(stderr, "tessik search: %s batches arrived\n", std::to_string(results.Batches()).c_str());
-      if (o.format == Format::kXml) {
-        int32_t status = TESSIK_OK;
-        xml = results.Xml(status);
-        if (status != TESSIK_OK) return Fail(kExitLibrary, "writing the results document", status);
-      }
+      if (interrupted || IsTerminal(stderr))
+        std::fprintf(stderr, "tessik search: %s arrived\n", Count(results.Batches(), "batch", "batches").c_str());
     }
-    if (o.format != Format::kXml) rows = results.Rows(o.limit);
+    // Rank and limit.
+    rows = results.Rows(o.limit);
     Account(plugins, results);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "tessik search: handling the hits: %s\n", e.what());
     return kExitLibrary;
   }
 
-  if (anyLoaded && !answered && !interrupted) {
+  if (anyLoaded && !answered) {
     std::fprintf(stderr, "tessik search: no plugin answered the query%s\n",
-                 o.domains.empty() ? "" : " (does a loaded plugin serve the domains asked for?)");
+                 spec.domains.empty() ? "" : " (does a loaded plugin serve the domains asked for?)");
   }
+  // A plugin's limit cut what the user would have seen.
+  for (PluginReport& p : plugins) {
+    p.more = results.Cut().count(p.domain) > 0;
+    if (p.more && (!o.limit || p.hits < *o.limit)) {
+      std::fprintf(stderr, "tessik search: %s had more matches than the %zu it returned%s\n", p.domain.c_str(),
+                   p.hits, o.limit ? " (its plugin's max)" : "; --limit asks for more");
+    }
+  }
+
+  // Render.
+  std::string text;
   switch (o.format) {
-    case Format::kXml:
-      if (!xml.empty()) PrintXml(stdout, xml);
+    case Format::kXml: {
+      int32_t status = TESSIK_OK;
+      text = ResultsXml(rows, status);
+      if (status != TESSIK_OK) return Fail(kExitLibrary, "writing the results document", status);
       break;
-    case Format::kJson: PrintJson(stdout, Narrow(queryText), plugins, rows); break;
+    }
+    case Format::kJson: text = SearchJson(queryXml, plugins, rows); break;
     case Format::kTable:
-      if (!o.async && !rows.empty()) {
+      if (!rows.empty()) {
         std::vector<std::string> domains;
         for (const PluginReport& p : plugins) {
           if (p.status == TESSIK_OK) domains.push_back(p.domain);
         }
-        const TableLayout layout = MakeLayout(TableWidth(), domains, &rows);
-        PrintTableHeader(stdout, layout);
-        PrintTableRows(stdout, layout, rows, 1);
+        text = TableText(MakeLayout(TableWidth(), domains, &rows), rows);
       }
       break;
   }
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return kExitLibrary;
+  std::fputs(text.c_str(), stdout);
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "tessik search: writing the output: %s\n", std::strerror(errno));
+    return kExitLibrary;
+  }
   if (interrupted) return kExitInterrupted;
   const bool failed =
       std::any_of(plugins.begin(), plugins.end(), [](const PluginReport& p) { return p.status != TESSIK_OK; });
