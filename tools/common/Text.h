@@ -8,17 +8,21 @@
 #include <string>
 #include <string_view>
 
+#include "kit/Text.h"
 #include "tessik/TessikClient.h"
 
 namespace tessik_cli {
 
 using TString = std::basic_string<TessikChar>;
 
-// UTF-8 to UTF-16; a malformed byte becomes U+FFFD.
-TString Widen(std::string_view utf8);
-// UTF-16 to UTF-8 (null: empty); an unpaired surrogate becomes U+FFFD.
-std::string Narrow(const TessikChar* text);
-std::string Narrow(const TString& text);
+// UTF-8 to UTF-16 and back by the plugins' rules, so that the program and
+// the plugins agree on every text they pass each other: a malformed UTF-8
+// sequence or an unpaired surrogate becomes U+FFFD; null gives "".
+inline TString Widen(std::string_view utf8) { return tessik_plugins::ToUtf16(utf8); }
+inline std::string Narrow(const TessikChar* text) { return tessik_plugins::ToUtf8(text); }
+inline std::string Narrow(const TString& text) {
+  return tessik_plugins::ToUtf8(std::basic_string_view<TessikChar>(text));
+}
 // Code points in a UTF-8 text: the columns it takes on a terminal, near
 // enough for the scripts the sample documents use.
 size_t Columns(std::string_view utf8);
