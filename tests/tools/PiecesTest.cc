@@ -3,6 +3,7 @@
 // line, each against the library that will read what they make.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "common/Text.h"
+#include "platform/Platform.h"
 #include "search/Options.h"
 #include "search/QueryText.h"
 #include "tessik/Query.h"
@@ -39,16 +41,65 @@ TEST(CliText, Utf8AndUtf16RoundTripAndRepairMalformedBytes) {
   EXPECT_EQ(Narrow(static_cast<const TessikChar*>(nullptr)), "");
 }
 
-TEST(CliText, FitCountsCodePointsAndCutsBetweenThem) {
+TEST(CliText, ColumnsAreTerminalColumns) {
+  EXPECT_EQ(CharColumns('A'), 1);
+  EXPECT_EQ(CharColumns(0xE9), 1);     // é
+  EXPECT_EQ(CharColumns(0x3042), 2);   // hiragana a
+  EXPECT_EQ(CharColumns(0xFF21), 2);   // fullwidth A
+  EXPECT_EQ(CharColumns(0xFF61), 1);   // halfwidth ideographic full stop
+  EXPECT_EQ(CharColumns(0xD55C), 2);   // a Hangul syllable
+  EXPECT_EQ(CharColumns(0x1F600), 2);  // grinning face
+  EXPECT_EQ(CharColumns(0x2764), 1);   // heavy black heart: text unless a selector asks for a picture
+  EXPECT_EQ(CharColumns(0x20BB7), 2);  // an ideograph beyond the BMP
+  EXPECT_EQ(CharColumns(0x0301), 0);   // combining acute accent
+  EXPECT_EQ(CharColumns(0x200B), 0);   // zero width space
+  EXPECT_EQ(CharColumns(0xFE0F), 0);   // variation selector 16
+  EXPECT_EQ(CharColumns(0xE0101), 0);  // variation selector 18
+  // Both sides of the edges between a wide run and its neighbours.
+  EXPECT_EQ(CharColumns(0x115F), 2);
+  EXPECT_EQ(CharColumns(0x1160), 0);
+  EXPECT_EQ(CharColumns(0x11FF), 0);
+  EXPECT_EQ(CharColumns(0x1200), 1);  // Ethiopic
+  EXPECT_EQ(CharColumns(0x303E), 2);
+  EXPECT_EQ(CharColumns(0x303F), 1);
+  EXPECT_EQ(CharColumns(0xA4C6), 2);
+  EXPECT_EQ(CharColumns(0xA4D0), 1);  // Lisu
+  EXPECT_EQ(CharColumns(0x10FFFF), 1);
+
+  EXPECT_EQ(Columns(""), 0u);
+  EXPECT_EQ(Columns("plain"), 5u);
+  EXPECT_EQ(Columns("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"), 6u);  // 日本語
+  EXPECT_EQ(Columns("\xF0\x9F\x98\x80"), 2u);                      // U+1F600
+  EXPECT_EQ(Columns("Cafe\xCC\x81"), 4u);                          // e and a combining acute
+  EXPECT_EQ(Columns("ae\xCC\x81\xE6\x97\xA5\xF0\x9F\x98\x80\xE2\x80\x8B!"), 7u);
+}
+
+TEST(CliText, FitCutsByColumnsBetweenCharacters) {
   EXPECT_EQ(Fit("short", 10), "short");
   EXPECT_EQ(Fit("exactly10!", 10), "exactly10!");
   EXPECT_EQ(Fit("a longer title", 8), "a lon...");
-  // Multi-byte characters count once and are never split.
+  EXPECT_EQ(Fit("abcdef", 2), "..");
+  // Multi-byte characters are never split.
   const std::string umlauts = "\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA4\xC3\xB6\xC3\xBC";  // six characters
   EXPECT_EQ(Fit(umlauts, 6), umlauts);
   EXPECT_EQ(Fit(umlauts, 5), "\xC3\xA4\xC3\xB6...");
-  EXPECT_EQ(Columns(Fit(umlauts, 5)), 5u);
-  EXPECT_EQ(Fit("abcdef", 2), "..");
+
+  // 日本語テキスト: seven characters, fourteen columns.
+  const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x83\x86\xE3\x82\xAD\xE3\x82\xB9\xE3\x83\x88";
+  EXPECT_EQ(Fit(japanese, 14), japanese);
+  EXPECT_EQ(Fit(japanese, 9), "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E...");  // 日本語...
+  // The third character would take columns 5 and 6 of the 5 before "...".
+  EXPECT_EQ(Fit(japanese, 8), "\xE6\x97\xA5\xE6\x9C\xAC...");
+  EXPECT_EQ(Fit("ab\xF0\x9F\x98\x80\xF0\x9F\x98\x80", 5), "ab...");
+  // A combining accent stays with the letter it belongs to.
+  EXPECT_EQ(Fit("e\xCC\x81-bcdef", 5), "e\xCC\x81-...");
+  const std::string mixed = "x\xE6\x97\xA5y\xF0\x9F\x98\x80z\xCC\x81\xE3\x83\x86\xE3\x82\xAD!";
+  for (size_t columns = 0; columns <= 12; ++columns) {
+    const std::string fitted = Fit(mixed, columns);
+    EXPECT_LE(Columns(fitted), columns) << fitted;
+    EXPECT_GE(Columns(fitted) + 1, std::min<size_t>(columns, Columns(mixed))) << fitted;
+  }
+
   EXPECT_EQ(OneLine("  two\n\tlines  here \r\n"), "two lines here");
 }
 

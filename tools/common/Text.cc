@@ -2,10 +2,16 @@
 
 #include <cctype>
 
+#include "platform/Platform.h"
+
 namespace tessik_cli {
 namespace {
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+size_t Columns(std::u32string_view text) {
+  size_t columns = 0;
+  for (const char32_t c : text) columns += CharColumns(c);
+  return columns;
+}
 
 struct StatusText {
   int32_t code;
@@ -44,20 +50,20 @@ const StatusText* Find(int32_t status) {
 
 }  // namespace
 
-size_t Columns(std::string_view utf8) {
-  size_t columns = 0;
-  for (char c : utf8) columns += !IsContinuation(static_cast<unsigned char>(c));
-  return columns;
-}
+size_t Columns(std::string_view utf8) { return Columns(tessik_plugins::ToCodePoints(utf8)); }
 
 std::string Fit(std::string_view utf8, size_t columns) {
-  if (Columns(utf8) <= columns) return std::string(utf8);
+  const std::u32string text = tessik_plugins::ToCodePoints(utf8);
+  if (Columns(text) <= columns) return tessik_plugins::ToUtf8(text);
   const size_t keep = columns >= 3 ? columns - 3 : 0;
+  // Up to the first character that would go past `keep`: a wide one is left
+  // out whole, the marks that combine with the last one kept stay with it.
   size_t end = 0;
-  for (size_t taken = 0; end < utf8.size(); ++end) {
-    if (!IsContinuation(static_cast<unsigned char>(utf8[end])) && taken++ == keep) break;
+  for (size_t taken = 0; end < text.size() && taken + CharColumns(text[end]) <= keep; ++end) {
+    taken += CharColumns(text[end]);
   }
-  return std::string(utf8.substr(0, end)) + std::string("...").substr(0, columns - keep);
+  return tessik_plugins::ToUtf8(std::u32string_view(text).substr(0, end)) +
+         std::string("...").substr(0, columns - keep);
 }
 
 std::string OneLine(std::string_view utf8) {

@@ -23,11 +23,12 @@ inline std::string Narrow(const TessikChar* text) { return tessik_plugins::ToUtf
 inline std::string Narrow(const TString& text) {
   return tessik_plugins::ToUtf8(std::basic_string_view<TessikChar>(text));
 }
-// Code points in a UTF-8 text: the columns it takes on a terminal, near
-// enough for the scripts the sample documents use.
+// The columns a UTF-8 text takes on a terminal: wide characters two, marks
+// that combine with the character before them none (CharColumns).
 size_t Columns(std::string_view utf8);
 // The longest prefix of `utf8` that takes at most `columns` columns, with
-// "..." at its end when it had to be cut.
+// "..." at its end when it had to be cut; a wide character that would reach
+// past the limit is left out whole, so the result may be a column short.
 std::string Fit(std::string_view utf8, size_t columns);
 // Runs of white space (line breaks included) as one space, none at the ends.
 std::string OneLine(std::string_view utf8);
