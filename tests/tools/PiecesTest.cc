@@ -152,19 +152,26 @@ TEST(CliOptions, ReadsEveryFormAndRefusesWhatMakesNoSearch) {
   EXPECT_TRUE(Parse({"--category", "cooking", "--not", "apple"}, onlyNot, error)) << error;
 }
 
-// What the library reads back from a query the options wrote.
+// What the library reads back from a query the options wrote. Terms and
+// domains come in no order the query promises (it changed with what earlier
+// tests had allocated), so they are listed sorted.
 std::string Read(IQuery* query) {
   std::string out;
   ITermGroup* group = query->GetTermGroup();
   if (group != nullptr) out += "op=" + std::to_string(group->GetCompose());
   out += std::string(" syn=") + (query->UseSynonym() ? "1" : "0") + " stem=" + (query->UseStemming() ? "1" : "0");
+  std::vector<std::string> terms, domains;
   for (ITerm* term = group != nullptr ? group->GetTerm(true) : nullptr; term != nullptr; term = group->GetTerm(false)) {
-    out += " [" + Narrow(term->GetText());
-    for (const TessikChar* f = term->GetField(true); f != nullptr; f = term->GetField(false)) out += "|" + Narrow(f);
-    out += "]";
+    std::string entry = " [" + Narrow(term->GetText());
+    for (const TessikChar* f = term->GetField(true); f != nullptr; f = term->GetField(false)) entry += "|" + Narrow(f);
+    terms.push_back(entry + "]");
   }
   for (IDomain* d = query->GetDomain(true); d != nullptr; d = query->GetDomain(false)) {
-    out += " <" + Narrow(d->GetName()) + " data=" + Narrow(d->GetProperty(TESSIK_TEXT("data"))) + ">";
+    domains.push_back(" <" + Narrow(d->GetName()) + " data=" + Narrow(d->GetProperty(TESSIK_TEXT("data"))) + ">");
+  }
+  for (std::vector<std::string>* list : {&terms, &domains}) {
+    std::sort(list->begin(), list->end());
+    for (const std::string& entry : *list) out += entry;
   }
   for (const TessikChar* c = query->GetCategory(true); c != nullptr; c = query->GetCategory(false))
     out += " #" + Narrow(c);
