@@ -103,6 +103,29 @@ TEST(CliText, FitCutsByColumnsBetweenCharacters) {
   EXPECT_EQ(OneLine("  two\n\tlines  here \r\n"), "two lines here");
 }
 
+// A document's text on the terminal: no control character of it reaches the
+// terminal, whether the text is made one line first (titles, snippets) or
+// only fitted (domains).
+TEST(CliText, ControlsReachTheTerminalAsReplacementCharacters) {
+  const std::string r = "\xEF\xBF\xBD";  // U+FFFD
+  // ESC, NUL, BEL, VT, FF, DEL, U+FFFE and a malformed byte.
+  EXPECT_EQ(OneLine("a\x1B[31mred"), "a" + r + "[31mred");
+  EXPECT_EQ(OneLine(std::string("nul\0bell\a", 9)), "nul" + r + "bell" + r);
+  EXPECT_EQ(OneLine("v\vf\f~\x7F"), "v" + r + "f" + r + "~" + r);
+  EXPECT_EQ(OneLine("\xEF\xBF\xBE|bad\xFF"), r + "|bad" + r);
+  // C1: U+0080, NEL, CSI, U+009F; the no-break space and U+00A1 after them stay.
+  EXPECT_EQ(OneLine("<\xC2\x80|\xC2\x85|\xC2\x9B|\xC2\x9F>"), "<" + r + "|" + r + "|" + r + "|" + r + ">");
+  EXPECT_EQ(OneLine("\xC2\xA0\xC2\xA1"), "\xC2\xA0\xC2\xA1");
+  EXPECT_EQ(OneLine("\t a\r\n\tb \n"), "a b");
+
+  EXPECT_EQ(Fit("quo\x1Btes", 12), "quo" + r + "tes");
+  EXPECT_EQ(Fit("quo\xC2\x9B_tes\x7F", 12), "quo" + r + "_tes" + r);
+  EXPECT_EQ(Fit("a\tb\nc\rd", 12), "a b c d");
+  EXPECT_EQ(Fit("\x1B\x1B\x1B\x1B\x1B\x1B", 5), r + r + "...");
+  // Counted as shown, so that the table pads the field right.
+  EXPECT_EQ(Columns("a\x1B\x1B"), 3u);
+}
+
 TEST(CliText, StatusesAreNamedWithTheirMeaning) {
   EXPECT_EQ(StatusName(TESSIK_E_PLUGIN_LOAD_FAILED), "TESSIK_E_PLUGIN_LOAD_FAILED");
   EXPECT_NE(DescribeStatus(TESSIK_E_XML_INVALID).find("TESSIK_E_XML_INVALID ("), std::string::npos);

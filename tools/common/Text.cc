@@ -1,11 +1,28 @@
 #include "common/Text.h"
 
-#include <cctype>
-
 #include "platform/Platform.h"
 
 namespace tessik_cli {
 namespace {
+
+bool IsSpace(char32_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// What the terminal gets for `c` of a document's text. A control character
+// would move the cursor, recolour or retitle the terminal, or end the line
+// of the table: the ones a results document cannot carry (the plugins'
+// writer replaces them already, another plugin may not), DEL and the C1
+// controls show as U+FFFD, and the white space left to here as a space.
+char32_t Shown(char32_t c) {
+  if (IsSpace(c)) return ' ';
+  if (tessik_plugins::IsXmlIllegal(c) || (c >= 0x7F && c <= 0x9F)) return 0xFFFD;
+  return c;
+}
+
+std::u32string Shown(std::string_view utf8) {
+  std::u32string text = tessik_plugins::ToCodePoints(utf8);
+  for (char32_t& c : text) c = Shown(c);
+  return text;
+}
 
 size_t Columns(std::u32string_view text) {
   size_t columns = 0;
@@ -50,10 +67,10 @@ const StatusText* Find(int32_t status) {
 
 }  // namespace
 
-size_t Columns(std::string_view utf8) { return Columns(tessik_plugins::ToCodePoints(utf8)); }
+size_t Columns(std::string_view utf8) { return Columns(Shown(utf8)); }
 
 std::string Fit(std::string_view utf8, size_t columns) {
-  const std::u32string text = tessik_plugins::ToCodePoints(utf8);
+  const std::u32string text = Shown(utf8);
   if (Columns(text) <= columns) return tessik_plugins::ToUtf8(text);
   const size_t keep = columns >= 3 ? columns - 3 : 0;
   // Up to the first character that would go past `keep`: a wide one is left
@@ -67,18 +84,18 @@ std::string Fit(std::string_view utf8, size_t columns) {
 }
 
 std::string OneLine(std::string_view utf8) {
-  std::string out;
+  std::u32string out;
   bool space = false;
-  for (char c : utf8) {
-    if (std::isspace(static_cast<unsigned char>(c))) {
+  for (const char32_t c : tessik_plugins::ToCodePoints(utf8)) {
+    if (IsSpace(c)) {
       space = !out.empty();
       continue;
     }
     if (space) out += ' ';
     space = false;
-    out += c;
+    out += Shown(c);
   }
-  return out;
+  return tessik_plugins::ToUtf8(out);
 }
 
 std::string StatusName(int32_t status) {

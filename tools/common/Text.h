@@ -23,14 +23,21 @@ inline std::string Narrow(const TessikChar* text) { return tessik_plugins::ToUtf
 inline std::string Narrow(const TString& text) {
   return tessik_plugins::ToUtf8(std::basic_string_view<TessikChar>(text));
 }
-// The columns a UTF-8 text takes on a terminal: wide characters two, marks
-// that combine with the character before them none (CharColumns).
+
+// Text for the terminal. Fit and OneLine give it safe to print: the C0
+// controls but TAB, LF and CR (what the plugins' writer refuses), DEL, the
+// C1 controls and malformed bytes become U+FFFD.
+//
+// The columns a UTF-8 text takes on a terminal once made safe: wide
+// characters two, marks that combine with the character before them none
+// (CharColumns), a replaced control one.
 size_t Columns(std::string_view utf8);
 // The longest prefix of `utf8` that takes at most `columns` columns, with
 // "..." at its end when it had to be cut; a wide character that would reach
 // past the limit is left out whole, so the result may be a column short.
+// TAB, LF and CR become one space each.
 std::string Fit(std::string_view utf8, size_t columns);
-// Runs of white space (line breaks included) as one space, none at the ends.
+// Runs of spaces, TABs and line breaks as one space, none at the ends.
 std::string OneLine(std::string_view utf8);
 
 // "TESSIK_E_XML_INVALID", or "status -12" for a code the library does not
