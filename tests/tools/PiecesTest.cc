@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -226,7 +227,9 @@ TEST(CliQuery, TheLibraryReadsWhatTheOptionsMeant) {
 TEST(CliQuery, QueryFilesInUtf8AndUtf16) {
   // Its own name: test programs of several lanes may run at once.
   const std::string path = testing::TempDir() + "tessik-query-" + std::to_string(std::random_device{}());
-  const std::string xml = "<Query><TermGroup><Term><Text>K\xC3\xA4se</Text></Term></TermGroup></Query>";
+  // Käse and a fish beyond the BMP, a surrogate pair in UTF-16.
+  const std::string xml =
+      "<Query><TermGroup><Term><Text>K\xC3\xA4se \xF0\x9F\x90\x9F</Text></Term></TermGroup></Query>";
   TString text;
   std::string error;
   for (int form = 0; form < 3; ++form) {
@@ -242,9 +245,53 @@ TEST(CliQuery, QueryFilesInUtf8AndUtf16) {
     ASSERT_TRUE(ReadQueryFile(path, text, error)) << error;
     EXPECT_EQ(Narrow(text), xml) << "form " << form;
   }
+  // Half a code unit at the end of the little-endian form.
+  std::ofstream(path, std::ios::binary | std::ios::app) << 'x';
+  EXPECT_FALSE(ReadQueryFile(path, text, error));
+  EXPECT_NE(error.find("odd number of bytes"), std::string::npos) << error;
   std::remove(path.c_str());
   EXPECT_FALSE(ReadQueryFile(path, text, error));
   EXPECT_NE(error.find(path), std::string::npos);
+}
+
+// What --query may name is anything, a folder or a device among them: only a
+// regular file of one query document is read.
+TEST(CliQuery, QueryFilesThatCannotHoldAQueryAreRefused) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(testing::TempDir()) / ("tessik-query-" + std::to_string(std::random_device{}()));
+  ASSERT_TRUE(fs::create_directories(dir / "folder"));
+  TString text;
+  std::string error;
+  auto refused = [&](const fs::path& path, const std::string& why) {
+    error.clear();
+    EXPECT_FALSE(ReadQueryFile(path.string(), text, error)) << path;
+    EXPECT_NE(error.find(path.string()), std::string::npos) << error;
+    EXPECT_NE(error.find(why), std::string::npos) << error;
+  };
+  refused(dir / "folder", "is a folder");
+  refused(dir / "missing.xml", "cannot open");
+
+  // 1 MiB is the most a query file may hold.
+  const std::string query = "<Query><TermGroup><Term><Text>car</Text></Term></TermGroup></Query>";
+  const fs::path big = dir / "big.xml";
+  std::ofstream(big, std::ios::binary) << query << std::string((1 << 20) - query.size(), ' ');
+  ASSERT_EQ(fs::file_size(big), 1u << 20);
+  EXPECT_TRUE(ReadQueryFile(big.string(), text, error)) << error;
+  EXPECT_EQ(text.size(), 1u << 20);
+  std::ofstream(big, std::ios::binary | std::ios::app) << ' ';
+  refused(big, "larger than 1 MiB");
+
+#ifndef _WIN32
+  refused("/dev/zero", "not a regular file");
+  // A link is followed to what it names.
+  fs::create_symlink(dir / "folder", dir / "to-folder");
+  refused(dir / "to-folder", "is a folder");
+  std::ofstream(dir / "small.xml", std::ios::binary) << query;
+  fs::create_symlink(dir / "small.xml", dir / "to-small.xml");
+  ASSERT_TRUE(ReadQueryFile((dir / "to-small.xml").string(), text, error)) << error;
+  EXPECT_EQ(Narrow(text), query);
+#endif
+  fs::remove_all(dir);
 }
 
 }  // namespace
