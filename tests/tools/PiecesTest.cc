@@ -39,6 +39,13 @@ TEST(CliText, Utf8AndUtf16RoundTripAndRepairMalformedBytes) {
   EXPECT_EQ(Narrow(lone),
             "a\xEF\xBF\xBD"
             "b");
+  // Unpaired surrogates wherever they stand: first, before the high half of
+  // a pair, last.
+  const std::string r = "\xEF\xBF\xBD";
+  const TString unpaired = {0xDC00, 'x', 0xDBFF, 0xD800, 0xDC00, 'y', 0xD83D};
+  const std::string narrow = Narrow(unpaired);
+  EXPECT_EQ(narrow, r + "x" + r + "\xF0\x90\x80\x80" + "y" + r);  // U+10000 between
+  EXPECT_EQ(Widen(narrow), (TString{0xFFFD, 'x', 0xFFFD, 0xD800, 0xDC00, 'y', 0xFFFD}));
   EXPECT_EQ(Narrow(static_cast<const TessikChar*>(nullptr)), "");
 }
 
