@@ -9,6 +9,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/Text.h"
@@ -50,29 +51,15 @@ TEST(CliText, Utf8AndUtf16RoundTripAndRepairMalformedBytes) {
 }
 
 TEST(CliText, ColumnsAreTerminalColumns) {
-  EXPECT_EQ(CharColumns('A'), 1);
-  EXPECT_EQ(CharColumns(0xE9), 1);     // é
-  EXPECT_EQ(CharColumns(0x3042), 2);   // hiragana a
-  EXPECT_EQ(CharColumns(0xFF21), 2);   // fullwidth A
-  EXPECT_EQ(CharColumns(0xFF61), 1);   // halfwidth ideographic full stop
-  EXPECT_EQ(CharColumns(0xD55C), 2);   // a Hangul syllable
-  EXPECT_EQ(CharColumns(0x1F600), 2);  // grinning face
-  EXPECT_EQ(CharColumns(0x2764), 1);   // heavy black heart: text unless a selector asks for a picture
-  EXPECT_EQ(CharColumns(0x20BB7), 2);  // an ideograph beyond the BMP
-  EXPECT_EQ(CharColumns(0x0301), 0);   // combining acute accent
-  EXPECT_EQ(CharColumns(0x200B), 0);   // zero width space
-  EXPECT_EQ(CharColumns(0xFE0F), 0);   // variation selector 16
-  EXPECT_EQ(CharColumns(0xE0101), 0);  // variation selector 18
-  // Both sides of the edges between a wide run and its neighbours.
-  EXPECT_EQ(CharColumns(0x115F), 2);
-  EXPECT_EQ(CharColumns(0x1160), 0);
-  EXPECT_EQ(CharColumns(0x11FF), 0);
-  EXPECT_EQ(CharColumns(0x1200), 1);  // Ethiopic
-  EXPECT_EQ(CharColumns(0x303E), 2);
-  EXPECT_EQ(CharColumns(0x303F), 1);
-  EXPECT_EQ(CharColumns(0xA4C6), 2);
-  EXPECT_EQ(CharColumns(0xA4D0), 1);  // Lisu
-  EXPECT_EQ(CharColumns(0x10FFFF), 1);
+  // é, hiragana a, fullwidth A, halfwidth ideographic full stop, a Hangul
+  // syllable, U+1F600, the heart that is text unless a selector asks for a
+  // picture, an ideograph beyond the BMP; a combining acute, zero width
+  // space, variation selectors 16 and 18; then both sides of run edges.
+  const std::pair<char32_t, int> widths[] = {
+      {'A', 1},     {0xE9, 1},   {0x3042, 2}, {0xFF21, 2}, {0xFF61, 1},  {0xD55C, 2},  {0x1F600, 2}, {0x2764, 1},
+      {0x20BB7, 2}, {0x0301, 0}, {0x200B, 0}, {0xFE0F, 0}, {0xE0101, 0}, {0x115F, 2},  {0x1160, 0},  {0x11FF, 0},
+      {0x1200, 1},  {0x303E, 2}, {0x303F, 1}, {0xA4C6, 2}, {0xA4D0, 1},  {0x10FFFF, 1}};
+  for (const auto& [c, columns] : widths) EXPECT_EQ(CharColumns(c), columns) << std::hex << uint32_t{c};
 
   EXPECT_EQ(Columns(""), 0u);
   EXPECT_EQ(Columns("plain"), 5u);
