@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/Text.h"
+#include "platform/Platform.h"
 #include "search/Options.h"
 #include "search/Query.h"
 #include "search/QueryText.h"
@@ -38,20 +41,85 @@ TEST(CliText, Utf8AndUtf16RoundTripAndRepairMalformedBytes) {
   EXPECT_EQ(Narrow(lone),
             "a\xEF\xBF\xBD"
             "b");
+  // Unpaired surrogates wherever they stand: first, before the high half of
+  // a pair, last.
+  const std::string r = "\xEF\xBF\xBD";
+  const TString unpaired = {0xDC00, 'x', 0xDBFF, 0xD800, 0xDC00, 'y', 0xD83D};
+  const std::string narrow = Narrow(unpaired);
+  EXPECT_EQ(narrow, r + "x" + r + "\xF0\x90\x80\x80" + "y" + r);  // U+10000 between
+  EXPECT_EQ(Widen(narrow), (TString{0xFFFD, 'x', 0xFFFD, 0xD800, 0xDC00, 'y', 0xFFFD}));
   EXPECT_EQ(Narrow(static_cast<const TessikChar*>(nullptr)), "");
 }
 
-TEST(CliText, FitCountsCodePointsAndCutsBetweenThem) {
+TEST(CliText, ColumnsAreTerminalColumns) {
+  // é, hiragana a, fullwidth A, halfwidth ideographic full stop, a Hangul
+  // syllable, U+1F600, the heart that is text unless a selector asks for a
+  // picture, an ideograph beyond the BMP; a combining acute, zero width
+  // space, variation selectors 16 and 18; then both sides of run edges.
+  const std::pair<char32_t, int> widths[] = {
+      {'A', 1},     {0xE9, 1},   {0x3042, 2}, {0xFF21, 2}, {0xFF61, 1},  {0xD55C, 2},  {0x1F600, 2}, {0x2764, 1},
+      {0x20BB7, 2}, {0x0301, 0}, {0x200B, 0}, {0xFE0F, 0}, {0xE0101, 0}, {0x115F, 2},  {0x1160, 0},  {0x11FF, 0},
+      {0x1200, 1},  {0x303E, 2}, {0x303F, 1}, {0xA4C6, 2}, {0xA4D0, 1},  {0x10FFFF, 1}};
+  for (const auto& [c, columns] : widths) EXPECT_EQ(CharColumns(c), columns) << std::hex << uint32_t{c};
+
+  EXPECT_EQ(Columns(""), 0u);
+  EXPECT_EQ(Columns("plain"), 5u);
+  EXPECT_EQ(Columns("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"), 6u);  // 日本語
+  EXPECT_EQ(Columns("\xF0\x9F\x98\x80"), 2u);                      // U+1F600
+  EXPECT_EQ(Columns("Cafe\xCC\x81"), 4u);                          // e and a combining acute
+  EXPECT_EQ(Columns("ae\xCC\x81\xE6\x97\xA5\xF0\x9F\x98\x80\xE2\x80\x8B!"), 7u);
+}
+
+TEST(CliText, FitCutsByColumnsBetweenCharacters) {
   EXPECT_EQ(Fit("short", 10), "short");
   EXPECT_EQ(Fit("exactly10!", 10), "exactly10!");
   EXPECT_EQ(Fit("a longer title", 8), "a lon...");
-  // Multi-byte characters count once and are never split.
+  EXPECT_EQ(Fit("abcdef", 2), "..");
+  // Multi-byte characters are never split.
   const std::string umlauts = "\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA4\xC3\xB6\xC3\xBC";  // six characters
   EXPECT_EQ(Fit(umlauts, 6), umlauts);
   EXPECT_EQ(Fit(umlauts, 5), "\xC3\xA4\xC3\xB6...");
-  EXPECT_EQ(Columns(Fit(umlauts, 5)), 5u);
-  EXPECT_EQ(Fit("abcdef", 2), "..");
+
+  // 日本語テキスト: seven characters, fourteen columns.
+  const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x83\x86\xE3\x82\xAD\xE3\x82\xB9\xE3\x83\x88";
+  EXPECT_EQ(Fit(japanese, 14), japanese);
+  EXPECT_EQ(Fit(japanese, 9), "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E...");  // 日本語...
+  // The third character would take columns 5 and 6 of the 5 before "...".
+  EXPECT_EQ(Fit(japanese, 8), "\xE6\x97\xA5\xE6\x9C\xAC...");
+  EXPECT_EQ(Fit("ab\xF0\x9F\x98\x80\xF0\x9F\x98\x80", 5), "ab...");
+  // A combining accent stays with the letter it belongs to.
+  EXPECT_EQ(Fit("e\xCC\x81-bcdef", 5), "e\xCC\x81-...");
+  const std::string mixed = "x\xE6\x97\xA5y\xF0\x9F\x98\x80z\xCC\x81\xE3\x83\x86\xE3\x82\xAD!";
+  for (size_t columns = 0; columns <= 12; ++columns) {
+    const std::string fitted = Fit(mixed, columns);
+    EXPECT_LE(Columns(fitted), columns) << fitted;
+    EXPECT_GE(Columns(fitted) + 1, std::min<size_t>(columns, Columns(mixed))) << fitted;
+  }
+
   EXPECT_EQ(OneLine("  two\n\tlines  here \r\n"), "two lines here");
+}
+
+// A document's text on the terminal: no control character of it reaches the
+// terminal, whether the text is made one line first (titles, snippets) or
+// only fitted (domains).
+TEST(CliText, ControlsReachTheTerminalAsReplacementCharacters) {
+  const std::string r = "\xEF\xBF\xBD";  // U+FFFD
+  // ESC, NUL, BEL, VT, FF, DEL, U+FFFE and a malformed byte.
+  EXPECT_EQ(OneLine("a\x1B[31mred"), "a" + r + "[31mred");
+  EXPECT_EQ(OneLine(std::string("nul\0bell\a", 9)), "nul" + r + "bell" + r);
+  EXPECT_EQ(OneLine("v\vf\f~\x7F"), "v" + r + "f" + r + "~" + r);
+  EXPECT_EQ(OneLine("\xEF\xBF\xBE|bad\xFF"), r + "|bad" + r);
+  // C1: U+0080, NEL, CSI, U+009F; the no-break space and U+00A1 after them stay.
+  EXPECT_EQ(OneLine("<\xC2\x80|\xC2\x85|\xC2\x9B|\xC2\x9F>"), "<" + r + "|" + r + "|" + r + "|" + r + ">");
+  EXPECT_EQ(OneLine("\xC2\xA0\xC2\xA1"), "\xC2\xA0\xC2\xA1");
+  EXPECT_EQ(OneLine("\t a\r\n\tb \n"), "a b");
+
+  EXPECT_EQ(Fit("quo\x1Btes", 12), "quo" + r + "tes");
+  EXPECT_EQ(Fit("quo\xC2\x9B_tes\x7F", 12), "quo" + r + "_tes" + r);
+  EXPECT_EQ(Fit("a\tb\nc\rd", 12), "a b c d");
+  EXPECT_EQ(Fit("\x1B\x1B\x1B\x1B\x1B\x1B", 5), r + r + "...");
+  // Counted as shown, so that the table pads the field right.
+  EXPECT_EQ(Columns("a\x1B\x1B"), 3u);
 }
 
 TEST(CliText, StatusesAreNamedWithTheirMeaning) {
@@ -117,21 +185,28 @@ TEST(CliOptions, ReadsEveryFormAndRefusesWhatMakesNoSearch) {
   EXPECT_TRUE(Parse({"--query", "q.xml", "--data", "quotes=/srv/q", "--limit", "3"}, file, error)) << error;
 }
 
-// What the library reads back from a query the options wrote.
+// What the library reads back from a query the options wrote. Terms and
+// domains come in no order the query promises (it changed with what earlier
+// tests had allocated), so they are listed sorted.
 std::string Read(IQuery* query) {
   std::string out;
   ITermGroup* group = query->GetTermGroup();
   if (group != nullptr) out += "op=" + std::to_string(group->GetCompose());
   out += std::string(" syn=") + (query->UseSynonym() ? "1" : "0") + " stem=" + (query->UseStemming() ? "1" : "0");
+  std::vector<std::string> terms, domains;
   for (ITerm* term = group != nullptr ? group->GetTerm(true) : nullptr; term != nullptr; term = group->GetTerm(false)) {
-    out += " [" + Narrow(term->GetText());
-    for (const TessikChar* f = term->GetField(true); f != nullptr; f = term->GetField(false)) out += "|" + Narrow(f);
-    out += "]";
+    std::string entry = " [" + Narrow(term->GetText());
+    for (const TessikChar* f = term->GetField(true); f != nullptr; f = term->GetField(false)) entry += "|" + Narrow(f);
+    terms.push_back(entry + "]");
   }
   for (IDomain* d = query->GetDomain(true); d != nullptr; d = query->GetDomain(false)) {
-    out += " <" + Narrow(d->GetName()) + " data=" + Narrow(d->GetProperty(TESSIK_TEXT("data")));
-    if (const TessikChar* limit = d->GetProperty(TESSIK_TEXT("limit"))) out += " limit=" + Narrow(limit);
-    out += ">";
+    std::string entry = " <" + Narrow(d->GetName()) + " data=" + Narrow(d->GetProperty(TESSIK_TEXT("data")));
+    if (const TessikChar* limit = d->GetProperty(TESSIK_TEXT("limit"))) entry += " limit=" + Narrow(limit);
+    domains.push_back(entry + ">");
+  }
+  for (std::vector<std::string>* list : {&terms, &domains}) {
+    std::sort(list->begin(), list->end());
+    for (const std::string& entry : *list) out += entry;
   }
   for (const TessikChar* c = query->GetCategory(true); c != nullptr; c = query->GetCategory(false))
     out += " #" + Narrow(c);
@@ -209,7 +284,9 @@ TEST(CliQuery, QueryFilesWithNothingToSelectByAreNoQuery) {
 TEST(CliQuery, QueryFilesInUtf8AndUtf16) {
   // Its own name: test programs of several lanes may run at once.
   const std::string path = testing::TempDir() + "tessik-query-" + std::to_string(std::random_device{}());
-  const std::string xml = "<Query><TermGroup><Term><Text>K\xC3\xA4se</Text></Term></TermGroup></Query>";
+  // Käse and a fish beyond the BMP, a surrogate pair in UTF-16.
+  const std::string xml =
+      "<Query><TermGroup><Term><Text>K\xC3\xA4se \xF0\x9F\x90\x9F</Text></Term></TermGroup></Query>";
   TString text;
   std::string error;
   for (int form = 0; form < 3; ++form) {
@@ -225,9 +302,53 @@ TEST(CliQuery, QueryFilesInUtf8AndUtf16) {
     ASSERT_TRUE(ReadQueryFile(path, text, error)) << error;
     EXPECT_EQ(Narrow(text), xml) << "form " << form;
   }
+  // Half a code unit at the end of the little-endian form.
+  std::ofstream(path, std::ios::binary | std::ios::app) << 'x';
+  EXPECT_FALSE(ReadQueryFile(path, text, error));
+  EXPECT_NE(error.find("odd number of bytes"), std::string::npos) << error;
   std::remove(path.c_str());
   EXPECT_FALSE(ReadQueryFile(path, text, error));
   EXPECT_NE(error.find(path), std::string::npos);
+}
+
+// What --query may name is anything, a folder or a device among them: only a
+// regular file of one query document is read.
+TEST(CliQuery, QueryFilesThatCannotHoldAQueryAreRefused) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(testing::TempDir()) / ("tessik-query-" + std::to_string(std::random_device{}()));
+  ASSERT_TRUE(fs::create_directories(dir / "folder"));
+  TString text;
+  std::string error;
+  auto refused = [&](const fs::path& path, const std::string& why) {
+    error.clear();
+    EXPECT_FALSE(ReadQueryFile(path.string(), text, error)) << path;
+    EXPECT_NE(error.find(path.string()), std::string::npos) << error;
+    EXPECT_NE(error.find(why), std::string::npos) << error;
+  };
+  refused(dir / "folder", "is a folder");
+  refused(dir / "missing.xml", "cannot open");
+
+  // 1 MiB is the most a query file may hold.
+  const std::string query = "<Query><TermGroup><Term><Text>car</Text></Term></TermGroup></Query>";
+  const fs::path big = dir / "big.xml";
+  std::ofstream(big, std::ios::binary) << query << std::string((1 << 20) - query.size(), ' ');
+  ASSERT_EQ(fs::file_size(big), 1u << 20);
+  EXPECT_TRUE(ReadQueryFile(big.string(), text, error)) << error;
+  EXPECT_EQ(text.size(), 1u << 20);
+  std::ofstream(big, std::ios::binary | std::ios::app) << ' ';
+  refused(big, "larger than 1 MiB");
+
+#ifndef _WIN32
+  refused("/dev/zero", "not a regular file");
+  // A link is followed to what it names.
+  fs::create_symlink(dir / "folder", dir / "to-folder");
+  refused(dir / "to-folder", "is a folder");
+  std::ofstream(dir / "small.xml", std::ios::binary) << query;
+  fs::create_symlink(dir / "small.xml", dir / "to-small.xml");
+  ASSERT_TRUE(ReadQueryFile((dir / "to-small.xml").string(), text, error)) << error;
+  EXPECT_EQ(Narrow(text), query);
+#endif
+  fs::remove_all(dir);
 }
 
 }  // namespace

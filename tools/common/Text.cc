@@ -1,48 +1,33 @@
 #include "common/Text.h"
 
-#include <cctype>
+#include "platform/Platform.h"
 
 namespace tessik_cli {
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
+bool IsSpace(char32_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-void AppendUtf16(TString& out, char32_t c) {
-  if (c < 0x10000) {
-    out += static_cast<TessikChar>(c);
-  } else {
-    c -= 0x10000;
-    out += static_cast<TessikChar>(0xD800 + (c >> 10));
-    out += static_cast<TessikChar>(0xDC00 + (c & 0x3FF));
-  }
+// What the terminal gets for `c` of a document's text. A control character
+// would move the cursor, recolour or retitle the terminal, or end the line
+// of the table: the ones a results document cannot carry (the plugins'
+// writer replaces them already, another plugin may not), DEL and the C1
+// controls show as U+FFFD, and the white space left to here as a space.
+char32_t Shown(char32_t c) {
+  if (IsSpace(c)) return ' ';
+  if (tessik_plugins::IsXmlIllegal(c) || (c >= 0x7F && c <= 0x9F)) return 0xFFFD;
+  return c;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
+std::u32string Shown(std::string_view utf8) {
+  std::u32string text = tessik_plugins::ToCodePoints(utf8);
+  for (char32_t& c : text) c = Shown(c);
+  return text;
 }
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// The length of the UTF-8 sequence that starts with `byte` (1 for a stray byte).
-size_t SequenceLength(unsigned char byte) {
-  if (byte >= 0xF0 && byte < 0xF8) return 4;
-  if (byte >= 0xE0) return byte < 0xF0 ? 3 : 1;
-  if (byte >= 0xC0) return 2;
-  return 1;
+size_t Columns(std::u32string_view text) {
+  size_t columns = 0;
+  for (const char32_t c : text) columns += CharColumns(c);
+  return columns;
 }
 
 struct StatusText {
@@ -82,85 +67,35 @@ const StatusText* Find(int32_t status) {
 
 }  // namespace
 
-TString Widen(std::string_view utf8) {
-  TString out;
-  out.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size();) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    const size_t length = SequenceLength(lead);
-    if (lead < 0x80) {
-      out += static_cast<TessikChar>(lead);
-      ++i;
-      continue;
-    }
-    char32_t c = length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
-    bool ok = length > 1 && i + length <= utf8.size();
-    for (size_t k = 1; ok && k < length; ++k) {
-      const auto next = static_cast<unsigned char>(utf8[i + k]);
-      ok = IsContinuation(next);
-      c = (c << 6) | (next & 0x3F);
-    }
-    constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    ok = ok && c >= kSmallest[length] && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
-    AppendUtf16(out, ok ? c : kReplacement);
-    i += ok ? length : 1;
-  }
-  return out;
-}
-
-std::string Narrow(const TessikChar* text) {
-  std::string out;
-  if (text == nullptr) return out;
-  for (; *text != 0; ++text) {
-    const char32_t unit = static_cast<char16_t>(*text);
-    if (unit >= 0xD800 && unit < 0xDC00) {
-      const char32_t low = static_cast<char16_t>(text[1]);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-        ++text;
-        continue;
-      }
-      AppendUtf8(out, kReplacement);
-    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-      AppendUtf8(out, kReplacement);
-    } else {
-      AppendUtf8(out, unit);
-    }
-  }
-  return out;
-}
-
-std::string Narrow(const TString& text) { return Narrow(text.c_str()); }
-
-size_t Columns(std::string_view utf8) {
-  size_t columns = 0;
-  for (char c : utf8) columns += !IsContinuation(static_cast<unsigned char>(c));
-  return columns;
-}
+size_t Columns(std::string_view utf8) { return Columns(Shown(utf8)); }
 
 std::string Fit(std::string_view utf8, size_t columns) {
-  if (Columns(utf8) <= columns) return std::string(utf8);
+  const std::u32string text = Shown(utf8);
+  if (Columns(text) <= columns) return tessik_plugins::ToUtf8(text);
   const size_t keep = columns >= 3 ? columns - 3 : 0;
+  // Up to the first character that would go past `keep`: a wide one is left
+  // out whole, the marks that combine with the last one kept stay with it.
   size_t end = 0;
-  for (size_t taken = 0; end < utf8.size(); ++end) {
-    if (!IsContinuation(static_cast<unsigned char>(utf8[end])) && taken++ == keep) break;
+  for (size_t taken = 0; end < text.size() && taken + CharColumns(text[end]) <= keep; ++end) {
+    taken += CharColumns(text[end]);
   }
-  return std::string(utf8.substr(0, end)) + std::string("...").substr(0, columns - keep);
+  return tessik_plugins::ToUtf8(std::u32string_view(text).substr(0, end)) +
+         std::string("...").substr(0, columns - keep);
 }
 
 std::string OneLine(std::string_view utf8) {
-  std::string out;
+  std::u32string out;
   bool space = false;
-  for (char c : utf8) {
-    if (std::isspace(static_cast<unsigned char>(c))) {
+  for (const char32_t c : tessik_plugins::ToCodePoints(utf8)) {
+    if (IsSpace(c)) {
       space = !out.empty();
       continue;
     }
     if (space) out += ' ';
     space = false;
-    out += c;
+    out += Shown(c);
   }
-  return out;
+  return tessik_plugins::ToUtf8(out);
 }
 
 std::string StatusName(int32_t status) {

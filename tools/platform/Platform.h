@@ -1,7 +1,8 @@
 // What tessik asks of the operating system beyond standard C++: whether a
 // stream is a terminal, how wide the terminal is, and where the program
 // itself lies (its plugins are beside it). One source per platform:
-// PlatformPosix.cc, PlatformWin32.cc.
+// PlatformPosix.cc, PlatformWin32.cc. How wide a character is on the
+// terminal is the same rule everywhere, in Width.cc.
 #ifndef TESSIK_TOOLS_PLATFORM_PLATFORM_H_
 #define TESSIK_TOOLS_PLATFORM_PLATFORM_H_
 
@@ -15,6 +16,10 @@ namespace tessik_cli {
 bool IsTerminal(std::FILE* stream);
 // The columns of the terminal `stream` writes to; 0 when it is none.
 int TerminalColumns(std::FILE* stream);
+// The columns a terminal gives `c`: 2 for East Asian wide and fullwidth
+// characters and emoji, 0 for combining marks, zero-width characters and
+// controls, 1 for the rest.
+int CharColumns(char32_t c);
 // The folder of the running program; empty when it cannot be found.
 std::filesystem::path ProgramFolder();
 // How plugin libraries end: ".so", ".dll".
