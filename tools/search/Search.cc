@@ -94,7 +94,7 @@ void Account(std::vector<PluginReport>& plugins, Results& results) {
     PluginReport& p = entry(f.domain);
     p.status = f.status;
     p.error = f.error;
-    std::fprintf(stderr, "tessik search: plugin %s failed: %s: %s\n", p.name.c_str(), f.error.c_str(),
+    std::fprintf(stderr, "tessik search: plugin %s failed: %s: %s\n", p.name.c_str(), OneLine(f.error).c_str(),
                  DescribeStatus(f.status).c_str());
   }
 }
