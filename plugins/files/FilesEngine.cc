@@ -121,8 +121,7 @@ class Folder {
       if ((d & 1023) == 0 && abort) break;
       const Document& doc = docs_[d];
       if (!categories.empty() && categories.count(Fold(doc.category)) == 0) continue;
-      if (std::any_of(excluded.begin(), excluded.end(), [&](const Matcher& m) { return Count(m, doc) > 0; }))
-        continue;
+      if (std::any_of(excluded.begin(), excluded.end(), [&](const Matcher& m) { return Count(m, doc) > 0; })) continue;
       std::vector<double> tf(required.size(), 0);
       size_t matched = 0;
       for (size_t t = 0; t < required.size(); ++t) {

@@ -19,7 +19,7 @@ struct Config {
   // "max": the most a query's limit may ask for.
   size_t limit = 100;
   size_t max = 1000;
-  size_t batch = 20;   // "batch": hits per document of an asynchronous search
+  size_t batch = 20;  // "batch": hits per document of an asynchronous search
   std::map<std::string, std::string> values;
 };
 

@@ -14,8 +14,8 @@ Plan MakePlan(const Request& request) {
     (excluded ? plan.excluded : plan.required).push_back(term);
   }
   // Terms were given, but none (or none of those a hit needs) has a word.
-  const bool unusable = (request.termsGiven > 0 && request.terms.empty()) ||
-                        (request.requiredGiven > 0 && plan.required.empty());
+  const bool unusable =
+      (request.termsGiven > 0 && request.terms.empty()) || (request.requiredGiven > 0 && plan.required.empty());
   plan.nothing = unusable || (plan.required.empty() && plan.categories.empty());
   return plan;
 }

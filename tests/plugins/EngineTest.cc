@@ -6,7 +6,10 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <fstream>
 #include <mutex>
+#include <random>
 #include <set>
 
 #include "tests/common/Watchdog.h"
@@ -222,8 +225,8 @@ TEST_P(EngineTest, CharactersXmlCannotCarryAreReplaced) {
   Watchdog watchdog(std::chrono::seconds(60), "searches");
   const TessikChar r = 0xFFFD;
   const std::basic_string<TessikChar> title = TS("Zebra") + r + TS("crossing") + r + TS(" sign ") + r + TS(" here");
-  const std::basic_string<TessikChar> snippet = TS("A zebra") + r + TS(" stands") + r + TS(" at the ") + r +
-                                                TS(" crossing.");
+  const std::basic_string<TessikChar> snippet =
+      TS("A zebra") + r + TS(" stands") + r + TS(" at the ") + r + TS(" crossing.");
   QueryForm form{{{"zebra"}, {"fox"}}, "Or", {}, {{GetParam().domain, GetParam().data}}};
   for (bool async : {false, true}) {
     const std::vector<Found> found = Search(form, async);
@@ -300,6 +303,21 @@ TEST_P(EngineTest, QueriesWithoutUsableWordsMatchNothing) {
   // A category selects, words or not.
   EXPECT_EQ(Find({{{"engine", {"not"}}}, "And", {"vehicles"}}), Ids({"vehicles/d04"}));
 }
+
+#if TESSIK_ENGINE_PLUGINS
+// A stub file that names no database: the error says what is wrong with
+// the data, not what Xapian could not make of it.
+TEST(XapianPlugin, AnEmptyStubSaysTheDatabaseIsEmptyOrMissing) {
+  // Its own name: test programs of several lanes may run at once.
+  const std::string stub = testing::TempDir() + "tessik-empty-" + std::to_string(std::random_device{}()) + ".stub";
+  { std::ofstream(stub).flush(); }
+  Session session({PluginPath("glosses")});
+  const std::vector<Found> found = session.Search({{{"fox"}}, "And", {}, {{"glosses", stub}}});
+  std::remove(stub.c_str());
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_NE(found[0].error.find("empty or missing"), std::string::npos) << found[0].error;
+}
+#endif
 
 std::vector<Engine> Engines() {
   std::vector<Engine> engines = {{"quotes", TESSIK_FIXTURE_DIR "/quotes"}};

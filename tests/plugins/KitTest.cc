@@ -29,11 +29,11 @@ namespace {
 struct Script {
   std::mutex mu;
   std::condition_variable changed;
-  size_t count = 45;     // guarded by mu
-  bool fail = false;     // guarded by mu
-  bool gated = false;    // guarded by mu
-  bool waiting = false;  // guarded by mu
-  bool more = false;     // guarded by mu
+  size_t count = 45;           // guarded by mu
+  bool fail = false;           // guarded by mu
+  bool gated = false;          // guarded by mu
+  bool waiting = false;        // guarded by mu
+  bool more = false;           // guarded by mu
   std::string title = "hit ";  // guarded by mu
   // What the engine was last asked.
   tessik_plugins::Plan plan;  // guarded by mu

@@ -31,8 +31,8 @@ struct QuerySpec {
 // A domain as the search core addresses it.
 struct DomainTarget {
   std::string name;
-  std::string data;                // empty: the plugin's own documents
-  std::optional<uint32_t> limit;   // none: the plugin's own limit
+  std::string data;               // empty: the plugin's own documents
+  std::optional<uint32_t> limit;  // none: the plugin's own limit
 };
 
 QuerySpec SpecFromOptions(const SearchOptions& options);

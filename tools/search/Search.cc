@@ -146,7 +146,6 @@ class LiveLine {
   size_t shown_ = 0;
 };
 
-
 // The domains the search addresses: those the query asks for, else every
 // loaded plugin's; each with its --data and the limit.
 std::vector<DomainTarget> Targets(const QuerySpec& spec, const SearchOptions& o,
@@ -298,8 +297,8 @@ int Search(std::span<char* const> arguments) {
   for (PluginReport& p : plugins) {
     p.more = results.Cut().count(p.domain) > 0;
     if (p.more && (!o.limit || p.hits < *o.limit)) {
-      std::fprintf(stderr, "tessik search: %s had more matches than the %zu it returned%s\n", p.domain.c_str(),
-                   p.hits, o.limit ? " (its plugin's max)" : "; --limit asks for more");
+      std::fprintf(stderr, "tessik search: %s had more matches than the %zu it returned%s\n", p.domain.c_str(), p.hits,
+                   o.limit ? " (its plugin's max)" : "; --limit asks for more");
     }
   }
 
