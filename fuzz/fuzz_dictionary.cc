@@ -1,15 +1,15 @@
 // The word library's reader (wordnet/Database.h) on a dictionary made of
-// arbitrary bytes: a data or index file is the library's only input it did
-// not write itself, and one damaged on disk must give clean answers.
+// arbitrary bytes: its files are the reader's one input from outside, and
+// one damaged on disk must still give clean answers.
 //
 // The input is cut at NUL bytes (the dictionary's files hold none): first
 // the words to look up, one a line, then the twelve files in the order
 // index, data, exceptions of noun, verb, adjective and adverb; a file
 // missing from the input is empty. They are written to a folder of this
-// process's own (removed at exit) and opened as a dictionary is. Beyond "no crash, no leak":
-// an index line found for a lemma starts with that lemma, every base form
-// is in the index, stems come once each, and synonyms once each (compared
-// as lemmas) without the word looked up.
+// process's own (removed at exit) and opened as a dictionary is.
+// Beyond "no crash, no leak": an index line found for a lemma starts with
+// that lemma, every base form is in the index, stems come once each, and
+// synonyms once each (compared as lemmas) without the word looked up.
 #include <stdlib.h>
 
 #include <algorithm>
