@@ -261,7 +261,9 @@ void Database::AppendSynsetWords(Pos pos, uint64_t offset, std::vector<std::stri
   std::string_view line = text.substr(offset, end == std::string_view::npos ? std::string_view::npos : end - offset);
   std::vector<std::string_view> fields = Fields(line.substr(0, line.find('|')));
   uint64_t count = 0;
-  if (fields.size() < 4 || !ParseNumber(fields[3], 16, count) || fields.size() < 4 + 2 * count) return;
+  // The count is the file's word: halve what the line holds rather than
+  // double the count, which a damaged file can make overflow.
+  if (fields.size() < 4 || !ParseNumber(fields[3], 16, count) || count > (fields.size() - 4) / 2) return;
   for (uint64_t i = 0; i < count; ++i) {
     std::string_view member = fields[4 + 2 * i];
     // Adjectives may carry where they stand: "galore(ip)", "elect(p)", "former(a)".

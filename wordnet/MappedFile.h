@@ -30,7 +30,8 @@ class MappedFile {
  private:
   const char* data_ = nullptr;
   size_t size_ = 0;
-  void* mapping_ = nullptr;  // the system's handle of the mapping, where it has one
+  // The system's handle of the mapping, where it has one (POSIX needs none).
+  [[maybe_unused]] void* mapping_ = nullptr;
 };
 
 }  // namespace wordnet

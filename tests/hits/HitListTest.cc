@@ -2,12 +2,16 @@
 // ownership, both sorts and selection.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <future>
 #include <limits>
+#include <map>
 #include <random>
+#include <set>
 #include <thread>
+#include <tuple>
 #include <typeinfo>
 
 #include "hits/Hit.h"
@@ -15,9 +19,6 @@
 #include "tests/hits/HitTestUtil.h"
 
 namespace {
-
-using Tessik::CNSHit;
-using Tessik::CNSHitList;
 
 // A hit of another implementation: lists must refuse it.
 class ForeignHit : public IHit {
@@ -198,6 +199,23 @@ TEST(HitList, SortByScoreTieRules) {
   ties->SortByScore(&year);
   EXPECT_EQ(Values(*ties, TX("n")), (std::vector<TString>{T("d"), T("b"), T("a"), T("c")}));
 
+  // The last name counts too: equal scores and domains go by the id, in a
+  // short list and in one long enough for the sort-key path.
+  std::vector<const TessikChar*> domainThenId{TX("domain"), TX("id")};
+  HitListPtr three(Tessik_NewHitList());
+  for (const char* id : {"2", "1", "3"}) *three += NewHit(0.5, {{T("domain"), T("web")}, {T("id"), T(id)}});
+  three->SortByScore(&domainThenId);
+  EXPECT_EQ(Values(*three, TX("id")), (std::vector<TString>{T("1"), T("2"), T("3")}));
+  auto twoDigits = [](int n) { return T(std::string{char('0' + n / 10), char('0' + n % 10)}); };
+  HitListPtr seventy(Tessik_NewHitList());
+  std::vector<TString> ids;
+  for (int i = 0; i < 70; ++i) {
+    ids.push_back(twoDigits(i));
+    *seventy += NewHit(0.5, {{T("domain"), T("web")}, {T("id"), twoDigits(i * 31 % 70)}});  // each once, scrambled
+  }
+  seventy->SortByScore(&domainThenId);
+  EXPECT_EQ(Values(*seventy, TX("id")), ids);
+
   // NaN comes after every number, -inf included; NaNs and equal scores
   // (0 and -0 are equal) go by the names in turn; a null name ties all.
   HitListPtr odd(Tessik_NewHitList());
@@ -226,33 +244,92 @@ TEST(HitList, SortByPropertyAndNullName) {
 }
 
 // Long lists take the sort-key path: it must order exactly as the
-// comparisons of the two orderings do, equal values and ties included.
+// orderings do, equal values and ties included. The expected order is the
+// pool's, written down by hand (case ignored, accents not; a prefix first).
 TEST(HitList, LongListsFollowTheOrderings) {
   std::mt19937 random(12);
-  const std::vector<TString> pool{T("alpha"),          T("Alpha"), T("ALPHA "),         T("beta"), T("b"),  T(""),
-                                  TX("\u00e9t\u00e9"), TX("Ete"),  TX("\u00c9t\u00e9"), T("a-b"),  T("ab"), T("zeta9")};
-  const std::vector<double> scores{0.5, 0.25, -0.0, 0.0, std::nan(""), INFINITY, 1e-300};
+  struct Ranked {
+    TString value;
+    int rank;
+  };
+  const std::vector<Ranked> pool{
+      {T("alpha"), 3}, {T("Alpha"), 3},          {T("ALPHA "), 4}, {T("beta"), 6},           {T("b"), 5},
+      {T(""), 0},      {TX("\u00e9t\u00e9"), 8}, {TX("Ete"), 7},   {TX("\u00c9t\u00e9"), 8}, {T("a-b"), 1},
+      {T("ab"), 2},    {T("zeta9"), 9}};
+  const int kMissing = 10;  // after every value
+  // Highest first, -0 equal to 0, NaN last.
+  const std::vector<std::pair<double, int>> scores{{0.5, 1},    {0.25, 2},     {-0.0, 4},        {0.0, 4},
+                                                   {1e-300, 3}, {INFINITY, 0}, {std::nan(""), 5}};
+  using Key = std::tuple<int, int, int>;  // score, t, u
   for (int round = 0; round < 20; ++round) {
     HitListPtr list(Tessik_NewHitList());
-    for (int i = 0; i < 300; ++i) {
-      IHit* hit = NewHit(scores[random() % scores.size()]);
+    std::map<IHit*, Key> keys;
+    for (int i = 0; i < 600; ++i) {
+      const auto& [score, scoreRank] = scores[random() % scores.size()];
+      IHit* hit = NewHit(score);
       // Odd rounds only printable ASCII: keys of the comparison's shortcut.
-      auto pick = [&] { return pool[random() % (round % 2 ? 6 : pool.size())].c_str(); };
-      if (random() % 5 != 0) hit->SetProperty(TX("t"), pick());
-      if (random() % 3 != 0) hit->SetProperty(TX("u"), pick());
+      auto pick = [&](const TessikChar* name) {
+        if (random() % 6 == 0) return kMissing;
+        const Ranked& r = pool[random() % (round % 2 ? 6 : pool.size())];
+        hit->SetProperty(name, r.value.c_str());
+        return r.rank;
+      };
+      int t = pick(TX("t"));
+      int u = pick(TX("u"));
+      keys[hit] = {scoreRank, t, u};
       *list += hit;
     }
-    auto& hits = static_cast<CNSHitList&>(*list).HitsUnlocked();
+    // The hits' ranks in list order; every hit still there, once.
+    auto ranks = [&] {
+      std::vector<Key> out;
+      std::set<IHit*> seen;
+      for (IHit* hit : Hits(*list)) {
+        out.push_back(keys.at(hit));
+        seen.insert(hit);
+      }
+      EXPECT_EQ(seen.size(), keys.size());
+      return out;
+    };
+
     list->SortByProperty(TX("t"));
-    Tessik::PropertyGreaterThan byT(TX("t"));
-    for (size_t i = 1; i < hits.size(); ++i)
-      ASSERT_FALSE(byT(hits[i], hits[i - 1])) << "round " << round << " at " << i;
+    std::vector<Key> byT = ranks();
+    auto tOnly = [](const Key& a, const Key& b) { return std::get<1>(a) < std::get<1>(b); };
+    EXPECT_TRUE(std::is_sorted(byT.begin(), byT.end(), tOnly)) << "round " << round;
 
     std::vector<const TessikChar*> names{TX("t"), TX("u")};
     list->SortByScore(&names);
-    Tessik::ScoreGreaterThan byScore(&names);
-    for (size_t i = 1; i < hits.size(); ++i) ASSERT_FALSE(byScore(hits[i], hits[i - 1])) << "round " << round;
-    EXPECT_EQ(list->GetCount(), 300u);
+    std::vector<Key> byScore = ranks();
+    EXPECT_TRUE(std::is_sorted(byScore.begin(), byScore.end())) << "round " << round;
+  }
+}
+
+// Values longer than the eight bytes a sort key's prefix holds, some the
+// beginning of others: past the prefix the shorter still comes first. Once
+// all printable ASCII (the shortcut's keys), once with an accent (the
+// collator's keys).
+TEST(HitList, LongListsOrderValuesBeyondTheKeyPrefix) {
+  for (bool accent : {false, true}) {
+    std::vector<TString> ascending{T("manual"),       T("manual page"),       T("manual page 2"), T("manual pager"),
+                                   T("manual pages"), T("manual pages, all"), T("manuals")};
+    if (accent) ascending.insert(ascending.begin() + 5, TX("manual p\u00e4ges"));
+    const size_t copies = 10;
+    std::vector<TString> expected;
+    for (const TString& value : ascending) expected.insert(expected.end(), copies, value);
+    ASSERT_GE(expected.size(), 64u);
+
+    std::vector<TString> shuffled = expected;
+    std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(5));
+    HitListPtr list(Tessik_NewHitList());
+    for (const TString& value : shuffled) *list += NewHit(1, {{T("t"), value}});
+    list->SortByProperty(TX("t"));
+    EXPECT_EQ(Values(*list, TX("t")), expected) << "accent " << accent;
+
+    std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(6));
+    HitListPtr ties(Tessik_NewHitList());
+    for (const TString& value : shuffled) *ties += NewHit(1, {{T("t"), value}});
+    std::vector<const TessikChar*> names{TX("t")};
+    ties->SortByScore(&names);
+    EXPECT_EQ(Values(*ties, TX("t")), expected) << "accent " << accent;
   }
 }
 

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <random>
 #include <string>
@@ -17,6 +18,7 @@
 #include "hits/Hit.h"
 #include "hits/HitListXml.h"
 #include "query/XMLManager.h"
+#include "tests/common/ProcessTag.h"
 #include "tests/hits/DomWriter.h"
 #include "tests/hits/HitTestUtil.h"
 
@@ -177,6 +179,7 @@ TEST(HitXml, CommaLocale) {
   std::string saved = std::setlocale(LC_ALL, nullptr);
   const char* names[] = {"de_DE.UTF-8", "German_Germany.1252", "de-DE"};
   const char* chosen = nullptr;
+  std::string locales;  // where this test compiled the locale, if it did
   for (int attempt = 0; attempt < 2 && chosen == nullptr; ++attempt) {
     for (const char* name : names) {
       if (std::setlocale(LC_ALL, name) != nullptr) {
@@ -185,15 +188,25 @@ TEST(HitXml, CommaLocale) {
       }
     }
 #ifndef _WIN32
-    // Not installed: compiled into the build tree, where LOCPATH points the
-    // C library at it.
-    if (chosen == nullptr && attempt == 0 &&
-        std::system("mkdir -p locales && localedef -i de_DE -f UTF-8 locales/de_DE.UTF-8 >/dev/null 2>&1 || "
-                    "test -d locales/de_DE.UTF-8") == 0) {
-      setenv("LOCPATH", "locales", 1);
+    // Not installed: compiled into a folder of this process's own (another
+    // run could be compiling into a shared one meanwhile), where LOCPATH
+    // points the C library at it.
+    if (chosen == nullptr && attempt == 0) {
+      locales = "locales-" + ProcessTag();
+      std::string make = "mkdir -p " + locales + " && localedef -i de_DE -f UTF-8 " + locales +
+                         "/de_DE.UTF-8 >/dev/null 2>&1 || test -d " + locales + "/de_DE.UTF-8";
+      if (std::system(make.c_str()) == 0) setenv("LOCPATH", locales.c_str(), 1);
     }
 #endif
   }
+#ifndef _WIN32
+  // The chosen locale is loaded by now: its files may go.
+  if (!locales.empty()) {
+    unsetenv("LOCPATH");
+    std::error_code ignored;
+    std::filesystem::remove_all(locales, ignored);
+  }
+#endif
   if (chosen == nullptr) GTEST_SKIP() << "no German locale here, and localedef could not make de_DE.UTF-8";
   char probe[16];
   std::snprintf(probe, sizeof probe, "%.1f", 1.5);

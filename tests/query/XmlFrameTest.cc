@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "query/XMLManager.h"
+#include "tests/common/ProcessTag.h"
 #include "tests/common/Watchdog.h"
 #include "tests/query/QueryTestUtil.h"
 
@@ -45,12 +46,14 @@ TEST(XmlFrame, ParsesTextInPlace) {
 TEST(XmlFrame, HostileDocuments) {
   Watchdog watchdog(std::chrono::seconds(60), "HostileDocuments");
   // External entities are not resolved: neither a file that is there nor a URL is read.
-  { std::ofstream("external-entity.txt") << "secret"; }
-  EXPECT_EQ(Status(TX("<!DOCTYPE q [<!ENTITY x SYSTEM 'external-entity.txt'>]><q><Category>&x;</Category></q>")),
+  // The file's name is this process's own: another run may be removing its file.
+  const std::string secret = "external-entity-" + ProcessTag() + ".txt";
+  { std::ofstream(secret) << "secret"; }
+  EXPECT_EQ(Status(T("<!DOCTYPE q [<!ENTITY x SYSTEM '" + secret + "'>]><q><Category>&x;</Category></q>")),
             TESSIK_E_XML_INVALID);
   EXPECT_EQ(Status(TX("<!DOCTYPE q [<!ENTITY x SYSTEM 'http://127.0.0.1:9/x'>]><q><Category>&x;</Category></q>")),
             TESSIK_E_XML_INVALID);
-  std::remove("external-entity.txt");
+  std::remove(secret.c_str());
   // An external DTD is not fetched, and the document is read as usual.
   IQuery* query = nullptr;
   ASSERT_EQ(Tessik_ParseQueryFromXML(TX("<!DOCTYPE q SYSTEM 'http://127.0.0.1:9/q.dtd'><q><Category>c</Category></q>"),

@@ -2,6 +2,7 @@
 // real plugin libraries, as an application sees them.
 #include <filesystem>
 
+#include "tests/common/ProcessTag.h"
 #include "tests/search/TestSession.h"
 
 namespace {
@@ -76,12 +77,17 @@ TEST(Plugins, LoadingByDomainAndPathWithEveryFailure) {
 // and by domain.
 TEST(Plugins, FolderNamedBeyondAscii) {
   namespace fs = std::filesystem;
-  const char folder[] = "D\xc3\xb6k\xc3\xbcmanlar\xf0\x9f\x94\x8d", file[] = "\xc3\x85lpha\xf0\x9f\x94\x8d";
-  fs::path dir = fs::current_path() / "Plugins" / fs::path(reinterpret_cast<const char8_t*>(folder));
+  // A folder of this run's own: the locale lanes run this test side by side
+  // with the plain run, and one copying the library while another loads it
+  // or removes it failed.
+  const std::string folder = "D\xc3\xb6k\xc3\xbcmanlar\xf0\x9f\x94\x8d-" + ProcessTag();
+  const char file[] = "\xc3\x85lpha\xf0\x9f\x94\x8d";
+  const fs::path folderName(reinterpret_cast<const char8_t*>(folder.c_str()));
+  fs::path dir = fs::current_path() / "Plugins" / folderName;
   fs::create_directories(dir);
-  // Removed first: the mingw runtime takes any two files for one (it
-  // compares inode numbers, all 0 on Windows) and refuses to overwrite, so
-  // a second run in one build tree failed.
+  // Removed first, in case an earlier process of the same id left it: the
+  // mingw runtime takes any two files for one (it compares inode numbers,
+  // all 0 on Windows) and refuses to overwrite.
   fs::path copy = dir / fs::path(reinterpret_cast<const char8_t*>((std::string(file) + kSuffix).c_str()));
   fs::remove(copy);
   fs::copy_file(fs::current_path() / "Plugins" / ("Alpha" + kSuffix), copy);
@@ -90,8 +96,7 @@ TEST(Plugins, FolderNamedBeyondAscii) {
     return TString(u.begin(), u.end());
   };
   TString name = wide(fs::path(reinterpret_cast<const char8_t*>(file)));
-  TString inFolder =
-      wide(fs::path(reinterpret_cast<const char8_t*>(folder))) + TessikChar(fs::path::preferred_separator) + name;
+  TString inFolder = wide(folderName) + TessikChar(fs::path::preferred_separator) + name;
 
   testplugin::TestQuery query{.documents = {kA}};
   Session byPath, byDomain;
@@ -99,6 +104,10 @@ TEST(Plugins, FolderNamedBeyondAscii) {
   EXPECT_EQ(Tessik_LoadPluginByDomain(byDomain.id, inFolder.c_str()), TESSIK_OK);
   EXPECT_EQ(byPath.Search(query), kA);
   EXPECT_EQ(byDomain.Search(query), kA);
+  // Windows keeps the file of a loaded library, and the library stays
+  // cached: there the folder stays behind.
+  std::error_code ignored;
+  fs::remove_all(dir, ignored);
 }
 
 TEST(SyncSearch, PluginsRunInNameOrderAndMergeIntoTheFirstDocument) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/common/ProcessTag.h"
 #include "ulmo/exception/Exception.h"
 #include "ulmo/osdep/OSException.h"
 #include "ulmo/osdep/Path.h"
@@ -42,8 +43,9 @@ TEST(SharedLibrary, FindsLibrariesAsTheWindowsLoaderWould) {
   fs::path exeDir = dir;
   ASSERT_TRUE(fs::exists(exeDir / ("osdep_testlib" + kSuffix)));
   EXPECT_EQ(N(os::path::MakeAbsolutePath(W("."))), fs::current_path().string());
-  fs::path elsewhere = fs::temp_directory_path() /
-                       ("tessik-loader-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  // The temporary folder is every build tree's and every lane's: a name of
+  // this process's own (gtest's seed is the clock's, and may repeat).
+  fs::path elsewhere = fs::temp_directory_path() / ("tessik-loader-" + ProcessTag());
   fs::create_directories(elsewhere / "Sub");
   fs::current_path(elsewhere);
   // The same relative name in the current directory, a different library:

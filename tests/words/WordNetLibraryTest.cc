@@ -16,6 +16,8 @@ using Words = std::vector<std::string>;
 
 // Beside the test programs, as the build lays it out.
 const char kDictionary[] = "resource/WordNetDict";
+// tests/words/damaged-dictionary, copied there too.
+const char kDamaged[] = "damaged-dictionary";
 
 TEST(WordNetEn, EntryPointsRefuseWhatTheyCannotServe) {
   WordList list = reinterpret_cast<WordList>(0x5eed);
@@ -78,6 +80,36 @@ TEST(WordNetReader, BaseFormsByExceptionsAndSuffixRules) {
   EXPECT_EQ(forms(wordnet::kAdjective, "better"), (Words{"better", "good", "well"}));
   EXPECT_EQ(forms(wordnet::kAdverb, "quickly"), Words{"quickly"});
   EXPECT_EQ(database->Stems("qwzxvk"), Words{});
+}
+
+// Every entry of the damaged dictionary breaks one rule of the format: a
+// data line announcing more words than it holds, word counts that overflow
+// when doubled, a data line cut short by the end of the file, offsets past
+// that end and inside a line, index lines announcing more synsets or
+// pointers than they hold or cut short, exceptions without a base form in
+// the index. Each look-up answers as if the entry had no words.
+TEST(WordNetReader, DamagedDictionaryAnswersCleanly) {
+  std::unique_ptr<Database> database = Database::Open(kDamaged);
+  ASSERT_NE(database, nullptr);
+  // Its one intact entry: the fixture is read at all.
+  EXPECT_EQ(database->Synonyms("car"), Words{"automobile"});
+  EXPECT_EQ(database->Stems("cars"), Words{"car"});
+  for (const char* word : {"crowd", "horde", "cut", "far", "midline", "many", "pointers", "zebra"}) {
+    EXPECT_EQ(database->Synonyms(word), Words{}) << word;
+    EXPECT_EQ(database->Stems(word), Words{word}) << word;  // the index holds it all the same
+  }
+  EXPECT_EQ(database->Stems("geese"), Words{});
+  EXPECT_EQ(database->Stems("mice"), Words{});
+
+  // Through the entry points: a success with an empty list.
+  ASSERT_EQ(WordNet_LexisInit(kDamaged), WORDNET_OK);
+  for (const char* word : {"horde", "crowd", "zebra"}) {
+    WordList list = nullptr;
+    ASSERT_EQ(WordNet_GetSynonym(word, &list, WORDNET_KIND_SYNONYMS), WORDNET_OK) << word;
+    EXPECT_EQ(list->count, 0) << word;
+    EXPECT_EQ(WordNet_ReleaseWordList(list), WORDNET_OK);
+  }
+  EXPECT_EQ(WordNet_LexisClose(), WORDNET_OK);
 }
 
 }  // namespace
