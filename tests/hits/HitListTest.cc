@@ -246,6 +246,8 @@ TEST(HitList, SortByPropertyAndNullName) {
 // Long lists take the sort-key path: it must order exactly as the
 // orderings do, equal values and ties included. The expected order is the
 // pool's, written down by hand (case ignored, accents not; a prefix first).
+// No punctuation inside a value: Windows' word sort gives a hyphen almost
+// no weight where ICU orders it before letters, so no one order holds.
 TEST(HitList, LongListsFollowTheOrderings) {
   std::mt19937 random(12);
   struct Ranked {
@@ -254,8 +256,8 @@ TEST(HitList, LongListsFollowTheOrderings) {
   };
   const std::vector<Ranked> pool{
       {T("alpha"), 3}, {T("Alpha"), 3},          {T("ALPHA "), 4}, {T("beta"), 6},           {T("b"), 5},
-      {T(""), 0},      {TX("\u00e9t\u00e9"), 8}, {TX("Ete"), 7},   {TX("\u00c9t\u00e9"), 8}, {T("a-b"), 1},
-      {T("ab"), 2},    {T("zeta9"), 9}};
+      {T(""), 0},      {TX("\u00e9t\u00e9"), 8}, {TX("Ete"), 7},   {TX("\u00c9t\u00e9"), 8}, {T("ab"), 2},
+      {T("zeta9"), 9}};
   const int kMissing = 10;  // after every value
   // Highest first, -0 equal to 0, NaN last.
   const std::vector<std::pair<double, int>> scores{{0.5, 1},    {0.25, 2},     {-0.0, 4},        {0.0, 4},
