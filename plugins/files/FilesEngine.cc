@@ -285,19 +285,8 @@ class FilesEngine : public Engine {
   }
 
  private:
-  static uintmax_t Setting(const char* key, uintmax_t fallback) {
-    const auto& values = PluginConfig().values;
-    auto it = values.find(key);
-    if (it == values.end()) return fallback;
-    try {
-      const long long n = std::stoll(it->second);
-      return n > 0 ? static_cast<uintmax_t>(n) : fallback;
-    } catch (const std::exception&) {
-      return fallback;
-    }
-  }
-  static size_t MaxFiles() { return static_cast<size_t>(Setting("max-files", 50000)); }
-  static uintmax_t MaxBytes() { return Setting("max-bytes", uintmax_t{64} << 20); }
+  static size_t MaxFiles() { return PluginConfig().Count("max-files", 50000); }
+  static uintmax_t MaxBytes() { return PluginConfig().Count("max-bytes", size_t{64} << 20); }
 
   std::mutex mu_;
   std::map<std::string, std::shared_ptr<Folder>> folders_;  // guarded by mu_

@@ -28,6 +28,11 @@ size_t Number(const std::string& text, size_t fallback) {
 
 }  // namespace
 
+size_t Config::Count(const std::string& key, size_t fallback) const {
+  auto it = values.find(key);
+  return it == values.end() ? fallback : Number(it->second, fallback);
+}
+
 Config ParseConfig(const std::string& text, const std::string& name) {
   Config config;
   config.name = name;

@@ -21,6 +21,10 @@ struct Config {
   size_t max = 1000;
   size_t batch = 20;  // "batch": hits per document of an asynchronous search
   std::map<std::string, std::string> values;
+
+  // The whole number above 0 under `key`, else `fallback`: for settings
+  // of one engine's own.
+  size_t Count(const std::string& key, size_t fallback) const;
 };
 
 // The configuration of the plugin library this code is linked into, read

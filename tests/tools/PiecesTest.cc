@@ -222,23 +222,23 @@ TEST(CliQuery, TheLibraryReadsWhatTheOptionsMeant) {
   o.categories = {"food \"hot\""};
   o.domains = {{"quotes", "/srv/a&b"}};
   IQuery* query = nullptr;
-  const QuerySpec spec = SpecFromOptions(o);
-  EXPECT_EQ(spec.domains, std::vector<std::string>{"quotes"});
-  ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(QueryXml(spec, {{"quotes", "/srv/a&b", 7}})).c_str(), &query), TESSIK_OK);
+  const SearchQuery wanted = QueryFromOptions(o);
+  EXPECT_EQ(wanted.domains, std::vector<std::string>{"quotes"});
+  ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(QueryXml(wanted, {{"quotes", "/srv/a&b", 7}})).c_str(), &query), TESSIK_OK);
   EXPECT_EQ(Read(query),
             "op=0 syn=1 stem=0 [fish & <chips>|title] [vinegar|not] <quotes data=/srv/a&b limit=7> #food \"hot\"");
   // Read back as a query file would be: "data" is refused there.
-  QuerySpec back;
+  SearchQuery back;
   std::string error;
-  EXPECT_FALSE(SpecFromQuery(*query, back, error));
+  EXPECT_FALSE(QueryFromParsed(*query, back, error));
   EXPECT_NE(error.find("\"data\""), std::string::npos) << error;
   Tessik_ReleaseQuery(query);
 
   // Every domain the search core names carries the limit.
-  ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(QueryXml(spec, {{"a", "", 3}, {"b", "", 3}})).c_str(), &query), TESSIK_OK);
+  ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(QueryXml(wanted, {{"a", "", 3}, {"b", "", 3}})).c_str(), &query), TESSIK_OK);
   EXPECT_NE(Read(query).find("<a data= limit=3>"), std::string::npos) << Read(query);
   EXPECT_NE(Read(query).find("<b data= limit=3>"), std::string::npos) << Read(query);
-  ASSERT_TRUE(SpecFromQuery(*query, back, error)) << error;
+  ASSERT_TRUE(QueryFromParsed(*query, back, error)) << error;
   std::sort(back.domains.begin(), back.domains.end());  // domains come in no particular order
   EXPECT_EQ(back.domains, (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(back.terms.size(), 2u);
@@ -249,7 +249,7 @@ TEST(CliQuery, TheLibraryReadsWhatTheOptionsMeant) {
   onlyNot.excluded = {"apple"};
   onlyNot.categories = {"cooking"};
   onlyNot.any = true;
-  ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(QueryXml(SpecFromOptions(onlyNot), {})).c_str(), &query), TESSIK_OK);
+  ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(QueryXml(QueryFromOptions(onlyNot), {})).c_str(), &query), TESSIK_OK);
   EXPECT_EQ(Read(query), "op=2 syn=0 stem=0 [apple|not] #cooking");
   Tessik_ReleaseQuery(query);
 }
@@ -265,18 +265,18 @@ TEST(CliQuery, QueryFilesWithNothingToSelectByAreNoQuery) {
   for (const char* xml : noQuery) {
     IQuery* query = nullptr;
     ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(xml).c_str(), &query), TESSIK_OK) << xml;
-    QuerySpec spec;
+    SearchQuery wanted;
     std::string error;
-    EXPECT_FALSE(SpecFromQuery(*query, spec, error)) << xml;
+    EXPECT_FALSE(QueryFromParsed(*query, wanted, error)) << xml;
     EXPECT_NE(error.find("no query"), std::string::npos) << error;
     Tessik_ReleaseQuery(query);
   }
   for (const char* xml : queries) {
     IQuery* query = nullptr;
     ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(xml).c_str(), &query), TESSIK_OK) << xml;
-    QuerySpec spec;
+    SearchQuery wanted;
     std::string error;
-    EXPECT_TRUE(SpecFromQuery(*query, spec, error)) << xml << ": " << error;
+    EXPECT_TRUE(QueryFromParsed(*query, wanted, error)) << xml << ": " << error;
     Tessik_ReleaseQuery(query);
   }
 }

@@ -20,7 +20,7 @@ struct QueryTerm {
   std::vector<std::string> fields;  // "not" excludes the term
 };
 
-struct QuerySpec {
+struct SearchQuery {
   std::string compose = "And";  // "And", "Or" or "Not"
   std::vector<QueryTerm> terms;
   std::vector<std::string> categories;
@@ -35,21 +35,21 @@ struct DomainTarget {
   std::optional<uint32_t> limit;  // none: the plugin's own limit
 };
 
-QuerySpec SpecFromOptions(const SearchOptions& options);
+SearchQuery QueryFromOptions(const SearchOptions& options);
 
 // Reads a query the library parsed from a query file. False, with `error`
 // set, when the file sets a domain's "data" (a query file is untrusted
 // text and may not choose what a plugin opens) or holds no query: no term
 // a hit needs with a word in it, and no category.
-bool SpecFromQuery(IQuery& query, QuerySpec& spec, std::string& error);
+bool QueryFromParsed(IQuery& query, SearchQuery& wanted, std::string& error);
 
-// True when `spec` has a term a hit needs with a word in it, or a category:
+// True when `wanted` has a term a hit needs with a word in it, or a category:
 // something a search can select by. Anything less would match every
 // document.
-bool IsQuery(const QuerySpec& spec);
+bool IsQuery(const SearchQuery& wanted);
 
-// The query document (UTF-8) for `spec`, addressing `domains` in order.
-std::string QueryXml(const QuerySpec& spec, const std::vector<DomainTarget>& domains);
+// The query document (UTF-8) for `wanted`, addressing `domains` in order.
+std::string QueryXml(const SearchQuery& wanted, const std::vector<DomainTarget>& domains);
 
 }  // namespace tessik_cli
 

@@ -148,9 +148,9 @@ class LiveLine {
 
 // The domains the search addresses: those the query asks for, else every
 // loaded plugin's; each with its --data and the limit.
-std::vector<DomainTarget> Targets(const QuerySpec& spec, const SearchOptions& o,
+std::vector<DomainTarget> Targets(const SearchQuery& wanted, const SearchOptions& o,
                                   const std::vector<PluginReport>& plugins) {
-  std::vector<std::string> names = spec.domains;
+  std::vector<std::string> names = wanted.domains;
   if (names.empty()) {
     for (const PluginReport& p : plugins) {
       if (p.status == TESSIK_OK && std::find(names.begin(), names.end(), p.domain) == names.end())
@@ -169,10 +169,10 @@ std::vector<DomainTarget> Targets(const QuerySpec& spec, const SearchOptions& o,
 }
 
 // The query of the search, as the user gave it: options or a query file.
-// Returns an exit status, or -1 when `spec` is ready.
-int ReadSpec(const SearchOptions& o, QuerySpec& spec) {
+// Returns an exit status, or -1 when `wanted` is ready.
+int ReadSearchQuery(const SearchOptions& o, SearchQuery& wanted) {
   if (o.queryFile.empty()) {
-    spec = SpecFromOptions(o);
+    wanted = QueryFromOptions(o);
     return -1;
   }
   TString text;
@@ -184,15 +184,15 @@ int ReadSpec(const SearchOptions& o, QuerySpec& spec) {
   IQuery* query = nullptr;
   if (const int32_t status = Tessik_ParseQueryFromXML(text.c_str(), &query); status != TESSIK_OK)
     return Fail(kExitBadQuery, "reading the query file " + o.queryFile, status);
-  const bool ok = SpecFromQuery(*query, spec, problem);
+  const bool ok = QueryFromParsed(*query, wanted, problem);
   Tessik_ReleaseQuery(query);
   if (!ok) {
     std::fprintf(stderr, "tessik search: %s: %s\n", o.queryFile.c_str(), problem.c_str());
     return kExitBadQuery;
   }
   for (const SearchDomain& d : o.domains) {
-    if (std::find(spec.domains.begin(), spec.domains.end(), d.name) == spec.domains.end())
-      spec.domains.push_back(d.name);
+    if (std::find(wanted.domains.begin(), wanted.domains.end(), d.name) == wanted.domains.end())
+      wanted.domains.push_back(d.name);
   }
   return -1;
 }
@@ -212,8 +212,8 @@ int Search(std::span<char* const> arguments) {
     std::fputs(kSearchHelp, stdout);
     return kExitOk;
   }
-  QuerySpec spec;
-  if (const int exit = ReadSpec(o, spec); exit >= 0) return exit;
+  SearchQuery wanted;
+  if (const int exit = ReadSearchQuery(o, wanted); exit >= 0) return exit;
 
   uint32_t session = 0;
   if (const int32_t status = Tessik_OpenSession(TESSIK_TEXT("tessik"), &session); status != TESSIK_OK) {
@@ -226,7 +226,7 @@ int Search(std::span<char* const> arguments) {
 
   SearchOptions loading = o;
   if (o.plugins.empty() && o.domains.empty()) {
-    for (const std::string& d : spec.domains) loading.domains.push_back({d, ""});
+    for (const std::string& d : wanted.domains) loading.domains.push_back({d, ""});
   }
   std::vector<PluginReport> plugins = LoadPlugins(session, loading);
   const bool allLoaded =
@@ -234,7 +234,7 @@ int Search(std::span<char* const> arguments) {
   const bool anyLoaded =
       std::any_of(plugins.begin(), plugins.end(), [](const PluginReport& p) { return p.status == TESSIK_OK; });
 
-  const std::string queryXml = QueryXml(spec, Targets(spec, o, plugins));
+  const std::string queryXml = QueryXml(wanted, Targets(wanted, o, plugins));
   IQuery* query = nullptr;
   if (const int32_t status = Tessik_ParseQueryFromXML(Widen(queryXml).c_str(), &query); status != TESSIK_OK) {
     return Fail(kExitLibrary, "reading the query", status);
@@ -291,7 +291,7 @@ int Search(std::span<char* const> arguments) {
 
   if (anyLoaded && !answered) {
     std::fprintf(stderr, "tessik search: no plugin answered the query%s\n",
-                 spec.domains.empty() ? "" : " (does a loaded plugin serve the domains asked for?)");
+                 wanted.domains.empty() ? "" : " (does a loaded plugin serve the domains asked for?)");
   }
   // A plugin's limit cut what the user would have seen.
   for (PluginReport& p : plugins) {
