@@ -21,7 +21,7 @@ namespace {
 using vel::ulmo::AString;
 using vel::ulmo::WString;
 
-const char* const kDomains[] = {"glosses", "manpages", "quotes"};
+const char* const kDomains[] = {"files", "sqlite", "xapian"};
 
 std::string PluginPath(const char* domain) {
   return std::string(TESSIK_REFERENCE_PLUGIN_DIR) + "/" + domain + TESSIK_PLUGIN_SUFFIX;

@@ -41,10 +41,16 @@
 // this; it is how those plugins and the tessik command agree):
 //  - A query's domain element addresses a plugin by name, compared without
 //    regard to case; a query that names no domain addresses every plugin.
+//    A domain element with an "engine" property addresses instead the
+//    plugin of that name (the library's base file name): a source of
+//    documents over that engine, whose name the hits then carry. One plugin
+//    answers for every such domain of a query, each with its own data and
+//    limit; one that fails is an error entry of its own.
 //  - The domain's "data" property names the documents the plugin opens: a
-//    folder, a database, any path. An application must never let untrusted
-//    text set it; the tessik command refuses a query file that does, and
-//    writes "data" only from its own command line.
+//    folder index, a database, any path. An application must never let
+//    untrusted text set it; the tessik command refuses a query file that
+//    does, and writes every property of a domain itself, from its command
+//    line and its list of sources.
 //  - The domain's "limit" property asks for at most that many hits. A
 //    plugin's configuration file gives "limit", the default when a query
 //    names none, and "max", the cap no query can lift.

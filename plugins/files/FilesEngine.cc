@@ -262,7 +262,8 @@ class Folder {
 
 class FilesEngine : public Engine {
  public:
-  Found Search(const Plan& plan, const std::string& data, size_t limit, const std::atomic<bool>& abort) override {
+  Found Search(const Plan& plan, const Domain& domain, size_t limit, const std::atomic<bool>& abort) override {
+    const std::string data = domain.Property("data", "");
     if (data.empty()) throw EngineError("no folder of documents configured");
     std::shared_ptr<Folder> folder;
     {

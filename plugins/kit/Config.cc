@@ -57,8 +57,8 @@ Config ParseConfig(const std::string& text, const std::string& name) {
   return config;
 }
 
-size_t LimitOf(const Request& request, const Config& config) {
-  const std::string text = request.Property("limit", "");
+size_t LimitOf(const Domain& domain, const Config& config) {
+  const std::string text = domain.Property("limit", "");
   size_t limit = config.limit;
   try {
     size_t used = 0;

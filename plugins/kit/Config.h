@@ -31,10 +31,10 @@ struct Config {
 // once; missing file or keys leave the defaults.
 const Config& PluginConfig();
 
-// The number of hits `request` asks for: its domain's "limit" property when
-// that is a whole number above 0, else the configuration's limit; never more
-// than the configuration's max.
-size_t LimitOf(const Request& request, const Config& config);
+// The number of hits asked for `domain`: its "limit" property when that is
+// a whole number above 0, else the configuration's limit; never more than
+// the configuration's max.
+size_t LimitOf(const Domain& domain, const Config& config);
 
 // Parses the text of a configuration file.
 Config ParseConfig(const std::string& text, const std::string& name);

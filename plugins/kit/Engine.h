@@ -24,14 +24,15 @@ struct EngineError : std::runtime_error {
 class Engine {
  public:
   virtual ~Engine() = default;
-  // The best `limit` hits for `plan` over the data at `data`, best first,
+  // The best `limit` hits for `plan` over the documents of `domain` (its
+  // "data" property names them; kit/Names.h lists the others), best first,
   // scores in [0, 1], and whether more matched. The kit never calls it with
   // a plan that matches nothing. Called from several threads at once
   // (synchronous searches of different sessions and asynchronous search
   // threads), so any shared state is the engine's to guard. `abort` turns
   // true when the search is no longer wanted; an engine may then stop early
   // with what it has, or throw.
-  virtual Found Search(const Plan& plan, const std::string& data, size_t limit, const std::atomic<bool>& abort) = 0;
+  virtual Found Search(const Plan& plan, const Domain& domain, size_t limit, const std::atomic<bool>& abort) = 0;
 };
 
 // Defined by each plugin: its engine, made once, on the first search.

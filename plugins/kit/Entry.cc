@@ -84,14 +84,16 @@ class PluginState {
 
 Engine& TheEngine() { return PluginState::Get().engine(); }
 
-std::string DataOf(const Request& request) { return request.Property("data", PluginConfig().data); }
+Identity Self() {
+  const Config& config = PluginConfig();
+  return {config.domain, config.name, config.data};
+}
 
-// What the engine finds for `request`; a plan that matches nothing never
-// reaches it.
-Found Find(const Request& request, const std::atomic<bool>& abort) {
-  const Plan plan = MakePlan(request);
+// What the engine finds for one domain of `request`; a plan that matches
+// nothing never reaches it.
+Found Find(const Plan& plan, const Domain& domain, const std::atomic<bool>& abort) {
   if (plan.nothing) return {};
-  return TheEngine().Search(plan, DataOf(request), LimitOf(request, PluginConfig()), abort);
+  return TheEngine().Search(plan, domain, LimitOf(domain, PluginConfig()), abort);
 }
 
 // The entry that stands for a results document the library would not write
@@ -102,42 +104,60 @@ TessikChar* Unwritable(const std::string& domain) {
                     TESSIK_E_FAILED);
 }
 
-// The whole answer as one document: hits, or an error entry.
-TessikChar* Answer(const Request& request, const std::atomic<bool>& abort) {
-  const std::string& domain = PluginConfig().domain;
+// What one domain's search gives: its hits, or its failure. A domain that
+// fails costs the others nothing.
+Answer AnswerFor(const Plan& plan, const Domain& domain, const std::atomic<bool>& abort) {
+  Answer answer;
+  answer.domain = domain.name;
   try {
-    const Found found = Find(request, abort);
-    TessikChar* text = WriteResults(found, 0, found.hits.size(), domain);
-    return text != nullptr ? text : Unwritable(domain);
+    answer.found = Find(plan, domain, abort);
   } catch (const std::bad_alloc&) {
-    return WriteError(domain, "out of memory", TESSIK_E_OUT_OF_MEMORY);
+    answer.error = "out of memory";
+    answer.status = TESSIK_E_OUT_OF_MEMORY;
   } catch (const std::exception& e) {
-    return WriteError(domain, e.what(), TESSIK_E_FAILED);
+    answer.error = e.what();
+    answer.status = TESSIK_E_FAILED;
   }
+  return answer;
+}
+
+// The whole answer as one document: every domain's hits or error entry.
+TessikChar* AnswerAll(const Request& request, const std::atomic<bool>& abort) {
+  const Plan plan = MakePlan(request);
+  std::vector<Answer> answers;
+  for (const Domain& domain : request.domains) answers.push_back(AnswerFor(plan, domain, abort));
+  TessikChar* text = WriteAnswers(answers);
+  return text != nullptr ? text : Unwritable(request.domains.front().name);
 }
 
 void RunAsync(Session* session, Request request, PluginNotify notify) {
-  const std::string& domain = PluginConfig().domain;
   auto report = [&](TessikChar* text) {
     if (text == nullptr) return;
     notify(session->id, TESSIK_NOTIFY_PLUGIN_RESULTS, text);
     Tessik_Release(text);  // the library copied what it needs
   };
-  if (request.addressed) {
-    try {
-      const Found found = Find(request, session->abort);
-      const size_t batch = PluginConfig().batch;
-      for (size_t begin = 0; begin < found.hits.size() && !session->abort; begin += batch) {
-        TessikChar* text = WriteResults(found, begin, begin + batch, domain);
-        report(text != nullptr ? text : Unwritable(domain));
+  try {
+    const Plan plan = MakePlan(request);
+    const size_t batch = PluginConfig().batch;
+    for (const Domain& domain : request.domains) {
+      if (session->abort) break;
+      const Answer answer = AnswerFor(plan, domain, session->abort);
+      if (!answer.error.empty()) {
+        // An abort may cut an engine short with an error: nobody wants the
+        // answer then.
+        if (!session->abort) report(WriteError(domain.name, answer.error, answer.status));
+        continue;
       }
-    } catch (const std::bad_alloc&) {
-      report(WriteError(domain, "out of memory", TESSIK_E_OUT_OF_MEMORY));
-    } catch (const std::exception& e) {
-      // An abort may cut an engine short with an error: nobody wants the
-      // answer then.
-      if (!session->abort) report(WriteError(domain, e.what(), TESSIK_E_FAILED));
+      const Found& found = answer.found;
+      for (size_t begin = 0; begin < found.hits.size() && !session->abort; begin += batch) {
+        TessikChar* text = WriteResults(found, begin, begin + batch, domain.name);
+        report(text != nullptr ? text : Unwritable(domain.name));
+      }
     }
+  } catch (const std::bad_alloc&) {
+    report(WriteError(PluginConfig().domain, "out of memory", TESSIK_E_OUT_OF_MEMORY));
+  } catch (const std::exception& e) {
+    if (!session->abort) report(WriteError(PluginConfig().domain, e.what(), TESSIK_E_FAILED));
   }
   notify(session->id, TESSIK_NOTIFY_PLUGIN_ENDED, nullptr);
 }
@@ -175,10 +195,10 @@ TESSIK_PLUGIN_EXPORT int32_t SyncSearch(void* handle, const void* query, TessikC
   *resultText = nullptr;
   if (g_gone) return TESSIK_E_FAILED;
   try {
-    const Request request = ReadRequest(query, PluginConfig().domain);
-    if (!request.addressed) return TESSIK_OK;
+    const Request request = ReadRequest(query, Self());
+    if (request.domains.empty()) return TESSIK_OK;
     const std::atomic<bool> never{false};
-    *resultText = Answer(request, never);
+    *resultText = AnswerAll(request, never);
     return *resultText != nullptr ? TESSIK_OK : TESSIK_E_FAILED;
   } catch (const std::bad_alloc&) {
     return TESSIK_E_OUT_OF_MEMORY;
@@ -197,7 +217,7 @@ TESSIK_PLUGIN_EXPORT int32_t AsyncSearch(void* handle, const void* query, Plugin
   try {
     // The query is the application's and may be gone once this returns:
     // read it here, search on the thread.
-    Request request = ReadRequest(query, PluginConfig().domain);
+    Request request = ReadRequest(query, Self());
     // The previous search has reported its end; its thread is at most on
     // its way out.
     if (session->worker.joinable()) session->worker.join();

@@ -15,8 +15,18 @@ inline constexpr std::string_view kFieldTitle = "title";
 inline constexpr std::array<std::string_view, 3> kFieldText = {"text", "body", "content"};
 
 // Properties of a hit. Every hit has the first four; "category" when its
-// document has one.
+// document has one. An engine may add its own after them (kit/Results.h).
 inline constexpr std::array<std::string_view, 5> kHitProperties = {"domain", "id", "title", "snippet", "category"};
+
+// Properties of a query's domain element that the plugins read; the search
+// core writes them (tessik/Plugin.h). "data": what to open; "limit": hits
+// asked for; "engine": the plugin that answers for the domain when the
+// domain is a source rather than a plugin's own. The SQLite engine reads
+// which table of a database to search and which columns are what; the
+// text columns are one name a line.
+inline constexpr std::array<std::string_view, 9> kDomainProperties = {
+    "data",         "limit",     "engine",    "table",          "title-column", "text-columns",
+    "id-column",    "url-column", "category-column"};
 
 // An entry that reports a failure instead of a hit carries "error" (in
 // words) and "status" (a status code as decimal text), and score 0.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "kit/Names.h"
 #include "kit/Text.h"
 #include "tessik/Query.h"
 #include "tessik/TessikClient.h"
@@ -38,12 +39,12 @@ std::vector<std::string> SynonymsOf(const std::string& word) {
 
 }  // namespace
 
-std::string Request::Property(const std::string& name, const std::string& fallback) const {
+std::string Domain::Property(const std::string& name, const std::string& fallback) const {
   auto it = properties.find(name);
   return it == properties.end() ? fallback : it->second;
 }
 
-Request ReadRequest(const void* queryPointer, const std::string& domain) {
+Request ReadRequest(const void* queryPointer, const Identity& self) {
   Request request;
   auto* query = static_cast<IQuery*>(const_cast<void*>(queryPointer));
   if (query == nullptr) return request;
@@ -52,20 +53,28 @@ Request ReadRequest(const void* queryPointer, const std::string& domain) {
   request.caseSensitive = query->IsCaseSensitive();
   if (request.caseSensitive) request.stemming = request.synonyms = false;
 
-  bool namesAny = false;
-  bool namesUs = false;
   // Domain names match without regard to case: "Quotes" asks the quotes plugin.
-  const std::string us = Fold(domain);
+  const std::string ourDomain = Fold(self.domain), ourName = Fold(self.name);
+  bool namesAny = false;
   for (IDomain* d = query->GetDomain(true); d != nullptr; d = query->GetDomain(false)) {
     namesAny = true;
-    if (Fold(ToUtf8(d->GetName())) != us) continue;
-    namesUs = true;
-    for (const char* name : {"data", "limit"}) {
+    Domain domain;
+    domain.name = ToUtf8(d->GetName());
+    // The library offers no way to list a domain's properties: those the
+    // kit and the engines know are asked for by name.
+    for (std::string_view name : kDomainProperties) {
       const TessikChar* value = d->GetProperty(ToUtf16(name).c_str());
-      if (value != nullptr) request.properties[name] = ToUtf8(value);
+      if (value != nullptr) domain.properties[std::string(name)] = ToUtf8(value);
     }
+    const auto engine = domain.properties.find("engine");
+    const bool ours = engine != domain.properties.end() ? Fold(engine->second) == ourName
+                                                        : Fold(domain.name) == ourDomain;
+    if (!ours) continue;
+    if (engine == domain.properties.end() && domain.properties.count("data") == 0)
+      domain.properties["data"] = self.data;
+    request.domains.push_back(std::move(domain));
   }
-  request.addressed = !namesAny || namesUs;
+  if (!namesAny) request.domains.push_back({self.domain, {{"data", self.data}}});
 
   for (const TessikChar* c = query->GetCategory(true); c != nullptr; c = query->GetCategory(false))
     request.categories.push_back(ToUtf8(c));

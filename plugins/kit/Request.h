@@ -34,10 +34,26 @@ struct Term {
 // every operator.
 enum class Compose : uint32_t { kAnd = 0, kOr = 1, kNot = 2 };
 
+// One domain of the query that this plugin answers for.
+struct Domain {
+  std::string name;  // as the query wrote it: the "domain" of every hit
+  // Every property of the domain element, names folded to lower case:
+  // "data" (the documents to open; the configuration's when the element is
+  // the plugin's own domain and gives none), "limit", "engine", and what
+  // an engine reads of its own.
+  std::map<std::string, std::string> properties;
+
+  std::string Property(const std::string& name, const std::string& fallback) const;
+};
+
 struct Request {
-  // False when the query names domains and none of them is this plugin's:
-  // the plugin then answers with no hits.
-  bool addressed = true;
+  // The domains this plugin answers for, in the query's order. A domain
+  // element is this plugin's when its name is the plugin's domain, or when
+  // its "engine" property is the plugin's name (the library's base file
+  // name): so one plugin serves every source over its engine in one search.
+  // A query that names no domain gives the plugin's own domain alone; one
+  // that names only others gives none, and the plugin answers with no hits.
+  std::vector<Domain> domains;
   Compose compose = Compose::kAnd;
   // One per word of the query's terms (a text of several words is several
   // terms); a text with no word in it gives none.
@@ -52,18 +68,19 @@ struct Request {
   bool stemming = false;
   bool synonyms = false;
   bool caseSensitive = false;
-  // The properties of the domain element that named this plugin (names
-  // folded to lower case).
-  std::map<std::string, std::string> properties;
+};
 
-  std::string Property(const std::string& name, const std::string& fallback) const;
+// Who a plugin is: its domain, its name (the engine it serves) and the data
+// of its own domain.
+struct Identity {
+  std::string domain, name, data;
 };
 
 // Reads `query` (an IQuery, or null: nothing to search) on the calling
-// thread. `domain` is the plugin's domain name, matched without regard to
-// case. Synonyms are looked up here, through the library that loaded the
-// plugin, when the query asks for them.
-Request ReadRequest(const void* query, const std::string& domain);
+// thread, for the plugin `self`; names match without regard to case.
+// Synonyms are looked up here, through the library that loaded the plugin,
+// when the query asks for them.
+Request ReadRequest(const void* query, const Identity& self);
 
 }  // namespace tessik_plugins
 

@@ -31,15 +31,13 @@ TessikChar* Write(IHitList& list) {
   return text;
 }
 
-}  // namespace
-
-TessikChar* WriteResults(const Found& found, size_t begin, size_t end, const std::string& domain) {
+// Hits [begin, end) of `found` into `list`; false when the library could
+// not make a hit.
+bool AddHits(IHitList& list, const Found& found, size_t begin, size_t end, const std::string& domain) {
   const std::vector<Hit>& hits = found.hits;
-  ListPtr list(Tessik_NewHitList());
-  if (!list) return nullptr;
   for (size_t i = begin; i < end && i < hits.size(); ++i) {
     HitPtr hit(Tessik_NewHit());
-    if (!hit) return nullptr;
+    if (!hit) return false;
     const Hit& h = hits[i];
     hit->SetNormScore(h.score);
     Set(*hit, "domain", domain);
@@ -47,23 +45,48 @@ TessikChar* WriteResults(const Found& found, size_t begin, size_t end, const std
     Set(*hit, "title", h.title);
     Set(*hit, "snippet", h.snippet);
     if (!h.category.empty()) Set(*hit, "category", h.category);
+    for (const auto& [name, value] : h.properties) Set(*hit, name, value);
     if (found.more && i + 1 == hits.size()) Set(*hit, kMoreProperty, "true");
-    list->AddHit(hit.get());  // the list owns it from here
+    list.AddHit(hit.get());  // the list owns it from here
     hit.release();
+  }
+  return true;
+}
+
+bool AddError(IHitList& list, const std::string& domain, const std::string& message, int status) {
+  HitPtr hit(Tessik_NewHit());
+  if (!hit) return false;
+  hit->SetNormScore(0);
+  Set(*hit, "domain", domain);
+  Set(*hit, kErrorProperty, message);
+  Set(*hit, kStatusProperty, std::to_string(status));
+  list.AddHit(hit.get());
+  hit.release();
+  return true;
+}
+
+}  // namespace
+
+TessikChar* WriteResults(const Found& found, size_t begin, size_t end, const std::string& domain) {
+  ListPtr list(Tessik_NewHitList());
+  if (!list || !AddHits(*list, found, begin, end, domain)) return nullptr;
+  return Write(*list);
+}
+
+TessikChar* WriteAnswers(const std::vector<Answer>& answers) {
+  ListPtr list(Tessik_NewHitList());
+  if (!list) return nullptr;
+  for (const Answer& a : answers) {
+    const bool added = a.error.empty() ? AddHits(*list, a.found, 0, a.found.hits.size(), a.domain)
+                                       : AddError(*list, a.domain, a.error, a.status);
+    if (!added) return nullptr;
   }
   return Write(*list);
 }
 
 TessikChar* WriteError(const std::string& domain, const std::string& message, int status) {
   ListPtr list(Tessik_NewHitList());
-  HitPtr hit(Tessik_NewHit());
-  if (!list || !hit) return nullptr;
-  hit->SetNormScore(0);
-  Set(*hit, "domain", domain);
-  Set(*hit, kErrorProperty, message);
-  Set(*hit, kStatusProperty, std::to_string(status));
-  list->AddHit(hit.get());
-  hit.release();
+  if (!list || !AddError(*list, domain, message, status)) return nullptr;
   return Write(*list);
 }
 

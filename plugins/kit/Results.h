@@ -18,6 +18,9 @@ struct Hit {
   std::string title;
   std::string snippet;
   std::string category;
+  // Further properties the engine knows of the document ("path", "url",
+  // "modified", ...), written in this order after those above.
+  std::vector<std::pair<std::string, std::string>> properties;
 };
 
 // What an engine found: the best hits, best first, and whether its limit
@@ -35,6 +38,19 @@ struct Found {
 // others. Returns a buffer of Tessik_Allocate the caller owns, or null when
 // the library could not write it.
 TessikChar* WriteResults(const Found& found, size_t begin, size_t end, const std::string& domain);
+
+// What a plugin says for one domain of a search: its hits, or, when
+// `error` is not empty, that its search failed with `status`.
+struct Answer {
+  std::string domain;
+  Found found;
+  std::string error;
+  int status = 0;
+};
+
+// One results document with every answer's hits and error entries (as
+// WriteResults and WriteError write them), in order. Ownership as there.
+TessikChar* WriteAnswers(const std::vector<Answer>& answers);
 
 // A results document holding one entry that reports a failure instead of a
 // hit: score 0 and the properties "domain", "error" (what failed, in words)

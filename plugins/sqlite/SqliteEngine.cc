@@ -41,7 +41,8 @@ bool HasExactWord(const std::string& text, const std::string& word) {
 
 class SqliteEngine : public Engine {
  public:
-  Found Search(const Plan& plan, const std::string& data, size_t limit, const std::atomic<bool>& abort) override {
+  Found Search(const Plan& plan, const Domain& domain, size_t limit, const std::atomic<bool>& abort) override {
+    const std::string data = domain.Property("data", "");
     if (data.empty()) throw EngineError("no SQLite database configured");
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(data.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);

@@ -27,7 +27,8 @@ Xapian::Database Open(const std::string& data) {
 
 class XapianEngine : public Engine {
  public:
-  Found Search(const Plan& plan, const std::string& data, size_t limit, const std::atomic<bool>& abort) override {
+  Found Search(const Plan& plan, const Domain& domain, size_t limit, const std::atomic<bool>& abort) override {
+    const std::string data = domain.Property("data", "");
     if (data.empty()) throw EngineError("no Xapian database configured");
     try {
       // A database per search: Xapian objects are not shared between

@@ -311,8 +311,8 @@ TEST(XapianPlugin, AnEmptyStubSaysTheDatabaseIsEmptyOrMissing) {
   // Its own name: test programs of several lanes may run at once.
   const std::string stub = testing::TempDir() + "tessik-empty-" + std::to_string(std::random_device{}()) + ".stub";
   { std::ofstream(stub).flush(); }
-  Session session({PluginPath("glosses")});
-  const std::vector<Found> found = session.Search({{{"fox"}}, "And", {}, {{"glosses", stub}}});
+  Session session({PluginPath("xapian")});
+  const std::vector<Found> found = session.Search({{{"fox"}}, "And", {}, {{"xapian", stub}}});
   std::remove(stub.c_str());
   ASSERT_EQ(found.size(), 1u);
   EXPECT_NE(found[0].error.find("empty or missing"), std::string::npos) << found[0].error;
@@ -320,10 +320,10 @@ TEST(XapianPlugin, AnEmptyStubSaysTheDatabaseIsEmptyOrMissing) {
 #endif
 
 std::vector<Engine> Engines() {
-  std::vector<Engine> engines = {{"quotes", TESSIK_FIXTURE_DIR "/quotes"}};
+  std::vector<Engine> engines = {{"files", TESSIK_FIXTURE_DIR "/quotes"}};
 #if TESSIK_ENGINE_PLUGINS
-  engines.push_back({"glosses", TESSIK_FIXTURE_DIR "/fixture.xapian"});
-  engines.push_back({"manpages", TESSIK_FIXTURE_DIR "/fixture.sqlite"});
+  engines.push_back({"xapian", TESSIK_FIXTURE_DIR "/fixture.xapian"});
+  engines.push_back({"sqlite", TESSIK_FIXTURE_DIR "/fixture.sqlite"});
 #endif
   return engines;
 }

@@ -17,9 +17,9 @@ void Ignore(uint32_t, int32_t code, TessikChar* text) {
 
 int main() {
   uint32_t id = 0;
-  const std::string plugin = std::string(TESSIK_PLUGIN_DIR) + "/quotes" + TESSIK_PLUGIN_SUFFIX;
+  const std::string plugin = std::string(TESSIK_PLUGIN_DIR) + "/files" + TESSIK_PLUGIN_SUFFIX;
   IQuery* query = nullptr;
-  const std::string xml = "<Query><Domain><Name>quotes</Name><Property name=\"data\">" TESSIK_FIXTURE_DIR
+  const std::string xml = "<Query><Domain><Name>files</Name><Property name=\"data\">" TESSIK_FIXTURE_DIR
                           "/quotes</Property></Domain><TermGroup compose=\"Not\"/></Query>";
   if (Tessik_OpenSession(nullptr, &id) != TESSIK_OK || Tessik_LoadPluginByPath(id, T(plugin).c_str()) != TESSIK_OK ||
       Tessik_InitSearch(id) != TESSIK_OK || Tessik_ParseQueryFromXML(T(xml).c_str(), &query) != TESSIK_OK ||

@@ -39,6 +39,8 @@ struct Script {
   tessik_plugins::Plan plan;  // guarded by mu
   size_t limit = 0;           // guarded by mu
   int searches = 0;           // guarded by mu
+  // The domains asked, "name=data" each, in order.
+  std::vector<std::string> asked;  // guarded by mu
 } g_script;
 
 struct Report {
@@ -243,6 +245,55 @@ TEST(PluginKit, RequestsReachTheEngineAsPlanned) {
   EXPECT_EQ(FinishSearch(handle), TESSIK_OK);
 }
 
+// One plugin answers for every source over its engine in one search, each
+// under its own name and with its own data and limit; a source that fails
+// is an error entry of its own and costs the others nothing.
+TEST(PluginKit, OnePluginAnswersForEverySourceOverItsEngine) {
+  using tessik_plugins::Config;
+  using tessik_plugins::PluginConfig;
+  Watchdog watchdog(std::chrono::seconds(60), "kit searches");
+  const Config& config = PluginConfig();
+  {
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    g_script.count = 3;
+    g_script.asked.clear();
+  }
+  void* handle = InitSearch(12);
+  ASSERT_NE(handle, nullptr);
+  std::string shouted = config.name;
+  for (char& c : shouted) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  IQuery* query = Parse({{{"w"}},
+                         "And",
+                         {},
+                         {{"notes", "/n", "2", config.name},
+                          {"other", "/o", "", "another-engine"},
+                          {"broken", "down", "", shouted},
+                          {"site", "/s", "", config.name}}});
+  for (int async = 0; async < 2; ++async) {
+    if (async) {
+      ASSERT_EQ(AsyncSearch(handle, query, Notify, 0, 0), TESSIK_OK);
+      std::vector<Report> reports = WaitForEnd(1);
+      // Batches of one domain each: notes (2), the failure, site (3).
+      ASSERT_EQ(reports.size(), 4u);
+      EXPECT_EQ(reports[0].hits, 2u);
+      EXPECT_EQ(reports[1].error, "source down");
+      EXPECT_EQ(reports[2].hits, 3u);
+    } else {
+      TessikChar* text = nullptr;
+      ASSERT_EQ(SyncSearch(handle, query, &text, 0), TESSIK_OK);
+      std::vector<std::string> domains;
+      for (const Found& f : Hits(text)) domains.push_back(f.domain + (f.error.empty() ? "" : ":" + f.error));
+      Tessik_Release(text);
+      EXPECT_EQ(domains, (std::vector<std::string>{"notes", "notes", "broken:source down", "site", "site", "site"}));
+    }
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    EXPECT_EQ(g_script.asked, (std::vector<std::string>{"notes=/n", "broken=down", "site=/s"}));
+    g_script.asked.clear();
+  }
+  Tessik_ReleaseQuery(query);
+  EXPECT_EQ(FinishSearch(handle), TESSIK_OK);
+}
+
 // What the engine finds goes out cleaned, with the cut marked on the last
 // hit only, in one document or in batches.
 TEST(PluginKit, AnswersAreCleanedAndCutsMarked) {
@@ -309,17 +360,20 @@ namespace tessik_plugins {
 
 class FakeEngine : public Engine {
  public:
-  Found Search(const Plan& plan, const std::string&, size_t limit, const std::atomic<bool>&) override {
+  Found Search(const Plan& plan, const Domain& domain, size_t limit, const std::atomic<bool>&) override {
     std::unique_lock<std::mutex> lock(g_script.mu);
     g_script.plan = plan;
     g_script.limit = limit;
     ++g_script.searches;
+    const std::string data = domain.Property("data", "");
+    g_script.asked.push_back(domain.name + "=" + data);
+    if (data == "down") throw EngineError("source down");
     g_script.waiting = true;
     g_script.changed.notify_all();
     g_script.changed.wait(lock, [] { return !g_script.gated; });
     if (g_script.fail) throw EngineError("engine down");
     Found found;
-    found.hits.resize(g_script.count);
+    found.hits.resize(std::min(g_script.count, limit));
     for (size_t i = 0; i < found.hits.size(); ++i) {
       found.hits[i].id = std::to_string(i);
       found.hits[i].title = g_script.title + std::to_string(i);

@@ -24,11 +24,12 @@ struct Word {
 // A query document; every part optional.
 struct QueryForm {
   struct Domain {
-    Domain(std::string n, std::string d = "", std::string l = "")
-        : name(std::move(n)), data(std::move(d)), limit(std::move(l)) {}
+    Domain(std::string n, std::string d = "", std::string l = "", std::string e = "")
+        : name(std::move(n)), data(std::move(d)), limit(std::move(l)), engine(std::move(e)) {}
     std::string name;
-    std::string data;   // the "data" property; empty: none
-    std::string limit;  // the "limit" property; empty: none
+    std::string data;    // the "data" property; empty: none
+    std::string limit;   // the "limit" property; empty: none
+    std::string engine;  // the "engine" property; empty: none
   };
   QueryForm(std::vector<Word> w = {}, std::string c = "And", std::vector<std::string> cats = {},
             std::vector<Domain> d = {})
@@ -47,6 +48,7 @@ struct QueryForm {
       xml += "<Domain><Name>" + d.name + "</Name>";
       if (!d.data.empty()) xml += "<Property name=\"data\">" + d.data + "</Property>";
       if (!d.limit.empty()) xml += "<Property name=\"limit\">" + d.limit + "</Property>";
+      if (!d.engine.empty()) xml += "<Property name=\"engine\">" + d.engine + "</Property>";
       xml += "</Domain>";
     }
     for (const std::string& c : categories) xml += "<Category>" + c + "</Category>";

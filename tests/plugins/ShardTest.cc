@@ -23,13 +23,13 @@ std::string Env(const char* name) {
 TEST(ShardedXapian, SearchesAsOneIndex) {
   const std::string stub = Env("TESSIK_SHARDED_STUB");
   ASSERT_FALSE(stub.empty()) << "run through run_sharded.sh";
-  Session session({PluginPath("glosses")});
+  Session session({PluginPath("xapian")});
   for (const char* compose : {"Or", "And"}) {
     QueryForm form{{{"the"}, {"bank"}, {"engine"}, {"car", {"title"}}}};
     form.compose = compose;
-    form.domains = {{"glosses", TESSIK_FIXTURE_DIR "/fixture.xapian"}};
+    form.domains = {{"xapian", TESSIK_FIXTURE_DIR "/fixture.xapian"}};
     const std::vector<Found> whole = session.Search(form);
-    form.domains = {{"glosses", stub}};
+    form.domains = {{"xapian", stub}};
     const std::vector<Found> sharded = session.Search(form);
     ASSERT_EQ(Ids(sharded), Ids(whole)) << compose << (sharded.empty() ? "" : " " + sharded[0].error);
     for (size_t i = 0; i < whole.size(); ++i) {
@@ -46,19 +46,19 @@ TEST(ShardedXapian, SearchesAsOneIndex) {
 TEST(ShardedXapian, ServerDownGivesAnErrorBesideOtherHits) {
   const std::string down = Env("TESSIK_DOWN_STUB");
   ASSERT_FALSE(down.empty()) << "run through run_sharded.sh";
-  Session session({PluginPath("glosses"), PluginPath("quotes")});
+  Session session({PluginPath("xapian"), PluginPath("files")});
   QueryForm form{{{"bank"}}};
-  form.domains = {{"glosses", down}, {"quotes", TESSIK_FIXTURE_DIR "/quotes"}};
+  form.domains = {{"xapian", down}, {"files", TESSIK_FIXTURE_DIR "/quotes"}};
   const std::vector<Found> found = session.Search(form);
   size_t errors = 0, quotes = 0;
   for (const Found& f : found) {
     if (!f.error.empty()) {
       ++errors;
-      EXPECT_EQ(f.domain, "glosses");
+      EXPECT_EQ(f.domain, "xapian");
       EXPECT_EQ(f.status, std::to_string(TESSIK_E_FAILED));
       EXPECT_NE(f.error.find("Xapian"), std::string::npos) << f.error;
     } else {
-      EXPECT_EQ(f.domain, "quotes");
+      EXPECT_EQ(f.domain, "files");
       ++quotes;
     }
   }

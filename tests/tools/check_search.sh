@@ -69,10 +69,10 @@ import json, sys
 for h in json.load(sys.stdin)["hits"]: print(h["title"])
 ' <<<"$out"; }
 
-data=(--data "quotes=$fixture/quotes")
-[ "$engines" = 1 ] && data+=(--data "glosses=$fixture/fixture.xapian" --data "manpages=$fixture/fixture.sqlite")
-domains=(quotes)
-[ "$engines" = 1 ] && domains+=(glosses manpages)
+data=(--data "files=$fixture/quotes")
+[ "$engines" = 1 ] && data+=(--data "xapian=$fixture/fixture.xapian" --data "sqlite=$fixture/fixture.sqlite")
+domains=(files)
+[ "$engines" = 1 ] && domains+=(xapian sqlite)
 
 # Table: every plugin's hits merged, best first, the line fitted to the width.
 COLUMNS=60 run search "${data[@]}" car
@@ -85,7 +85,7 @@ awk 'length($0) > 60 { bad = 1 } END { exit bad }' <<<"$out" || ok=0
 [ $ok = 1 ] || fail "table over every plugin"
 
 # Field, Not, Or, category, sort and limit, through the plain-files plugin.
-q=(--data "quotes=$fixture/quotes")
+q=(--data "files=$fixture/quotes")
 run search "${q[@]}" --field title --sort title car
 [ "$status" -eq 0 ] && [ "$(titles)" = $'Fast car\nOld Car Repair' ] || fail "--field title"
 run search "${q[@]}" --field text car
@@ -112,11 +112,11 @@ grep -q '^hit 1 ' <<<"$summary" || ok=0
 [ $ok = 1 ] || fail "json"
 sync_json=$out
 
-run search --data "quotes=$fixture/no-such-folder" --format json car
-[ "$status" -eq 1 ] && [ "$(json_summary)" = "plugin Plugins/quotes quotes $TESSIK_E_FAILED 0 false error" ] &&
+run search --data "files=$fixture/no-such-folder" --format json car
+[ "$status" -eq 1 ] && [ "$(json_summary)" = "plugin Plugins/files files $TESSIK_E_FAILED 0 false error" ] &&
   grep -q 'TESSIK_E_FAILED' <<<"$err" || fail "a plugin that fails its search (json)"
-run search --data "quotes=$fixture/no-such-folder" car
-[ "$status" -eq 1 ] && [ -z "$out" ] && grep -q 'plugin .*quotes failed' <<<"$err" || fail "a plugin that fails its search (table)"
+run search --data "files=$fixture/no-such-folder" car
+[ "$status" -eq 1 ] && [ -z "$out" ] && grep -q 'plugin .*files failed' <<<"$err" || fail "a plugin that fails its search (table)"
 
 # XML: the ranked results document, one Result per hit.
 run search "${data[@]}" --format xml car
@@ -178,17 +178,17 @@ done
 # Query files: a good one (its plugin pointed at the fixture by --data), a
 # missing one, one that is no XML, one that is no query, one that sets data,
 # a folder, and one too large.
-printf '<Query><Domain><Name>quotes</Name></Domain><TermGroup><Term><Text>bread</Text></Term></TermGroup></Query>\n' \
+printf '<Query><Domain><Name>files</Name></Domain><TermGroup><Term><Text>bread</Text></Term></TermGroup></Query>\n' \
   >"$work/query.xml"
-printf '<Query><Domain><Name>quotes</Name><Property name="data">/etc/default</Property></Domain><TermGroup><Term><Text>bread</Text></Term></TermGroup></Query>\n' \
+printf '<Query><Domain><Name>files</Name><Property name="data">/etc/default</Property></Domain><TermGroup><Term><Text>bread</Text></Term></TermGroup></Query>\n' \
   >"$work/data.xml"
 printf '<Query><TermGroup>' >"$work/broken.xml"
 printf '<Foo/>' >"$work/foo.xml"
 head -c 1100000 /dev/zero | tr '\0' ' ' >"$work/large.xml"
-run search --query "$work/query.xml" --data "quotes=$fixture/quotes"
+run search --query "$work/query.xml" --data "files=$fixture/quotes"
 [ "$status" -eq 0 ] && [ "$(titles)" = "Bread" ] || fail "--query"
 for bad in no-such.xml broken.xml foo.xml data.xml large.xml .; do
-  run search --domain quotes --query "$work/$bad"
+  run search --domain files --query "$work/$bad"
   [ "$status" -eq 3 ] && [ -z "$out" ] && [ -n "$err" ] || fail "--query $bad: exit 3"
 done
 run search --query "$work/data.xml"
@@ -224,9 +224,9 @@ fi
 run search --domain no-such-domain car
 [ "$status" -eq 1 ] && grep -q 'loading plugin Plugins/no-such-domain: TESSIK_E_PLUGIN_LOAD_FAILED' <<<"$err" ||
   fail "unknown domain"
-run search --plugin "Plugins/quotes" --domain no-such-domain car
+run search --plugin "Plugins/files" --domain no-such-domain car
 [ "$status" -eq 1 ] && [ -z "$out" ] && grep -q 'no plugin answered' <<<"$err" || fail "unknown domain, plugin named"
-run search --plugin "$work/no-such-plugin" --plugin Plugins/quotes "${q[@]}" --format json car
+run search --plugin "$work/no-such-plugin" --plugin Plugins/files "${q[@]}" --format json car
 summary=$(json_summary)
 [ "$status" -eq 1 ] && grep -q 'TESSIK_E_PLUGIN_LOAD_FAILED' <<<"$err" &&
   grep -qx "plugin $work/no-such-plugin no-such-plugin $TESSIK_E_PLUGIN_LOAD_FAILED 0 false error" <<<"$summary" &&
