@@ -18,6 +18,11 @@ inline constexpr std::array<std::string_view, 3> kFieldText = {"text", "body", "
 // document has one. An engine may add its own after them (kit/Results.h).
 inline constexpr std::array<std::string_view, 5> kHitProperties = {"domain", "id", "title", "snippet", "category"};
 
+// Properties an engine adds when it knows them of a document: "path" (for
+// display), "url", "modified" (ISO 8601), "size" (bytes, decimal) and
+// "type" (the MIME type).
+inline constexpr std::array<std::string_view, 5> kDocumentProperties = {"path", "url", "modified", "size", "type"};
+
 // Properties of a query's domain element that the plugins read; the search
 // core writes them (tessik/Plugin.h). "data": what to open; "limit": hits
 // asked for; "engine": the plugin that answers for the domain when the
