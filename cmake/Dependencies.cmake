@@ -31,6 +31,27 @@ else()
   find_package(nlohmann_json 3 REQUIRED CONFIG)
 endif()
 
+# The engine plugins, each with its own switch; TESSIK_ENGINE_PLUGINS OFF
+# leaves both out (the fuzzing build). Xapian's is built on Linux only; the
+# SQLite one everywhere. Decided here, at the top level, so plugins/ and
+# tests/ see the same values.
+option(TESSIK_ENGINE_PLUGINS "Build the engine plugins, as TESSIK_XAPIAN_PLUGIN and TESSIK_SQLITE_PLUGIN say" ON)
+option(TESSIK_XAPIAN_PLUGIN "Build the Xapian plugin and its indexer" ${UNIX})
+option(TESSIK_SQLITE_PLUGIN "Build the SQLite plugin and its indexer" ON)
+if(NOT TESSIK_ENGINE_PLUGINS)
+  set(TESSIK_XAPIAN_PLUGIN OFF)
+  set(TESSIK_SQLITE_PLUGIN OFF)
+endif()
+if(TESSIK_XAPIAN_PLUGIN)
+  find_package(Xapian REQUIRED CONFIG)
+endif()
+
+# SQLite, with FTS5, holds the reference plugins' indexes. CMake's own module
+# finds it on both platforms: on Windows the static build of
+# scripts/windows-deps, through the preset's prefix path (a static library,
+# so there is no DLL to copy), on Linux Debian's.
+find_package(SQLite3 REQUIRED)
+
 if(TESSIK_BUILD_TESTS)
   find_package(GTest REQUIRED)
   include(GoogleTest)

@@ -1,296 +1,239 @@
-// The plain-files plugin: every text file in a folder is a document. The
-// first non-empty line is its title, the rest its text, the first-level
-// subfolder its category and the path below the folder, without the file's
-// extension, its id. The folder is read into memory on first use and
-// searched by scanning word ids with a BM25 score; stems come from the
-// library's word look-up. What it will read into memory is capped
-// ("max-files", "max-bytes" in its configuration), since a query or a user
-// can point it at any folder.
-#include <algorithm>
-#include <cmath>
-#include <fstream>
-#include <map>
-#include <mutex>
-#include <sstream>
-#include <unordered_map>
-#include <unordered_set>
+// The folder plugin: searches the folder index of a folder (files/Schema.h),
+// which tessik-index-files or the tessik command keeps up to date; the
+// plugin itself never reads the folder, so a search costs the same however
+// large it is. "plain" answers queries, "stemmed" those that ask for stems,
+// ranked by bm25 with the title weighing twice; the snippet is FTS5's best
+// passage around the matched words. FTS5 folds case; a case-sensitive
+// query keeps only the documents in which each word appears as written.
+// The index is opened read-only: in WAL mode a search reads the last
+// committed state while an update writes.
+#include <sqlite3.h>
 
-#include "WordNetEn.h"
-#include "kit/Config.h"
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "files/Indexer.h"
+#include "files/Schema.h"
 #include "kit/Engine.h"
+#include "kit/Quote.h"
 #include "kit/Text.h"
-#include "tessik/TessikClient.h"
 
 namespace tessik_plugins {
 namespace {
 
-struct Document {
-  std::string id, category, title, text;
-  std::vector<uint32_t> title_words, text_words;  // folded vocabulary ids
-  std::vector<uint32_t> title_exact, text_exact;  // exact-case vocabulary ids
+struct Closer {
+  void operator()(sqlite3* db) const { sqlite3_close(db); }
+  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
 };
+using StatementPtr = std::unique_ptr<sqlite3_stmt, Closer>;
 
-class Vocabulary {
- public:
-  uint32_t Id(const std::string& word) {
-    auto [it, added] = ids_.emplace(word, static_cast<uint32_t>(words_.size()));
-    if (added) words_.push_back(word);
-    return it->second;
-  }
-  const uint32_t* Find(const std::string& word) const {
-    auto it = ids_.find(word);
-    return it == ids_.end() ? nullptr : &it->second;
-  }
-  const std::vector<std::string>& Words() const { return words_; }
 
- private:
-  std::unordered_map<std::string, uint32_t> ids_;
-  std::vector<std::string> words_;
-};
-
-std::vector<std::string> StemsOf(const std::string& word) {
-  std::vector<std::string> stems;
-  TessikWordList list = nullptr;
-  if (Tessik_GetStemming(ToUtf16(word).c_str(), &list) == TESSIK_OK && list != nullptr) {
-    const auto* words = static_cast<const WordNetWordList*>(list);
-    for (int32_t i = 0; i < words->count; ++i) stems.push_back(Fold(words->words[i]));
-    Tessik_ReleaseWordList(list);
-  }
-  return stems;
+// One term as an FTS5 expression: its word and synonyms under the term's
+// column filter.
+std::string TermExpression(const Term& term) {
+  std::string words = Quoted(term.word);
+  for (const std::string& s : term.synonyms) words += " OR " + Quoted(s);
+  const char* columns = term.fields == kTitle ? "{title}" : term.fields == kBody ? "{text}" : "{title text}";
+  return std::string(columns) + " : (" + words + ")";
 }
 
-// One folder, read once. Immutable after loading except for the stem map,
-// which is made on the first search that asks for stems.
-class Folder {
+std::string Joined(const std::vector<std::string>& parts, const char* op) {
+  std::string out;
+  for (const std::string& p : parts) out += (out.empty() ? "(" : std::string(op) + "(") + p + ")";
+  return out;
+}
+
+bool HasExactWord(const std::string& text, const std::string& word) {
+  const std::vector<std::string> words = Words(text);
+  return std::find(words.begin(), words.end(), word) != words.end();
+}
+
+// Every positive term's word as written in one of its fields (for "Or",
+// any of them).
+bool ExactMatch(const Plan& plan, const std::string& title, const std::string& text) {
+  size_t found = 0;
+  for (const Term& term : plan.required) {
+    found += ((term.fields & kTitle) && HasExactWord(title, term.word)) ||
+             ((term.fields & kBody) && HasExactWord(text, term.word));
+  }
+  return plan.any ? found > 0 : found == plan.required.size();
+}
+
+// A file URL of the exact bytes of `path` ('/'-separated): everything but
+// unreserved characters and the separators percent-encoded.
+std::string FileUrl(const std::string& path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string url = path.empty() || path[0] != '/' ? "file:///" : "file://";
+  for (const char ch : path) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+        c == '_' || c == '~' || c == '/' || c == ':') {
+      url += ch;
+    } else {
+      url += '%';
+      url += kHex[c >> 4];
+      url += kHex[c & 15];
+    }
+  }
+  return url;
+}
+
+// The id of a document: its path below the root without the extension.
+std::string IdOf(const std::string& rel) {
+  const size_t slash = rel.rfind('/');
+  const size_t name = slash == std::string::npos ? 0 : slash + 1;
+  const size_t dot = rel.rfind('.');
+  return CleanText(dot != std::string::npos && dot > name ? rel.substr(0, dot) : rel);
+}
+
+std::string Column(sqlite3_stmt* s, int column) {
+  const void* data = sqlite3_column_blob(s, column);
+  return data ? std::string(static_cast<const char*>(data), sqlite3_column_bytes(s, column)) : std::string();
+}
+
+class Index {
  public:
-  // Reads the folder at `path`, at most `maxFiles` files and `maxBytes`
-  // bytes; throws EngineError past either, and when `abort` turns true
-  // (a search that is no longer wanted stops its load too).
-  Folder(const std::string& path, size_t maxFiles, uintmax_t maxBytes, const std::atomic<bool>& abort) {
+  explicit Index(const std::string& data) : data_(data) {
     namespace fs = std::filesystem;
-    const fs::path root = PathOf(path);
     std::error_code ec;
-    if (!fs::is_directory(root, ec)) throw EngineError("no folder of documents at " + path);
-    std::vector<fs::path> files;
-    uintmax_t bytes = 0;
-    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-      if (abort) throw EngineError("the search was aborted while the folder " + path + " was read");
-      if (!it->is_regular_file(ec)) continue;
-      files.push_back(it->path());
-      bytes += it->file_size(ec);
-      if (files.size() > maxFiles || bytes > maxBytes)
-        throw EngineError("the folder " + path + " holds more than " + std::to_string(maxFiles) + " files or " +
-                          std::to_string(maxBytes >> 20) + " MiB; this plugin reads at most that much");
-    }
-    if (ec) throw EngineError("cannot read the folder " + path + ": " + ec.message());
-    std::sort(files.begin(), files.end());
-    size_t total = 0;
-    for (const fs::path& file : files) {
-      if (abort) throw EngineError("the search was aborted while the folder " + path + " was read");
-      std::ifstream in(file, std::ios::binary);
-      std::ostringstream content;
-      content << in.rdbuf();
-      Document doc;
-      fs::path relative = file.lexically_relative(root);
-      if (std::distance(relative.begin(), relative.end()) > 1) doc.category = Utf8Of(*relative.begin());
-      doc.id = Utf8Of(relative.replace_extension().generic_string());
-      Split(content.str(), doc);
-      Index(doc.title, doc.title_words, doc.title_exact);
-      Index(doc.text, doc.text_words, doc.text_exact);
-      total += doc.title_words.size() + doc.text_words.size();
-      docs_.push_back(std::move(doc));
-    }
-    average_length_ = docs_.empty() ? 1.0 : static_cast<double>(total) / docs_.size();
-  }
-
-  Found Search(const Plan& plan, size_t limit, const std::atomic<bool>& abort) {
-    std::vector<Matcher> required, excluded;
-    for (const Term& term : plan.required) required.push_back(MatcherFor(term, plan));
-    for (const Term& term : plan.excluded) excluded.push_back(MatcherFor(term, plan));
-    std::unordered_set<std::string> categories;
-    for (const std::string& c : plan.categories) categories.insert(Fold(c));
-
-    const bool positive = plan.Ranked();
-    std::vector<double> df(required.size(), 0);
-    struct Candidate {
-      size_t doc;
-      std::vector<double> tf;
+    const fs::file_status status = fs::status(PathOf(data), ec);
+    if (fs::is_directory(status))
+      throw EngineError(data + " is a folder; index it with: tessik sources add NAME " + data);
+    if (!fs::exists(status)) throw EngineError("no folder index at " + data);
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(data.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    db_.reset(raw);
+    if (rc != SQLITE_OK) throw EngineError("cannot open the folder index " + data + ": " + sqlite3_errstr(rc));
+    sqlite3_busy_timeout(raw, 2000);
+    sqlite3_stmt* meta = nullptr;
+    if (sqlite3_prepare_v2(raw, folder_schema::kGetMeta, -1, &meta, nullptr) != SQLITE_OK)
+      throw EngineError(data + " is no folder index: " + sqlite3_errmsg(raw));
+    StatementPtr owned(meta);
+    auto get = [&](const char* key) {
+      sqlite3_reset(meta);
+      sqlite3_bind_text(meta, 1, key, -1, SQLITE_STATIC);
+      return sqlite3_step(meta) == SQLITE_ROW ? Column(meta, 0) : std::string();
     };
-    std::vector<Candidate> candidates;
-    for (size_t d = 0; d < docs_.size(); ++d) {
-      if ((d & 1023) == 0 && abort) break;
-      const Document& doc = docs_[d];
-      if (!categories.empty() && categories.count(Fold(doc.category)) == 0) continue;
-      if (std::any_of(excluded.begin(), excluded.end(), [&](const Matcher& m) { return Count(m, doc) > 0; })) continue;
-      std::vector<double> tf(required.size(), 0);
-      size_t matched = 0;
-      for (size_t t = 0; t < required.size(); ++t) {
-        tf[t] = Count(required[t], doc);
-        matched += tf[t] > 0;
-      }
-      if (positive && (plan.any ? matched == 0 : matched < required.size())) continue;
-      for (size_t t = 0; t < required.size(); ++t) df[t] += tf[t] > 0;
-      candidates.push_back({d, std::move(tf)});
-    }
-
-    // BM25 over the matched terms; with nothing positive to rank by, every
-    // document left counts the same.
-    const double n = static_cast<double>(docs_.size());
-    std::vector<std::pair<double, size_t>> ranked;  // score, document
-    ranked.reserve(candidates.size());
-    double best = 0;
-    for (const Candidate& c : candidates) {
-      const Document& doc = docs_[c.doc];
-      const double length = static_cast<double>(doc.title_words.size() + doc.text_words.size());
-      double score = positive ? 0 : 1;
-      for (size_t t = 0; t < required.size(); ++t) {
-        if (c.tf[t] == 0) continue;
-        const double idf = std::log(1 + (n - df[t] + 0.5) / (df[t] + 0.5));
-        score += idf * c.tf[t] * 2.2 / (c.tf[t] + 1.2 * (0.25 + 0.75 * length / average_length_));
-      }
-      best = std::max(best, score);
-      ranked.emplace_back(score, c.doc);
-    }
-    // Best first; equal scores in document (file name) order.
-    const size_t keep = std::min(limit, ranked.size());
-    std::partial_sort(ranked.begin(), ranked.begin() + keep, ranked.end(), [](const auto& a, const auto& b) {
-      return a.first != b.first ? a.first > b.first : a.second < b.second;
-    });
-    Found found;
-    found.more = ranked.size() > keep;
-    std::vector<Hit>& hits = found.hits;
-    hits.resize(keep);
-    for (size_t i = 0; i < keep; ++i) {
-      const Document& doc = docs_[ranked[i].second];
-      hits[i].score = best > 0 ? ranked[i].first / best : 0;
-      hits[i].id = doc.id;
-      hits[i].category = doc.category;
-      hits[i].title = doc.title;
-      hits[i].snippet = Snippet(doc.text.empty() ? doc.title : doc.text, 160);
-    }
-    return found;
+    if (get("format") != std::to_string(folder::kFormatVersion))
+      throw EngineError("the folder index " + data + " was made by another version; run: tessik sources update");
+    root_ = get("root");
   }
+
+  StatementPtr Prepare(const std::string& sql) {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db_.get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) Fail();
+    return StatementPtr(raw);
+  }
+  [[noreturn]] void Fail() { throw EngineError("the folder index " + data_ + ": " + sqlite3_errmsg(db_.get())); }
+  const std::string& root() const { return root_; }
 
  private:
-  struct Matcher {
-    std::vector<bool> folded;     // by folded vocabulary id
-    uint32_t exact = UINT32_MAX;  // the word itself, case and all (case-sensitive queries)
-    unsigned fields = kAnyField;
-  };
-
-  static void Split(const std::string& content, Document& doc) {
-    std::istringstream in(content);
-    std::string line;
-    while (std::getline(in, line)) {
-      const size_t b = line.find_first_not_of(" \t\r");
-      if (b == std::string::npos) continue;
-      doc.title = line.substr(b, line.find_last_not_of(" \t\r") - b + 1);
-      break;
-    }
-    std::ostringstream rest;
-    rest << in.rdbuf();
-    doc.text = rest.str();
-  }
-
-  void Index(const std::string& text, std::vector<uint32_t>& folded, std::vector<uint32_t>& exact) {
-    for (const std::string& word : Words(text)) {
-      folded.push_back(folded_.Id(Fold(word)));
-      exact.push_back(exact_.Id(word));
-    }
-  }
-
-  Matcher MatcherFor(const Term& term, const Plan& plan) {
-    Matcher m;
-    m.fields = term.fields;
-    m.folded.assign(folded_.Words().size(), false);
-    auto mark = [&](const std::string& word) {
-      if (const uint32_t* id = folded_.Find(word)) m.folded[*id] = true;
-    };
-    if (plan.caseSensitive) {
-      const uint32_t* id = exact_.Find(term.word);
-      if (id != nullptr) m.exact = *id;
-    } else {
-      mark(Fold(term.word));
-    }
-    for (const std::string& s : term.synonyms) mark(s);
-    if (plan.stemming) {
-      std::lock_guard<std::mutex> lock(stems_mu_);
-      if (!stems_ready_) MakeStems();
-      std::vector<std::string> bases = StemsOf(term.word);
-      bases.push_back(Fold(term.word));
-      for (const std::string& base : bases) {
-        auto it = by_stem_.find(base);
-        if (it == by_stem_.end()) continue;
-        for (uint32_t id : it->second) m.folded[id] = true;
-      }
-    }
-    return m;
-  }
-
-  // Every word of the folder under each of its base forms (and itself).
-  void MakeStems() {
-    const std::vector<std::string>& words = folded_.Words();
-    for (uint32_t id = 0; id < words.size(); ++id) {
-      by_stem_[words[id]].push_back(id);
-      for (const std::string& stem : StemsOf(words[id]))
-        if (stem != words[id]) by_stem_[stem].push_back(id);
-    }
-    stems_ready_ = true;
-  }
-
-  static double CountIn(const Matcher& m, const std::vector<uint32_t>& folded, const std::vector<uint32_t>& exact) {
-    double n = 0;
-    for (size_t i = 0; i < folded.size(); ++i) n += m.folded[folded[i]] || exact[i] == m.exact;
-    return n;
-  }
-
-  static double Count(const Matcher& m, const Document& doc) {
-    double n = 0;
-    // A word in the title weighs twice.
-    if (m.fields & kTitle) n += 2 * CountIn(m, doc.title_words, doc.title_exact);
-    if (m.fields & kBody) n += CountIn(m, doc.text_words, doc.text_exact);
-    return n;
-  }
-
-  std::vector<Document> docs_;
-  Vocabulary folded_, exact_;
-  double average_length_ = 1;
-  std::mutex stems_mu_;
-  bool stems_ready_ = false;                                        // guarded by stems_mu_
-  std::unordered_map<std::string, std::vector<uint32_t>> by_stem_;  // guarded by stems_mu_ (read after it is ready)
+  std::string data_, root_;
+  std::unique_ptr<sqlite3, Closer> db_;
 };
 
 class FilesEngine : public Engine {
  public:
   Found Search(const Plan& plan, const Domain& domain, size_t limit, const std::atomic<bool>& abort) override {
     const std::string data = domain.Property("data", "");
-    if (data.empty()) throw EngineError("no folder of documents configured");
-    std::shared_ptr<Folder> folder;
-    {
-      // One load per folder; a search of the same folder meanwhile waits
-      // for it. A load that fails (or is aborted) leaves nothing behind,
-      // so the next search tries again.
-      std::lock_guard<std::mutex> lock(mu_);
-      std::shared_ptr<Folder>& slot = folders_[data];
-      if (!slot) {
-        try {
-          slot = std::make_shared<Folder>(data, MaxFiles(), MaxBytes(), abort);
-        } catch (...) {
-          folders_.erase(data);
-          throw;
-        }
+    if (data.empty()) throw EngineError("no folder index configured");
+    Index index(data);
+
+    std::vector<std::string> positive, negative;
+    for (const Term& term : plan.required) positive.push_back(TermExpression(term));
+    for (const Term& term : plan.excluded) negative.push_back(TermExpression(term));
+    const std::string table = plan.stemming ? "stemmed" : "plain";
+    // Case-sensitive queries check the words as written in the text.
+    const std::string text = plan.caseSensitive ? table + ".text" : "''";
+
+    std::string sql, match;
+    if (!positive.empty()) {
+      match = Joined(positive, plan.any ? " OR " : " AND ");
+      if (!negative.empty()) match = "(" + match + ") NOT (" + Joined(negative, " OR ") + ")";
+      sql = "SELECT f.id, f.path, f.category, f.title, f.size, f.modified, f.type, " + text + ", bm25(" + table +
+            ", 2.0, 1.0) FROM " + table + " JOIN files f ON f.id = " + table + ".rowid WHERE " + table + " MATCH ?1";
+    } else {
+      // Nothing to rank by: every document the filters leave, by path.
+      sql = "SELECT f.id, f.path, f.category, f.title, f.size, f.modified, f.type, '', 0 FROM files f"
+            " WHERE f.reason = ''";
+      if (!negative.empty()) {
+        match = Joined(negative, " OR ");
+        sql += " AND f.id NOT IN (SELECT rowid FROM " + table + " WHERE " + table + " MATCH ?1)";
       }
-      folder = slot;
     }
-    return folder->Search(plan, limit, abort);
+    if (!plan.categories.empty()) {
+      sql += " AND f.category COLLATE NOCASE IN (";
+      for (size_t i = 0; i < plan.categories.size(); ++i) sql += (i ? ",?" : "?") + std::to_string(i + 2);
+      sql += ")";
+    }
+    // Equal scores keep the order of their paths.
+    sql += positive.empty() ? " ORDER BY f.path" : " ORDER BY 9, f.path";
+    // A case-sensitive query filters after the search, so it cannot stop at
+    // the limit inside SQLite. One row more than asked for tells whether
+    // the limit cut anything.
+    if (!plan.caseSensitive) sql += " LIMIT " + std::to_string(limit + 1);
+
+    StatementPtr statement = index.Prepare(sql);
+    sqlite3_stmt* s = statement.get();
+    if (!match.empty()) sqlite3_bind_text(s, 1, match.c_str(), -1, SQLITE_TRANSIENT);
+    for (size_t i = 0; i < plan.categories.size(); ++i)
+      sqlite3_bind_text(s, static_cast<int>(i + 2), plan.categories[i].c_str(), -1, SQLITE_TRANSIENT);
+
+    Found found;
+    std::vector<Hit>& hits = found.hits;
+    std::vector<int64_t> rowids;
+    double best = 0;
+    int step = SQLITE_DONE;
+    while (!abort && (step = sqlite3_step(s)) == SQLITE_ROW) {
+      Hit hit;
+      hit.title = Column(s, 3);
+      if (plan.caseSensitive && !ExactMatch(plan, hit.title, Column(s, 7))) continue;
+      if (hits.size() == limit) {
+        found.more = true;
+        break;
+      }
+      rowids.push_back(sqlite3_column_int64(s, 0));
+      hit.score = -sqlite3_column_double(s, 8);  // bm25: lower is better
+      best = std::max(best, hit.score);
+      const std::string rel = Column(s, 1);
+      const std::string path = index.root() + (index.root().empty() || index.root().back() == '/' ? "" : "/") + rel;
+      hit.id = IdOf(rel);
+      hit.category = Column(s, 2);
+      hit.properties = {{"path", CleanText(path)},
+                        {"url", FileUrl(path)},
+                        {"modified", Column(s, 5)},
+                        {"size", std::to_string(sqlite3_column_int64(s, 4))},
+                        {"type", Column(s, 6)}};
+      hits.push_back(std::move(hit));
+    }
+    if (!abort && step != SQLITE_DONE && step != SQLITE_ROW) index.Fail();
+    statement.reset();
+    for (Hit& hit : hits) hit.score = best > 0 ? hit.score / best : 1.0;
+    Snippets(index, table, match, positive.empty(), rowids, hits, abort);
+    return found;
   }
 
  private:
-  static size_t MaxFiles() { return PluginConfig().Count("max-files", 50000); }
-  static uintmax_t MaxBytes() { return PluginConfig().Count("max-bytes", size_t{64} << 20); }
-
-  std::mutex mu_;
-  std::map<std::string, std::shared_ptr<Folder>> folders_;  // guarded by mu_
+  // The snippets of the hits only, once they are chosen: FTS5's passage
+  // with the most matched words, or the text's start when nothing ranked.
+  static void Snippets(Index& index, const std::string& table, const std::string& match, bool unranked,
+                       const std::vector<int64_t>& rowids, std::vector<Hit>& hits, const std::atomic<bool>& abort) {
+    StatementPtr statement =
+        unranked ? index.Prepare("SELECT text, title FROM plain WHERE rowid = ?2")
+                 : index.Prepare("SELECT snippet(" + table + ", 1, '', '', '...', 24), title FROM " + table +
+                                 " WHERE " + table + " MATCH ?1 AND rowid = ?2");
+    sqlite3_stmt* s = statement.get();
+    if (!unranked) sqlite3_bind_text(s, 1, match.c_str(), -1, SQLITE_TRANSIENT);
+    for (size_t i = 0; i < hits.size() && !abort; ++i) {
+      sqlite3_reset(s);
+      sqlite3_bind_int64(s, 2, rowids[i]);
+      if (sqlite3_step(s) != SQLITE_ROW) continue;
+      std::string passage = Column(s, 0);
+      if (passage.find_first_not_of(" \t\r\n") == std::string::npos) passage = Column(s, 1);
+      hits[i].snippet = Snippet(passage, unranked ? 160 : 240);
+    }
+  }
 };
 
 }  // namespace

@@ -115,7 +115,8 @@ Answer AnswerFor(const Plan& plan, const Domain& domain, const std::atomic<bool>
     answer.error = "out of memory";
     answer.status = TESSIK_E_OUT_OF_MEMORY;
   } catch (const std::exception& e) {
-    answer.error = e.what();
+    // An empty error would read as an answer without hits.
+    answer.error = *e.what() != '\0' ? e.what() : "the " + PluginConfig().name + " plugin's search failed";
     answer.status = TESSIK_E_FAILED;
   }
   return answer;

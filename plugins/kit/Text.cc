@@ -219,8 +219,14 @@ std::filesystem::path PathOf(std::string_view utf8) {
 }
 
 std::string Utf8Of(const std::filesystem::path& path) {
+#if defined(_WIN32)
+  // Windows names are UTF-16 that may hold half a surrogate pair, which the
+  // library's own conversion refuses with an exception: ours gives U+FFFD.
+  return ToUtf8(std::basic_string_view<TessikChar>(path.native()));
+#else
   const std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
+#endif
 }
 
 }  // namespace tessik_plugins

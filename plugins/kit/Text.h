@@ -47,7 +47,8 @@ std::vector<std::string> Words(std::string_view utf8);
 // space, cut at a word boundary when possible, "..." appended when cut.
 std::string Snippet(std::string_view utf8, size_t limit);
 
-// File names: UTF-8 text to a path and back.
+// File names: UTF-8 text to a path and back. A Windows name that is not
+// valid UTF-16 comes back with U+FFFD, never an exception.
 std::filesystem::path PathOf(std::string_view utf8);
 std::string Utf8Of(const std::filesystem::path& path);
 

@@ -2,14 +2,20 @@
 // tessik-index-sqlite (sqlite/Schema.h), "stemmed" when the query asks for
 // stems and "plain" otherwise, ranked by bm25 with the title weighing
 // twice. FTS5 folds case; a case-sensitive query keeps only the documents
-// in which each word appears exactly as written.
+// in which each word appears exactly as written. A domain with a "table"
+// property names an FTS5 table of any database instead, and which of its
+// columns are what (sqlite/Table.h, TableSearch below). The database is
+// opened read-only either way.
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <memory>
+#include <stdexcept>
 
 #include "kit/Engine.h"
+#include "kit/Names.h"
 #include "kit/Text.h"
+#include "sqlite/Table.h"
 
 namespace tessik_plugins {
 namespace {
@@ -19,11 +25,8 @@ struct Closer {
   void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
 };
 
-std::string Quoted(const std::string& word) {
-  std::string out = "\"";
-  for (char c : word) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return out + "\"";
-}
+// FTS5 quotes a phrase as SQL quotes an identifier.
+using sqlite_table::Quoted;
 
 // One term as an FTS5 expression: its word and synonyms under the term's
 // column filter.
@@ -39,6 +42,216 @@ bool HasExactWord(const std::string& text, const std::string& word) {
   return std::find(words.begin(), words.end(), word) != words.end();
 }
 
+// The text of a row's column; NULL gives "".
+std::string ColumnText(sqlite3_stmt* statement, int column) {
+  const unsigned char* t = sqlite3_column_text(statement, column);
+  return t ? std::string(reinterpret_cast<const char*>(t)) : std::string();
+}
+
+std::string Trimmed(const std::string& text) {
+  const size_t start = text.find_first_not_of(" \t\r\n");
+  if (start == std::string::npos) return "";
+  return text.substr(start, text.find_last_not_of(" \t\r\n") - start + 1);
+}
+
+// A term's word or one of its synonyms among the words of `text`: as
+// written, or without regard to case.
+bool HasWord(const std::string& text, const Term& term, bool exact) {
+  if (exact) return HasExactWord(text, term.word);
+  const std::string word = Fold(term.word);
+  for (const std::string& w : Words(Fold(text)))
+    if (w == word || std::find(term.synonyms.begin(), term.synonyms.end(), w) != term.synonyms.end()) return true;
+  return false;
+}
+
+// An FTS5 table the domain names, with the columns it says are what
+// (sqlite/Table.h fills in what it leaves out). FTS5 stems only by its
+// tokenizer, which applies to the query as well as the rows: over a table
+// whose tokenizer stems, a query that asks for no stems keeps only the rows
+// holding its words themselves; over one whose tokenizer does not, a query
+// that asks for stems searches its words as given. Case is checked after
+// the search, as for the plugin's own tables.
+class TableSearch {
+ public:
+  TableSearch(sqlite3* db, const std::string& data, const Domain& domain) : db_(db) {
+    sqlite_table::Columns wanted;
+    wanted.table = Trimmed(domain.Property("table", ""));
+    wanted.title = Trimmed(domain.Property("title-column", ""));
+    const std::string text = domain.Property("text-columns", "");
+    for (size_t start = 0; start <= text.size();) {
+      const size_t end = std::min(text.find('\n', start), text.size());
+      const std::string column = Trimmed(text.substr(start, end - start));
+      if (!column.empty()) wanted.text.push_back(column);
+      start = end + 1;
+    }
+    wanted.id = Trimmed(domain.Property("id-column", ""));
+    wanted.url = Trimmed(domain.Property("url-column", ""));
+    wanted.category = Trimmed(domain.Property("category-column", ""));
+    try {
+      columns_ = sqlite_table::Check(db, data, wanted);
+      all_ = sqlite_table::ColumnNames(db, columns_.table);
+      stems_ = sqlite_table::Stems(db, columns_.table);
+    } catch (const std::runtime_error& e) {
+      throw EngineError(std::string("SQLite: ") + e.what());
+    }
+  }
+
+  Found Run(const Plan& plan, size_t limit, const std::atomic<bool>& abort) {
+    const std::string table = sqlite_table::Quoted(columns_.table);
+    std::vector<std::string> positive, negative;
+    for (const Term& term : plan.required) {
+      std::string expression = Expression(term);
+      // A title word over a table without titles: no row has it.
+      if (expression.empty() && !plan.any) return {};
+      if (!expression.empty()) positive.push_back(std::move(expression));
+    }
+    if (!plan.required.empty() && positive.empty()) return {};
+    for (const Term& term : plan.excluded) {
+      std::string expression = Expression(term);
+      if (!expression.empty()) negative.push_back(std::move(expression));
+    }
+    // No row is in a category when the table has no category column.
+    if (!plan.categories.empty() && columns_.category.empty()) return {};
+
+    const bool ranked = !positive.empty();
+    const size_t texts = columns_.text.size();
+    auto column = [&](const std::string& name) {
+      return name.empty() ? std::string("''") : sqlite_table::Quoted(name);
+    };
+    const bool rowid = columns_.id.empty() || Fold(columns_.id) == "rowid";
+    std::string sql = "SELECT " + (rowid ? table + ".rowid" : column(columns_.id)) + ", " + column(columns_.title) +
+                      ", " + column(columns_.category) + ", " + column(columns_.url) + ", ";
+    if (ranked) {
+      sql += "bm25(" + table;
+      for (const std::string& c : all_) sql += c == columns_.title ? ", 2.0" : ", 1.0";
+      sql += ")";
+    } else {
+      sql += "0";
+    }
+    for (const std::string& c : columns_.text) sql += ", " + column(c);
+    // The passage of each text column around the words it matched, the
+    // words between two markers that tell which column matched most.
+    if (ranked)
+      for (const std::string& c : columns_.text)
+        sql += ", snippet(" + table + ", " + std::to_string(IndexOf(c)) + ", char(2), char(3), '...', 20)";
+    sql += " FROM " + table;
+    auto joined = [](const std::vector<std::string>& parts, const char* op) {
+      std::string out;
+      for (const std::string& p : parts) out += (out.empty() ? "(" : std::string(op) + "(") + p + ")";
+      return out;
+    };
+    std::string match;
+    if (ranked) {
+      match = joined(positive, plan.any ? " OR " : " AND ");
+      if (!negative.empty()) match = "(" + match + ") NOT (" + joined(negative, " OR ") + ")";
+      sql += " WHERE " + table + " MATCH ?1";
+    } else {
+      sql += " WHERE 1";
+      if (!negative.empty()) {
+        match = joined(negative, " OR ");
+        sql += " AND " + table + ".rowid NOT IN (SELECT rowid FROM " + table + " WHERE " + table + " MATCH ?1)";
+      }
+    }
+    if (!plan.categories.empty()) {
+      sql += " AND " + column(columns_.category) + " COLLATE NOCASE IN (";
+      for (size_t i = 0; i < plan.categories.size(); ++i) sql += (i ? ",?" : "?") + std::to_string(i + 2);
+      sql += ")";
+    }
+    sql += ranked ? " ORDER BY 5, " + table + ".rowid" : " ORDER BY " + table + ".rowid";
+    // Rows kept or dropped after the search cannot stop it at the limit.
+    const bool exact = plan.caseSensitive;
+    const bool filter = ranked && (exact || (stems_ && !plan.stemming));
+    if (!filter) sql += " LIMIT " + std::to_string(limit + 1);
+
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+      throw EngineError(std::string("SQLite: ") + sqlite3_errmsg(db_));
+    std::unique_ptr<sqlite3_stmt, Closer> statement(raw);
+    if (!match.empty()) sqlite3_bind_text(statement.get(), 1, match.c_str(), -1, SQLITE_TRANSIENT);
+    for (size_t i = 0; i < plan.categories.size(); ++i)
+      sqlite3_bind_text(statement.get(), static_cast<int>(i + 2), plan.categories[i].c_str(), -1, SQLITE_TRANSIENT);
+
+    Found found;
+    double best = 0;
+    int step = SQLITE_DONE;
+    while (!abort && (step = sqlite3_step(statement.get())) == SQLITE_ROW) {
+      sqlite3_stmt* row = statement.get();
+      const std::string title = ColumnText(row, 1);
+      std::vector<std::string> text;
+      for (size_t i = 0; i < texts; ++i) text.push_back(ColumnText(row, static_cast<int>(5 + i)));
+      if (filter && !Keep(plan, title, text, exact)) continue;
+      if (found.hits.size() == limit) {
+        found.more = true;
+        break;
+      }
+      Hit hit;
+      hit.score = -sqlite3_column_double(row, 4);  // bm25: lower is better
+      best = std::max(best, hit.score);
+      hit.id = ColumnText(row, 0);
+      hit.title = title;
+      hit.category = ColumnText(row, 2);
+      std::string passage;
+      size_t most = 0;
+      for (size_t i = 0; ranked && i < texts; ++i) {
+        std::string s = ColumnText(row, static_cast<int>(5 + texts + i));
+        const size_t marked = static_cast<size_t>(std::count(s.begin(), s.end(), '\x02'));
+        if (marked > most) most = marked, passage = std::move(s);
+      }
+      if (most > 0) {
+        std::erase_if(passage, [](char c) { return c == '\x02' || c == '\x03'; });
+        hit.snippet = Snippet(passage, 240);
+      } else {
+        // Matched in the title only, or not ranked: the start of the text.
+        for (const std::string& t : text)
+          if (hit.snippet.empty()) hit.snippet = Snippet(t, 160);
+      }
+      const std::string url = ColumnText(row, 3);
+      if (!url.empty()) hit.properties.emplace_back(std::string(kDocumentProperties[1]), url);
+      found.hits.push_back(std::move(hit));
+    }
+    if (!abort && step != SQLITE_DONE && step != SQLITE_ROW)
+      throw EngineError(std::string("SQLite: ") + sqlite3_errmsg(db_));
+    for (Hit& hit : found.hits) hit.score = best > 0 ? hit.score / best : 1.0;
+    return found;
+  }
+
+ private:
+  // One term as an FTS5 expression over the columns its fields map to;
+  // empty when it asks for a title the table does not have.
+  std::string Expression(const Term& term) const {
+    std::vector<std::string> columns;
+    if ((term.fields & kTitle) && !columns_.title.empty()) columns.push_back(columns_.title);
+    if (term.fields & kBody) columns.insert(columns.end(), columns_.text.begin(), columns_.text.end());
+    if (columns.empty()) return "";
+    std::string set = "{";
+    for (const std::string& c : columns) set += (set.size() > 1 ? " " : "") + sqlite_table::Quoted(c);
+    std::string words = Quoted(term.word);
+    for (const std::string& s : term.synonyms) words += " OR " + Quoted(s);
+    return set + "} : (" + words + ")";
+  }
+
+  size_t IndexOf(const std::string& column) const {
+    return static_cast<size_t>(std::find(all_.begin(), all_.end(), column) - all_.begin());
+  }
+
+  // Every positive term (for "Or", one) in one of its fields, as written
+  // when `exact`, else as a word of its own rather than a stem's.
+  static bool Keep(const Plan& plan, const std::string& title, const std::vector<std::string>& text, bool exact) {
+    size_t found = 0;
+    for (const Term& term : plan.required) {
+      bool in = (term.fields & kTitle) && HasWord(title, term, exact);
+      for (size_t i = 0; !in && (term.fields & kBody) && i < text.size(); ++i) in = HasWord(text[i], term, exact);
+      found += in;
+    }
+    return plan.any ? found > 0 : found == plan.required.size();
+  }
+
+  sqlite3* db_;
+  sqlite_table::Columns columns_;
+  std::vector<std::string> all_;
+  bool stems_ = false;
+};
+
 class SqliteEngine : public Engine {
  public:
   Found Search(const Plan& plan, const Domain& domain, size_t limit, const std::atomic<bool>& abort) override {
@@ -48,6 +261,7 @@ class SqliteEngine : public Engine {
     const int rc = sqlite3_open_v2(data.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     std::unique_ptr<sqlite3, Closer> db(raw);
     if (rc != SQLITE_OK) throw EngineError("SQLite: cannot open " + data + ": " + sqlite3_errstr(rc));
+    if (domain.properties.count("table") != 0) return TableSearch(db.get(), data, domain).Run(plan, limit, abort);
 
     std::vector<std::string> positive, negative;
     for (const Term& term : plan.required) positive.push_back(TermExpression(term));

@@ -304,7 +304,7 @@ TEST_P(EngineTest, QueriesWithoutUsableWordsMatchNothing) {
   EXPECT_EQ(Find({{{"engine", {"not"}}}, "And", {"vehicles"}}), Ids({"vehicles/d04"}));
 }
 
-#if TESSIK_ENGINE_PLUGINS
+#if TESSIK_XAPIAN_PLUGIN
 // A stub file that names no database: the error says what is wrong with
 // the data, not what Xapian could not make of it.
 TEST(XapianPlugin, AnEmptyStubSaysTheDatabaseIsEmptyOrMissing) {
@@ -320,9 +320,11 @@ TEST(XapianPlugin, AnEmptyStubSaysTheDatabaseIsEmptyOrMissing) {
 #endif
 
 std::vector<Engine> Engines() {
-  std::vector<Engine> engines = {{"files", TESSIK_FIXTURE_DIR "/quotes"}};
-#if TESSIK_ENGINE_PLUGINS
+  std::vector<Engine> engines = {{"files", TESSIK_FIXTURE_DIR "/quotes.index"}};
+#if TESSIK_XAPIAN_PLUGIN
   engines.push_back({"xapian", TESSIK_FIXTURE_DIR "/fixture.xapian"});
+#endif
+#if TESSIK_SQLITE_PLUGIN
   engines.push_back({"sqlite", TESSIK_FIXTURE_DIR "/fixture.sqlite"});
 #endif
   return engines;

@@ -20,7 +20,7 @@ int main() {
   const std::string plugin = std::string(TESSIK_PLUGIN_DIR) + "/files" + TESSIK_PLUGIN_SUFFIX;
   IQuery* query = nullptr;
   const std::string xml = "<Query><Domain><Name>files</Name><Property name=\"data\">" TESSIK_FIXTURE_DIR
-                          "/quotes</Property></Domain><TermGroup compose=\"Not\"/></Query>";
+                          "/quotes.index</Property></Domain><TermGroup compose=\"Not\"/></Query>";
   if (Tessik_OpenSession(nullptr, &id) != TESSIK_OK || Tessik_LoadPluginByPath(id, T(plugin).c_str()) != TESSIK_OK ||
       Tessik_InitSearch(id) != TESSIK_OK || Tessik_ParseQueryFromXML(T(xml).c_str(), &query) != TESSIK_OK ||
       Tessik_AsyncSearch(id, query, Ignore, 0, 1) != TESSIK_OK) {

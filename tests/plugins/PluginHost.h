@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tessik/Hits.h"
@@ -24,12 +26,16 @@ struct Word {
 // A query document; every part optional.
 struct QueryForm {
   struct Domain {
-    Domain(std::string n, std::string d = "", std::string l = "", std::string e = "")
-        : name(std::move(n)), data(std::move(d)), limit(std::move(l)), engine(std::move(e)) {}
+    Domain(std::string n, std::string d = "", std::string l = "", std::string e = "",
+           std::vector<std::pair<std::string, std::string>> o = {})
+        : name(std::move(n)), data(std::move(d)), limit(std::move(l)), engine(std::move(e)), others(std::move(o)) {}
     std::string name;
     std::string data;    // the "data" property; empty: none
     std::string limit;   // the "limit" property; empty: none
     std::string engine;  // the "engine" property; empty: none
+    // Further properties ("table", "text-columns", ...), as written, in
+    // this order.
+    std::vector<std::pair<std::string, std::string>> others;
   };
   QueryForm(std::vector<Word> w = {}, std::string c = "And", std::vector<std::string> cats = {},
             std::vector<Domain> d = {})
@@ -49,6 +55,7 @@ struct QueryForm {
       if (!d.data.empty()) xml += "<Property name=\"data\">" + d.data + "</Property>";
       if (!d.limit.empty()) xml += "<Property name=\"limit\">" + d.limit + "</Property>";
       if (!d.engine.empty()) xml += "<Property name=\"engine\">" + d.engine + "</Property>";
+      for (const auto& [name, value] : d.others) xml += "<Property name=\"" + name + "\">" + value + "</Property>";
       xml += "</Domain>";
     }
     for (const std::string& c : categories) xml += "<Category>" + c + "</Category>";
@@ -65,8 +72,17 @@ struct QueryForm {
 struct Found {
   std::string id, domain, title, error, status, more;
   std::basic_string<TessikChar> rawTitle, rawSnippet;  // as the plugin wrote them
+  // "path", "url", "modified", "size" and "type" where the engine knows them.
+  std::map<std::string, std::string> document;
   double score = 0;
+  // The hit's other properties that it has, of those kOtherProperties names.
+  std::map<std::string, std::string> properties;
 };
+
+// The properties beside the standard ones that tests look at: a
+// document's (plugins/kit/Names.h) and the few an engine adds of its own.
+inline const char* const kOtherProperties[] = {"snippet",  "category", "path", "url",
+                                               "modified", "size",     "type", "author"};
 
 inline std::string Narrow(const TessikChar* text) {
   std::string out;
@@ -93,7 +109,11 @@ inline std::vector<Found> Hits(const TessikChar* text) {
     f.more = Narrow(hit->GetProperty(TX("more")));
     if (const TessikChar* t = hit->GetProperty(TX("title"))) f.rawTitle = t;
     if (const TessikChar* t = hit->GetProperty(TX("snippet"))) f.rawSnippet = t;
+    for (const char* name : {"path", "url", "modified", "size", "type"})
+      if (const TessikChar* t = hit->GetProperty(T(name).c_str())) f.document[name] = Narrow(t);
     f.score = hit->GetNormScore();
+    for (const char* name : kOtherProperties)
+      if (const TessikChar* value = hit->GetProperty(T(name).c_str())) f.properties[name] = Narrow(value);
     found.push_back(f);
   }
   Tessik_ReleaseHitList(list);

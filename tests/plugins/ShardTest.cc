@@ -48,7 +48,7 @@ TEST(ShardedXapian, ServerDownGivesAnErrorBesideOtherHits) {
   ASSERT_FALSE(down.empty()) << "run through run_sharded.sh";
   Session session({PluginPath("xapian"), PluginPath("files")});
   QueryForm form{{{"bank"}}};
-  form.domains = {{"xapian", down}, {"files", TESSIK_FIXTURE_DIR "/quotes"}};
+  form.domains = {{"xapian", down}, {"files", TESSIK_FIXTURE_DIR "/quotes.index"}};
   const std::vector<Found> found = session.Search(form);
   size_t errors = 0, quotes = 0;
   for (const Found& f : found) {

@@ -1,0 +1,195 @@
+// The Xapian plugin over a database omindex built of a small site the test
+// writes: what omindex stored comes back as hit properties, and fields,
+// categories and operators mean what they mean over tessik's own databases.
+#include <xapian.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <set>
+
+#include "tests/common/Watchdog.h"
+#include "tests/plugins/PluginHost.h"
+
+using namespace plugin_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Ids = std::set<std::string>;
+
+std::string PluginPath(const char* domain) {
+  return std::string(TESSIK_PLUGIN_DIR) + "/" + domain + TESSIK_PLUGIN_SUFFIX;
+}
+
+fs::path TempPath(const char* what) {
+  return fs::path(testing::TempDir()) / ("tessik-" + std::string(what) + "-" + std::to_string(std::random_device{}()));
+}
+
+class OmindexTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (std::string(TESSIK_OMINDEX).empty()) return;
+    Watchdog watchdog(std::chrono::seconds(60), "omindex");
+    root_ = new fs::path(TempPath("omindex"));
+    auto write = [](const char* file, const std::string& text) {
+      fs::create_directories((*root_ / "site" / file).parent_path());
+      std::ofstream(*root_ / "site" / file, std::ios::binary) << text;
+    };
+    write("docs/fox.html",
+          "<html><head><title>The Quick Fox</title><meta name=\"author\" content=\"Ann Writer\"></head>\n"
+          "<body><p>A quick brown fox jumps over the lazy dog near the river bank.</p></body></html>\n");
+    // 2024-03-05T10:20:30Z
+    fs::last_write_time(*root_ / "site/docs/fox.html",
+                        std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(1709634030))));
+    write("docs/old/geese.txt", "Migrating geese fly south over the river every autumn.\n");
+    write("notes/Cars.html",
+          "<html><head><title>Cars and Engines</title></head>\n"
+          "<body>An automobile engine turns fuel into motion; no fox drives one.</body></html>\n");
+    write("readme.txt", "Welcome, river readers.\n");
+    const std::string command = std::string(TESSIK_OMINDEX) + " --db '" + Database() + "' --url / '" +
+                                (*root_ / "site").string() + "' > '" + (*root_ / "omindex.log").string() + "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  }
+  static void TearDownTestSuite() {
+    if (root_ != nullptr) fs::remove_all(*root_);
+    delete root_;
+    root_ = nullptr;
+  }
+  void SetUp() override {
+    if (std::string(TESSIK_OMINDEX).empty()) GTEST_SKIP() << "omindex is not installed (Debian: xapian-omega)";
+    ASSERT_TRUE(fs::exists(Database())) << "omindex built no database";
+  }
+  static std::string Database() { return (*root_ / "db").string(); }
+
+  std::vector<Found> Search(QueryForm form) {
+    if (form.domains.empty()) form.domains = {{"xapian", Database()}};
+    return session_.Search(form);
+  }
+  Ids Find(QueryForm form) {
+    Ids ids;
+    for (const Found& f : Search(std::move(form))) ids.insert(f.error.empty() ? f.id : "error: " + f.error);
+    return ids;
+  }
+
+  static fs::path* root_;
+  Watchdog watchdog_{std::chrono::seconds(60), "searches"};
+  Session session_{{PluginPath("xapian")}};
+};
+
+fs::path* OmindexTest::root_ = nullptr;
+
+TEST_F(OmindexTest, HitsCarryWhatOmindexStored) {
+  const std::vector<Found> fox = Search({{{"lazy"}}});
+  ASSERT_EQ(fox.size(), 1u);
+  EXPECT_EQ(fox[0].id, "/docs/fox.html");
+  EXPECT_EQ(fox[0].title, "The Quick Fox");
+  const std::map<std::string, std::string> expected = {
+      {"snippet", "A quick brown fox jumps over the lazy dog near the river bank."},
+      {"url", "/docs/fox.html"},
+      {"type", "text/html"},
+      {"modified", "2024-03-05T10:20:30Z"},
+      {"size", std::to_string(fs::file_size(*root_ / "site/docs/fox.html"))},
+      {"author", "Ann Writer"},
+      {"category", "docs"}};  // the url's first folder
+  EXPECT_EQ(fox[0].properties, expected);
+
+  // Plain text has no title of its own: its file's name stands in.
+  const std::vector<Found> geese = Search({{{"autumn"}}});
+  ASSERT_EQ(geese.size(), 1u);
+  EXPECT_EQ(geese[0].title, "geese.txt");
+  EXPECT_EQ(geese[0].properties.at("type"), "text/plain");
+  EXPECT_EQ(geese[0].properties.at("size"), std::to_string(fs::file_size(*root_ / "site/docs/old/geese.txt")));
+  // A document at the site's root is in no category.
+  const std::vector<Found> readme = Search({{{"welcome"}}});
+  ASSERT_EQ(readme.size(), 1u);
+  EXPECT_EQ(readme[0].properties.count("category"), 0u);
+}
+
+TEST_F(OmindexTest, QueriesMeanWhatTheyMeanElsewhere) {
+  // omindex keeps title words apart from the text's.
+  EXPECT_EQ(Find({{{"fox", {"title"}}}}), Ids({"/docs/fox.html"}));
+  EXPECT_EQ(Find({{{"fox", {"text"}}}}), Ids({"/docs/fox.html", "/notes/Cars.html"}));
+  EXPECT_EQ(Find({{{"cars"}}}), Ids({"/notes/Cars.html"}));
+  EXPECT_EQ(Find({{{"cars", {"body"}}}}), Ids());
+
+  // Categories: a MIME type, or a folder with all below it, without case.
+  EXPECT_EQ(Find({{{"river"}}, "And", {"text/plain"}}), Ids({"/docs/old/geese.txt", "/readme.txt"}));
+  EXPECT_EQ(Find({{{"river"}}, "And", {"TEXT/HTML"}}), Ids({"/docs/fox.html"}));
+  EXPECT_EQ(Find({{{"river"}}, "And", {"DOCS"}}), Ids({"/docs/fox.html", "/docs/old/geese.txt"}));
+  EXPECT_EQ(Find({{{"river"}}, "And", {"/docs/old/"}}), Ids({"/docs/old/geese.txt"}));
+  EXPECT_EQ(Find({{{"river"}}, "And", {"nowhere", "image/png"}}), Ids());
+
+  EXPECT_EQ(Find({{{"river"}, {"fox"}}}), Ids({"/docs/fox.html"}));
+  EXPECT_EQ(Find({{{"geese"}, {"automobile"}}, "Or"}), Ids({"/docs/old/geese.txt", "/notes/Cars.html"}));
+  EXPECT_EQ(Find({{{"fox"}}, "Not", {"docs"}}), Ids({"/docs/old/geese.txt"}));
+  EXPECT_EQ(Find({{{"river"}, {"fox", {"not"}}}}), Ids({"/docs/old/geese.txt", "/readme.txt"}));
+
+  QueryForm migrate{{{"migrate"}}};
+  EXPECT_EQ(Find(migrate), Ids());
+  migrate.stemming = true;
+  EXPECT_EQ(Find(migrate), Ids({"/docs/old/geese.txt"}));
+  // No term keeps case: the stored title and text are checked instead.
+  QueryForm exact{{{"Migrating"}}};
+  exact.caseSensitive = true;
+  EXPECT_EQ(Find(exact), Ids({"/docs/old/geese.txt"}));
+  exact.words = {{"migrating"}};
+  EXPECT_EQ(Find(exact), Ids());
+  exact.words = {{"Quick", {"title"}}};
+  EXPECT_EQ(Find(exact), Ids({"/docs/fox.html"}));
+  exact.words = {{"Quick", {"text"}}};
+  EXPECT_EQ(Find(exact), Ids());
+}
+
+// A source named for the site, over the engine: limits cut, scores rank,
+// and no file of the database changes.
+TEST_F(OmindexTest, ASourceIsSearchedAndLeftUnwritten) {
+  auto snapshot = [] {
+    std::map<std::string, std::pair<uintmax_t, fs::file_time_type>> files;
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(Database()))
+      if (e.is_regular_file()) files[e.path().string()] = {e.file_size(), e.last_write_time()};
+    return files;
+  };
+  const auto before = snapshot();
+  for (bool exact : {false, true}) {
+    QueryForm form{{{"river"}}, "And", {}, {{"site", Database(), "2", "xapian"}}};
+    form.caseSensitive = exact;  // filtered after matching, still cut at the limit
+    const std::vector<Found> found = Search(form);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].domain, "site");
+    EXPECT_DOUBLE_EQ(found[0].score, 1.0);
+    EXPECT_GT(found[1].score, 0.0);
+    EXPECT_EQ(found[1].more, "true");
+  }
+  QueryForm stems{{{"river"}, {"fox"}}, "Or", {"docs"}};
+  stems.stemming = true;
+  EXPECT_EQ(Find(stems), Ids({"/docs/fox.html", "/docs/old/geese.txt"}));
+  EXPECT_EQ(snapshot(), before);
+}
+
+// A database neither omindex nor tessik's indexer made: searched by the
+// usual prefixes, shown as text with its first line the title.
+TEST(XapianEngine, SearchesOtherDatabasesAsText) {
+  Watchdog watchdog(std::chrono::seconds(60), "searches");
+  const fs::path db = TempPath("other");
+  {
+    Xapian::WritableDatabase writer(db.string(), Xapian::DB_CREATE_OR_OVERWRITE);
+    Xapian::Document doc;
+    doc.set_data("A heading\nThe words of the body.");
+    doc.add_term("Sheading");
+    doc.add_term("body");
+    writer.add_document(doc);
+    writer.commit();
+  }
+  Session session({PluginPath("xapian")});
+  const std::vector<Found> found = session.Search({{{"heading"}, {"body"}}, "And", {}, {{"xapian", db.string()}}});
+  fs::remove_all(db);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].error, "");
+  EXPECT_EQ(found[0].title, "A heading");
+  EXPECT_EQ(found[0].properties.at("snippet"), "The words of the body.");
+}
+
+}  // namespace
