@@ -52,7 +52,7 @@ void FederatedSync_ours(benchmark::State& state) {
   for (const char* domain : kDomains) Tessik_LoadPluginByPath(id, T(PluginPath(domain)).c_str());
   Tessik_InitSearch(id);
   IQuery* query = Query();
-  // The first search reads the quotations into memory: not part of a search.
+  // The first search of each plugin warms its caches: not part of a search.
   TessikChar* first = nullptr;
   Tessik_SyncSearch(id, query, &first, 0);
   Tessik_Release(first);

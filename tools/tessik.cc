@@ -13,9 +13,13 @@
 #include <cstdio>
 #include <cstring>
 #include <span>
+#include <string>
+#include <vector>
 
+#include "platform/Platform.h"
 #include "search/Options.h"
 #include "search/Search.h"
+#include "sources/Sources.h"
 #include "tessik/TessikClient.h"
 #include "words/Words.h"
 
@@ -48,8 +52,10 @@ constexpr char kExitCodes[] =
     "search interrupted by Ctrl-C (what arrived is printed).\n";
 
 constexpr Command kCommands[] = {
-    {"search", "[OPTIONS] WORDS...", "search through the plugins and print the ranked hits", tessik_cli::kSearchHelp,
+    {"search", "[OPTIONS] WORDS...", "search the sources (or plugins) and print the ranked hits", tessik_cli::kSearchHelp,
      tessik_cli::Search, kAny},
+    {"sources", "add|list|update|remove ...", "the sources searches run over: add, list, update, remove",
+     tessik_cli::kSourcesHelp, tessik_cli::Sources, kAny},
     {"synonyms", "WORD", "print the synonyms of WORD, one a line", nullptr, tessik_cli::Synonyms, 1},
     {"stems", "WORD", "print the base forms of WORD, one a line", nullptr, tessik_cli::Stems, 1},
     {"version", "", "print the library's version and check that it answers", nullptr, Version, 0},
@@ -126,7 +132,13 @@ int Version(Arguments) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** narrowArgv) {
+  // UTF-8 arguments on every platform, kept for the whole run.
+  std::vector<std::string> texts = tessik_cli::Utf8Arguments(argc, narrowArgv);
+  std::vector<char*> pointers;
+  for (std::string& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  char** argv = pointers.data();
   const char* name = argc > 1 ? argv[1] : "version";
   const Command* command = Find(name);
   if (command == nullptr) return UsageError("unknown command", name);

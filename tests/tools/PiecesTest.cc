@@ -202,6 +202,7 @@ std::string Read(IQuery* query) {
   for (IDomain* d = query->GetDomain(true); d != nullptr; d = query->GetDomain(false)) {
     std::string entry = " <" + Narrow(d->GetName()) + " data=" + Narrow(d->GetProperty(TESSIK_TEXT("data")));
     if (const TessikChar* limit = d->GetProperty(TESSIK_TEXT("limit"))) entry += " limit=" + Narrow(limit);
+    if (const TessikChar* engine = d->GetProperty(TESSIK_TEXT("engine"))) entry += " engine=" + Narrow(engine);
     domains.push_back(entry + ">");
   }
   for (std::vector<std::string>* list : {&terms, &domains}) {
@@ -224,9 +225,11 @@ TEST(CliQuery, TheLibraryReadsWhatTheOptionsMeant) {
   IQuery* query = nullptr;
   const SearchQuery wanted = QueryFromOptions(o);
   EXPECT_EQ(wanted.domains, std::vector<std::string>{"quotes"});
-  ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(QueryXml(wanted, {{"quotes", "/srv/a&b", 7}})).c_str(), &query), TESSIK_OK);
+  const DomainTarget target{"quotes", "/srv/a&b", 7, {{"engine", "fi<l>es"}}};
+  ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(QueryXml(wanted, {target})).c_str(), &query), TESSIK_OK);
   EXPECT_EQ(Read(query),
-            "op=0 syn=1 stem=0 [fish & <chips>|title] [vinegar|not] <quotes data=/srv/a&b limit=7> #food \"hot\"");
+            "op=0 syn=1 stem=0 [fish & <chips>|title] [vinegar|not] <quotes data=/srv/a&b limit=7 engine=fi<l>es> "
+            "#food \"hot\"");
   // Read back as a query file would be: "data" is refused there.
   SearchQuery back;
   std::string error;
@@ -235,7 +238,7 @@ TEST(CliQuery, TheLibraryReadsWhatTheOptionsMeant) {
   Tessik_ReleaseQuery(query);
 
   // Every domain the search core names carries the limit.
-  ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(QueryXml(wanted, {{"a", "", 3}, {"b", "", 3}})).c_str(), &query), TESSIK_OK);
+  ASSERT_EQ(Tessik_ParseQueryFromXML(Widen(QueryXml(wanted, {{"a", "", 3, {}}, {"b", "", 3, {}}})).c_str(), &query), TESSIK_OK);
   EXPECT_NE(Read(query).find("<a data= limit=3>"), std::string::npos) << Read(query);
   EXPECT_NE(Read(query).find("<b data= limit=3>"), std::string::npos) << Read(query);
   ASSERT_TRUE(QueryFromParsed(*query, back, error)) << error;

@@ -7,23 +7,7 @@ set -uo pipefail
 version=$1
 shift
 program=("$@")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-# Runs tessik with the given arguments; sets status, out and err (line ends
-# without the CR a Windows program writes).
-run() {
-  "${program[@]}" "$@" >"$work/out" 2>"$work/err" </dev/null
-  status=$?
-  out=$(tr -d '\r' <"$work/out")
-  err=$(tr -d '\r' <"$work/err")
-}
-fail() {
-  echo "FAIL: tessik $1"
-  printf '  status %s\n  stdout: %s\n  stderr: %s\n' "$status" "$out" "$err"
-  failures=$((failures + 1))
-}
+source "$(dirname "$0")/harness.sh"
 
 for help in help -h --help; do
   run "$help"
@@ -47,5 +31,4 @@ for args in version ""; do
     fail "${args:-(no command)}"
 done
 
-[ "$failures" -eq 0 ] && echo "PASS: tessik's command line"
-exit $((failures > 0))
+finish "tessik's command line"

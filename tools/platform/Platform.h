@@ -8,6 +8,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "common/Text.h"
 
@@ -26,6 +28,11 @@ std::filesystem::path ProgramFolder();
 const char* PluginSuffix();
 // A path as the library's load functions take it.
 TString PathText(const std::filesystem::path& path);
+// The program's arguments as UTF-8 (Windows hands `argv` over in the ANSI
+// code page, which cannot spell every file name).
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
+// The environment variable `name` as UTF-8; empty when it is not set.
+std::string EnvironmentValue(const char* name);
 
 }  // namespace tessik_cli
 

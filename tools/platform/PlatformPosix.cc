@@ -1,6 +1,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <system_error>
 
 #include "platform/Platform.h"
@@ -24,5 +25,12 @@ std::filesystem::path ProgramFolder() {
 TString PathText(const std::filesystem::path& path) { return Widen(path.string()); }
 
 const char* PluginSuffix() { return ".so"; }
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+std::string EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
 
 }  // namespace tessik_cli

@@ -1,5 +1,9 @@
 #include <io.h>
 #include <windows.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/Platform.h"
 
@@ -31,5 +35,26 @@ std::filesystem::path ProgramFolder() {
 TString PathText(const std::filesystem::path& path) { return path.wstring(); }
 
 const char* PluginSuffix() { return ".dll"; }
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr || count != argc) {
+    if (wide != nullptr) LocalFree(wide);
+    return {argv, argv + argc};
+  }
+  std::vector<std::string> out;
+  for (int i = 0; i < count; ++i) out.push_back(tessik_plugins::ToUtf8(wide[i]));
+  LocalFree(wide);
+  return out;
+}
+
+// The wide environment: the narrow one is in the ANSI code page, which
+// cannot spell every user's name.
+std::string EnvironmentValue(const char* name) {
+  const std::wstring wide(name, name + std::strlen(name));
+  const wchar_t* value = _wgetenv(wide.c_str());
+  return value != nullptr ? tessik_plugins::ToUtf8(value) : "";
+}
 
 }  // namespace tessik_cli

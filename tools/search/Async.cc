@@ -2,24 +2,13 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <csignal>
-#include <cstdlib>
 #include <deque>
 #include <mutex>
 
+#include "common/Interrupt.h"
+
 namespace tessik_cli {
 namespace {
-
-// Set by the SIGINT handler (on Windows it runs on a thread of its own);
-// read by the main thread.
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the SIGINT handler may touch only a lock-free atomic");
-
-// The first Ctrl-C aborts the search and prints what came; a second one
-// ends the program at once, for a search that is slow to stop.
-extern "C" void OnInterrupt(int) {
-  if (interrupted.exchange(true)) std::_Exit(130);
-}
 
 // What the callback hands over. The callback takes no user pointer, and the
 // process runs one asynchronous search at a time: one instance.
@@ -57,8 +46,8 @@ AsyncOutcome RunAsyncSearch(uint32_t session, const void* query, uint32_t pollMs
     mailbox.ended = false;
     mailbox.finalCode = TESSIK_OK;
   }
-  interrupted = false;
-  auto previous = std::signal(SIGINT, OnInterrupt);
+  InterruptScope interrupt;
+  const std::atomic<bool>& interrupted = InterruptScope::Pressed();
   outcome.status = Tessik_AsyncSearch(session, query, Callback, 0, pollMs);
   bool ended = outcome.status != TESSIK_OK;
   bool aborted = false;
@@ -84,7 +73,6 @@ AsyncOutcome RunAsyncSearch(uint32_t session, const void* query, uint32_t pollMs
     }
     onTick();
   }
-  std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
   outcome.interrupted = outcome.interrupted || interrupted;
   // What came between the last round and the end.
   std::deque<TessikChar*> rest;

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "common/Arguments.h"
 #include "kit/Names.h"
 #include "kit/Text.h"
 
@@ -14,7 +15,11 @@ const char kSearchHelp[] =
     "\n"
     "Runs one search through the plugins and prints the merged hits, best first.\n"
     "\n"
-    "Plugins (all plugins in the Plugins folder beside tessik when none is named):\n"
+    "What to search (every source in the list when none of these is given; see\n"
+    "tessik help sources):\n"
+    "  --source NAME      search the source NAME from the list (repeatable)\n"
+    "  --config FILE      the list of sources to read (default: the user's)\n"
+    "Or plugins directly, for those who know them:\n"
     "  --plugin PATH      load the plugin library at PATH (repeatable)\n"
     "  --domain D         ask domain D only; without --plugin, load Plugins/D (repeatable)\n"
     "  --data D=PATH      --domain D, and have its plugin search the documents at PATH\n"
@@ -33,7 +38,7 @@ const char kSearchHelp[] =
     "Running and output:\n"
     "  --async            asynchronous search: hits appear batch by batch; Ctrl-C\n"
     "                     aborts it and prints what arrived\n"
-    "  --poll MS          with --async: merge and deliver every MS milliseconds (100)\n"
+    "  --poll MS          with --async: merge and deliver every MS milliseconds (10)\n"
     "  --sort KEY         score (the default) or a property: domain, id, title,\n"
     "                     snippet, category\n"
     "  --limit N          the best N hits (each plugin is asked for N, up to its max)\n"
@@ -113,22 +118,8 @@ bool ParseSearchOptions(std::span<char* const> arguments, SearchOptions& o, std:
       queryOptions |= flag != &o.async && flag != &o.help;
       continue;
     }
-    // Options with a value: "--name VALUE" or "--name=VALUE".
-    std::string name = arg, value;
-    const size_t equals = arg.find('=');
-    if (equals != std::string::npos) {
-      name = arg.substr(0, equals);
-      value = arg.substr(equals + 1);
-    } else if (i + 1 < arguments.size()) {
-      value = arguments[++i];
-    } else {
-      error = "option " + arg + " needs a value";
-      return false;
-    }
-    if (value.empty()) {
-      error = "option " + name + " needs a value";
-      return false;
-    }
+    std::string name, value;
+    if (!OptionValue(arguments, i, name, value, error)) return false;
     if (name == "--domain") {
       o.domains.push_back({value, ""});
     } else if (name == "--data") {
@@ -140,6 +131,10 @@ bool ParseSearchOptions(std::span<char* const> arguments, SearchOptions& o, std:
       o.domains.push_back({value.substr(0, split), value.substr(split + 1)});
     } else if (name == "--plugin") {
       o.plugins.push_back(value);
+    } else if (name == "--source") {
+      o.sources.push_back(value);
+    } else if (name == "--config") {
+      o.config = value;
     } else if (name == "--not") {
       o.excluded.push_back(value);
       queryOptions = true;
@@ -190,6 +185,11 @@ bool ParseSearchOptions(std::span<char* const> arguments, SearchOptions& o, std:
     }
   }
   if (o.help) return true;
+  if (!o.sources.empty() && (!o.domains.empty() || !o.plugins.empty())) {
+    error = "--source searches sources from the list; --domain, --data and --plugin address plugins directly: "
+            "give one or the other";
+    return false;
+  }
   if (!o.queryFile.empty()) {
     if (queryOptions || !o.words.empty()) {
       error =

@@ -20,6 +20,8 @@ struct SearchDomain {
 struct SearchOptions {
   std::vector<SearchDomain> domains;  // --domain, --data
   std::vector<std::string> plugins;   // --plugin
+  std::vector<std::string> sources;   // --source
+  std::string config;                 // --config: the list of sources; empty: the default one
   std::vector<std::string> words;
   std::vector<std::string> excluded;  // --not
   std::vector<std::string> categories;
@@ -27,7 +29,7 @@ struct SearchOptions {
   bool any = false, stemming = false, synonyms = false, caseSensitive = false;
   std::string queryFile;  // --query; empty: built from the options above
   bool async = false;
-  uint32_t pollMs = 100;
+  uint32_t pollMs = 10;  // a source answers in milliseconds: 100 would be most of a search
   std::string sort = "score";  // "score" or a property name
   std::optional<uint32_t> limit;
   Format format = Format::kTable;

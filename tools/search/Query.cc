@@ -90,6 +90,8 @@ std::string QueryXml(const SearchQuery& wanted, const std::vector<DomainTarget>&
     xml += "<Domain><Name>" + XmlEscape(d.name) + "</Name>";
     if (!d.data.empty()) xml += "<Property name=\"data\">" + XmlEscape(d.data) + "</Property>";
     if (d.limit) xml += "<Property name=\"limit\">" + std::to_string(*d.limit) + "</Property>";
+    for (const auto& [name, value] : d.properties)
+      xml += "<Property name=\"" + XmlEscape(name) + "\">" + XmlEscape(value) + "</Property>";
     xml += "</Domain>";
   }
   for (const std::string& c : wanted.categories) xml += "<Category>" + XmlEscape(c) + "</Category>";

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "search/Options.h"
@@ -33,6 +34,9 @@ struct DomainTarget {
   std::string name;
   std::string data;               // empty: the plugin's own documents
   std::optional<uint32_t> limit;  // none: the plugin's own limit
+  // Further properties, in order: "engine" for a source, and what its
+  // engine reads of its own (plugins/kit/Names.h).
+  std::vector<std::pair<std::string, std::string>> properties;
 };
 
 SearchQuery QueryFromOptions(const SearchOptions& options);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/LiveLine.h"
 #include "kit/Text.h"
 #include "platform/Platform.h"
 #include "search/Async.h"
@@ -18,6 +19,7 @@
 #include "search/Query.h"
 #include "search/QueryText.h"
 #include "search/Results.h"
+#include "sources/Sources.h"
 #include "tessik/Query.h"
 
 namespace tessik_cli {
@@ -25,6 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using tessik_plugins::Fold;
+using tessik_plugins::PathOf;
 
 int Fail(int exitStatus, const std::string& step, int32_t status) {
   std::fprintf(stderr, "tessik search: %s: %s\n", step.c_str(), DescribeStatus(status).c_str());
@@ -109,42 +112,16 @@ std::string Count(size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-// The live line of an asynchronous search on a terminal: batches, hits so
-// far per domain, time taken. Drawn on stderr and wiped before anything
-// else is printed.
-class LiveLine {
- public:
-  explicit LiveLine(bool on) : on_(on), start_(std::chrono::steady_clock::now()) {}
-  void Draw(const Results& results) {
-    if (!on_) return;
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    std::string line = "searching: " + Count(results.Batches(), "batch", "batches");
-    for (const auto& [domain, count] : results.PerDomain()) line += ", " + domain + " " + std::to_string(count);
-    char elapsed[32];
-    std::snprintf(elapsed, sizeof elapsed, ", %.1f s", seconds);
-    line += elapsed;
-    // One line: a line longer than the terminal would wrap, and "\r" would
-    // then redraw only its last part.
-    const int width = TerminalColumns(stderr);
-    if (width > 1) line = Fit(line, static_cast<size_t>(width - 1));
-    // Over the previous line, blanking what of it the new one leaves.
-    const size_t columns = Columns(line);
-    std::fprintf(stderr, "\r%s%s", line.c_str(), std::string(shown_ > columns ? shown_ - columns : 0, ' ').c_str());
-    std::fflush(stderr);
-    shown_ = std::max(shown_, columns);
-  }
-  void Wipe() {
-    if (!on_ || shown_ == 0) return;
-    std::fprintf(stderr, "\r%s\r", std::string(shown_, ' ').c_str());
-    std::fflush(stderr);
-    shown_ = 0;
-  }
-
- private:
-  bool on_;
-  std::chrono::steady_clock::time_point start_;
-  size_t shown_ = 0;
-};
+// The live line of an asynchronous search: batches, hits so far per
+// domain, time taken.
+std::string Progress(const Results& results, std::chrono::steady_clock::time_point start) {
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::string line = "searching: " + Count(results.Batches(), "batch", "batches");
+  for (const auto& [domain, count] : results.PerDomain()) line += ", " + domain + " " + std::to_string(count);
+  char elapsed[32];
+  std::snprintf(elapsed, sizeof elapsed, ", %.1f s", seconds);
+  return line + elapsed;
+}
 
 // The domains the search addresses: those the query asks for, else every
 // loaded plugin's; each with its --data and the limit.
@@ -159,13 +136,76 @@ std::vector<DomainTarget> Targets(const SearchQuery& wanted, const SearchOptions
   }
   std::vector<DomainTarget> targets;
   for (const std::string& name : names) {
-    DomainTarget target{name, "", o.limit};
+    DomainTarget target{name, "", o.limit, {}};
     for (const SearchDomain& d : o.domains) {
       if (Fold(d.name) == Fold(name) && !d.data.empty()) target.data = d.data;
     }
     targets.push_back(std::move(target));
   }
   return targets;
+}
+
+// A source's domain as the search core addresses it: the plugin of its
+// engine answers for it, with the data and columns from the list.
+DomainTarget SourceTarget(const SourceList& list, const Source& source, std::optional<uint32_t> limit) {
+  DomainTarget target{source.name, source.engine == "files" ? IndexFile(list, source) : source.path, limit, {}};
+  target.properties.emplace_back("engine", source.engine);
+  if (source.engine == "sqlite") {
+    std::string text;
+    for (const std::string& column : source.Values("text")) text += (text.empty() ? "" : "\n") + column;
+    const std::pair<const char*, std::string> columns[] = {
+        {"table", source.Value("table")}, {"title-column", source.Value("title")}, {"text-columns", text},
+        {"id-column", source.Value("id")}, {"url-column", source.Value("url")},
+        {"category-column", source.Value("category")}};
+    for (const auto& [name, value] : columns) {
+      if (!value.empty()) target.properties.emplace_back(name, value);
+    }
+  }
+  return target;
+}
+
+// The sources a search runs over (those named, else every one in `list`),
+// their engines' plugins loaded into `session`: a report and a target per
+// source. A source whose path is gone fails here, and the others still
+// answer. Returns false, with `error` set, when a source named is not in
+// the list.
+bool LoadSources(uint32_t session, const SearchOptions& o, const SourceList& list, std::vector<PluginReport>& plugins,
+                 std::vector<DomainTarget>& targets, std::string& error) {
+  std::vector<const Source*> chosen;
+  for (const std::string& name : o.sources) {
+    const Source* s = list.Find(name);
+    if (s == nullptr) {
+      error = "no source named " + name + " (tessik sources list shows them)";
+      return false;
+    }
+    if (std::find(chosen.begin(), chosen.end(), s) == chosen.end()) chosen.push_back(s);
+  }
+  if (chosen.empty()) {
+    for (const Source& s : list.sources) chosen.push_back(&s);
+  }
+  std::vector<std::pair<std::string, int32_t>> loaded;  // engine, status of loading its plugin
+  for (const Source* s : chosen) {
+    auto it = std::find_if(loaded.begin(), loaded.end(), [&](const auto& e) { return e.first == s->engine; });
+    if (it == loaded.end()) {
+      loaded.emplace_back(s->engine, Tessik_LoadPluginByDomain(session, Widen(s->engine).c_str()));
+      it = loaded.end() - 1;
+    }
+    PluginReport report{"Plugins/" + s->engine, s->name, it->second, 0, ""};
+    std::error_code missing;
+    if (report.status != TESSIK_OK) {
+      report.error = "loading the plugin failed: " + DescribeStatus(report.status);
+      std::fprintf(stderr, "tessik search: source %s: loading plugin %s: %s\n", s->name.c_str(),
+                   report.name.c_str(), DescribeStatus(report.status).c_str());
+    } else if (!fs::exists(PathOf(s->path), missing)) {
+      report.status = TESSIK_E_FAILED;
+      report.error = "its path " + s->path + " is gone";
+      std::fprintf(stderr, "tessik search: source %s failed: %s\n", s->name.c_str(), report.error.c_str());
+    } else {
+      targets.push_back(SourceTarget(list, *s, o.limit));
+    }
+    plugins.push_back(std::move(report));
+  }
+  return true;
 }
 
 // The query of the search, as the user gave it: options or a query file.
@@ -224,17 +264,57 @@ int Search(std::span<char* const> arguments) {
     ~SessionGuard() { Tessik_CloseSession(id); }
   } sessionGuard{session};
 
-  SearchOptions loading = o;
-  if (o.plugins.empty() && o.domains.empty()) {
-    for (const std::string& d : wanted.domains) loading.domains.push_back({d, ""});
+  // Sources from the list, unless plugins are addressed directly (on the
+  // command line or by the query file's domains).
+  bool direct = !o.plugins.empty() || !o.domains.empty();
+  SourceList list;
+  if (!direct) {
+    try {
+      list = ListToSearch(o.config);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "tessik search: %s\n", e.what());
+      return kExitPluginFailed;
+    }
   }
-  std::vector<PluginReport> plugins = LoadPlugins(session, loading);
+  // A query file's domains are sources when every one of them names one;
+  // else they are plugins' domains, addressed directly.
+  SearchOptions chosen = o;
+  if (!direct && !wanted.domains.empty()) {
+    if (!o.sources.empty()) {
+      std::fprintf(stderr, "tessik search: the query file names its domains; --source cannot choose others\n");
+      return kExitUsage;
+    }
+    const bool sources = std::all_of(wanted.domains.begin(), wanted.domains.end(),
+                                     [&](const std::string& d) { return list.Find(d) != nullptr; });
+    if (sources) {
+      chosen.sources = wanted.domains;
+      wanted.domains.clear();
+    } else {
+      direct = true;
+    }
+  }
+  std::vector<PluginReport> plugins;
+  std::vector<DomainTarget> targets;
+  if (!direct && (!list.sources.empty() || !o.sources.empty())) {
+    if (!LoadSources(session, chosen, list, plugins, targets, problem)) {
+      std::fprintf(stderr, "tessik search: %s\n", problem.c_str());
+      return kExitUsage;
+    }
+  } else {
+    SearchOptions loading = o;
+    if (o.plugins.empty() && o.domains.empty()) {
+      for (const std::string& d : wanted.domains) loading.domains.push_back({d, ""});
+    }
+    plugins = LoadPlugins(session, loading);
+    targets = Targets(wanted, o, plugins);
+  }
   const bool allLoaded =
       std::all_of(plugins.begin(), plugins.end(), [](const PluginReport& p) { return p.status == TESSIK_OK; });
-  const bool anyLoaded =
-      std::any_of(plugins.begin(), plugins.end(), [](const PluginReport& p) { return p.status == TESSIK_OK; });
+  const bool anyLoaded = !targets.empty() && std::any_of(plugins.begin(), plugins.end(), [](const PluginReport& p) {
+    return p.status == TESSIK_OK;
+  });
 
-  const std::string queryXml = QueryXml(wanted, Targets(wanted, o, plugins));
+  const std::string queryXml = QueryXml(wanted, targets);
   IQuery* query = nullptr;
   if (const int32_t status = Tessik_ParseQueryFromXML(Widen(queryXml).c_str(), &query); status != TESSIK_OK) {
     return Fail(kExitLibrary, "reading the query", status);
@@ -264,13 +344,15 @@ int Search(std::span<char* const> arguments) {
       Tessik_Release(text);
       if (status != TESSIK_OK) return Fail(kExitLibrary, "reading the merged results", status);
     } else if (anyLoaded) {
-      LiveLine live(IsTerminal(stderr));
+      LiveLine live(stderr, IsTerminal(stderr));
+      const auto start = std::chrono::steady_clock::now();
       int32_t readStatus = TESSIK_OK;
       auto onResults = [&](const TessikChar* text) {
         if (const int32_t status = results.Add(text, nullptr); status != TESSIK_OK) readStatus = status;
       };
       const AsyncOutcome outcome = RunAsyncSearch(
-          session, query, o.pollMs, onResults, [&] { live.Draw(results); }, std::chrono::milliseconds(100));
+          session, query, o.pollMs, onResults, [&] { live.Draw(Progress(results, start)); },
+          std::chrono::milliseconds(100));
       live.Wipe();
       if (outcome.status != TESSIK_OK) return Fail(kExitLibrary, "starting the asynchronous search", outcome.status);
       if (readStatus != TESSIK_OK) return Fail(kExitLibrary, "reading the merged results", readStatus);
