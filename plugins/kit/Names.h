@@ -43,6 +43,25 @@ inline constexpr std::string_view kStatusProperty = "status";
 // returned, its limit cut them.
 inline constexpr std::string_view kMoreProperty = "more";
 
+// Statistics for re-scoring hits under one collection model (BM25 over
+// every source's sums), written when the domain's "statistics" property is
+// "bm25" (tessik/Plugin.h). Per hit: "bm25-length" (the document's words)
+// and "bm25-tf" ("word=count" per query word, one space apart). Per domain
+// and search, one entry with "statistics" = "bm25": "bm25-documents",
+// "bm25-average-length" and "bm25-df" ("word=count": documents holding it).
+inline constexpr std::string_view kStatisticsProperty = "statistics";
+inline constexpr std::string_view kBm25 = "bm25";
+inline constexpr std::string_view kBm25Prefix = "bm25-";
+inline constexpr std::string_view kBm25LengthProperty = "bm25-length";
+inline constexpr std::string_view kBm25TfProperty = "bm25-tf";
+inline constexpr std::string_view kBm25DocumentsProperty = "bm25-documents";
+inline constexpr std::string_view kBm25AverageLengthProperty = "bm25-average-length";
+inline constexpr std::string_view kBm25DfProperty = "bm25-df";
+// Every hit's 1-based rank in its domain's own best-first list.
+inline constexpr std::string_view kSourceRankProperty = "source-rank";
+// A hash of the document's normalised whole text, where our indexers wrote it.
+inline constexpr std::string_view kDigestProperty = "digest";
+
 }  // namespace tessik_plugins
 
 #endif  // TESSIK_PLUGINS_KIT_NAMES_H_
