@@ -64,8 +64,9 @@ for e in $engines; do
   domains+=("$e")
 done
 
-# Table: every plugin's hits merged, best first, the line fitted to the width.
-COLUMNS=60 run search "${data[@]}" car
+# Table: every plugin's hits merged, best first, the line fitted to the width
+# (each plugin's own scores, so the best is 1).
+COLUMNS=60 run search "${data[@]}" --merge plugin car
 ok=1
 [ "$status" -eq 0 ] && [ -z "$err" ] && [[ $(head -1 <<<"$out") == "rank  score  domain"*title* ]] || ok=0
 [ "$(sed -n 2p <<<"$out" | cut -c1-12)" = "   1  1.000 " ] || ok=0
@@ -142,8 +143,8 @@ for mode in sync async; do
 done
 echo "format matrix: $(( ($(date +%s%N) - matrix_start) / 1000000 )) ms"
 
-# The limit reaches every plugin when no domain is named, and a cut says so.
-run search "${data[@]}" --format json --limit 1 --any the a
+# The source limit reaches every plugin when no domain is named, and a cut says so.
+run search "${data[@]}" --format json --limit 1 --source-limit 1 --any the a
 summary=$(json_summary)
 [ "$status" -eq 0 ] && [ "$(grep -c '^hit ' <<<"$summary")" -eq 1 ] &&
   [ "$(grep -c '^plugin .* 1 true$' <<<"$summary")" -eq ${#domains[@]} ] || fail "--limit reaches every plugin"
@@ -241,7 +242,7 @@ run stems geese
 # Ctrl-C in an asynchronous search on a terminal: the live line shows the
 # batch, the search is aborted, and the hit that came is printed.
 if [ -n "$stall" ]; then
-  interrupt_on_terminal 'searching: 1 batch, stall 1' search --plugin "$stall" --async --poll 10 word
+  interrupt_on_terminal 'searching: 1 batch, stall 1' search --plugin "$stall" --merge plugin --async --poll 10 word
   [ "$status" = 130 ] && grep -q 'searching: 1 batch, stall 1' <<<"$out" &&
     grep -q '^   1  0.500  stall .*Waiting for the abort' <<<"$out" && grep -q 'interrupted' <<<"$out" ||
     fail "Ctrl-C during an asynchronous search"
