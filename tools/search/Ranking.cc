@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <functional>
 #include <limits>
 
 #include "kit/Names.h"
@@ -83,8 +85,42 @@ struct Ranker::Copy {
   double score = 0;  // under the method, before fusion
 };
 
+// A document's copies: almost always one, so that one takes no allocation.
+class CopyList {
+ public:
+  void push_back(size_t c) {
+    if (size_++ == 0) {
+      first_ = c;
+    } else {
+      rest_.push_back(c);
+    }
+  }
+  size_t front() const { return first_; }
+  size_t size() const { return size_; }
+  class iterator {
+   public:
+    iterator(const CopyList* list, size_t at) : list_(list), at_(at) {}
+    size_t operator*() const { return at_ == 0 ? list_->first_ : list_->rest_[at_ - 1]; }
+    iterator& operator++() {
+      ++at_;
+      return *this;
+    }
+    bool operator!=(const iterator& other) const { return at_ != other.at_; }
+
+   private:
+    const CopyList* list_;
+    size_t at_;
+  };
+  iterator begin() const { return {this, 0}; }
+  iterator end() const { return {this, size_}; }
+
+ private:
+  size_t first_ = 0, size_ = 0;
+  std::vector<size_t> rest_;
+};
+
 struct Ranker::Doc {
-  std::vector<size_t> copies;
+  CopyList copies;
   size_t best = 0;  // the copy whose evidence is best
   double score = 0;
   bool kept = false;
@@ -131,7 +167,15 @@ void Ranker::AddStatistics(const Row& entry) {
   documents_ += s.documents;
   totalLength_ += s.documents * s.averageLength;
   for (const auto& [term, count] : s.df) df_[term] += count;
-  if (merge_ == Merge::kStats) dirty_ = true;
+  // What is kept is scored again now, once per source, so the hits that
+  // follow go straight to their place.
+  if (merge_ == Merge::kStats) {
+    if (Incremental()) {
+      Rescore();
+    } else {
+      dirty_ = true;
+    }
+  }
 }
 
 void Ranker::AddHit(const Row& hit) {
@@ -173,22 +217,49 @@ void Ranker::AddHit(const Row& hit) {
     }
   }
 
-  // Which document it is.
-  std::vector<std::string> keys;
-  if (const std::string* path = Find(hit, "path"); path != nullptr && !path->empty()) keys.push_back("path\n" + *path);
-  if (const std::string* url = Find(hit, "url"); url != nullptr && !url->empty()) keys.push_back("url\n" + *url);
-  if (const std::string* digest = Find(hit, "digest"); digest != nullptr && !digest->empty())
-    keys.push_back("digest\n" + *digest);
-  keys.push_back("id\n" + hit.domain + "\n" + hit.id);
+  // Which document it is: keys by their hash, each match checked against
+  // the copies it came from, so a collision never joins two documents.
+  struct Key {
+    const char* kind;
+    const std::string* value;
+    uint64_t hash;
+  };
+  Key keys[4];
+  size_t count = 0;
+  const auto hashOf = [](std::string_view kind, std::string_view a, std::string_view b) {
+    const std::hash<std::string_view> h;
+    return (h(a) * 0x9e3779b97f4a7c15ULL) ^ (h(b) + 0x632be59bd9b4e019ULL) ^ h(kind);
+  };
+  for (const char* kind : {"path", "url", "digest"}) {
+    if (const std::string* value = Find(hit, kind); value != nullptr && !value->empty())
+      keys[count++] = {kind, value, hashOf(kind, *value, {})};
+  }
+  // Domain and id only when nothing else tells: the copies of one plugin
+  // loaded twice share their paths too.
+  if (count == 0) keys[count++] = {"id", &hit.id, hashOf("id", hit.domain, hit.id)};
+  const auto holds = [&](size_t doc, const Key& key) {
+    for (size_t c : docs_[doc].copies) {
+      const Row& row = copies_[c].row;
+      if (std::string_view(key.kind) == "id" ? row.domain == hit.domain && row.id == hit.id
+                                             : Find(row, key.kind) != nullptr && *Find(row, key.kind) == *key.value)
+        return true;
+    }
+    return false;
+  };
   size_t doc = docs_.size();
-  for (const std::string& key : keys) {
-    if (const auto it = byKey_.find(key); it != byKey_.end()) {
-      doc = it->second;
-      break;
+  bool known[4] = {};
+  for (size_t k = 0; k < count; ++k) {
+    const auto [begin, end] = byKey_.equal_range(keys[k].hash);
+    for (auto it = begin; it != end && !known[k]; ++it) {
+      if (!holds(it->second, keys[k])) continue;
+      known[k] = true;
+      if (doc == docs_.size()) doc = it->second;
     }
   }
   if (doc == docs_.size()) docs_.emplace_back();
-  for (const std::string& key : keys) byKey_.emplace(key, doc);
+  for (size_t k = 0; k < count; ++k) {
+    if (!known[k]) byKey_.emplace(keys[k].hash, doc);
+  }
   copies_.push_back(std::move(copy));
   docs_[doc].copies.push_back(copies_.size() - 1);
   if (!dirty_ && Incremental()) {
@@ -220,11 +291,9 @@ double Ranker::CopyScore(const Copy& c) const {
       const double norm = average > 0 ? c.length / average : 1;
       double score = 0;
       for (const auto& [term, tf] : c.tf) {
-        const auto df = df_.find(term);
-        if (df == df_.end() || tf <= 0) continue;
-        const double n = std::min(df->second, documents_);
-        const double idf = std::log(1 + (documents_ - n + 0.5) / (n + 0.5));
-        score += idf * tf * (kK1 + 1) / (tf + kK1 * (1 - kB + kB * norm));
+        const auto idf = idf_.find(term);
+        if (idf == idf_.end() || tf <= 0) continue;
+        score += idf->second * tf * (kK1 + 1) / (tf + kK1 * (1 - kB + kB * norm));
       }
       return score;
     }
@@ -275,7 +344,12 @@ double Ranker::FusedSum(const Doc& doc, bool unscoredOnly) const {
 }
 
 void Ranker::Keep(size_t index) {
-  if (docs_[index].kept) kept_.erase(index);
+  if (docs_[index].kept) {
+    kept_.erase(index);
+    docs_[index].kept = false;
+  }
+  // Most hits of a long search fall short of the best N: no node for them.
+  if (limit_ && kept_.size() >= *limit_ && (*limit_ == 0 || !Order{this}(index, *std::prev(kept_.end())))) return;
   kept_.insert(index);
   docs_[index].kept = true;
   if (limit_ && kept_.size() > *limit_) {
@@ -286,6 +360,11 @@ void Ranker::Keep(size_t index) {
 }
 
 void Ranker::Rescore() {
+  idf_.clear();
+  for (const auto& [term, count] : df_) {
+    const double n = std::min(count, documents_);
+    idf_.emplace(term, std::log(1 + (documents_ - n + 0.5) / (n + 0.5)));
+  }
   kept_.clear();
   for (Doc& d : docs_) d.kept = false;
   for (size_t i = 0; i < docs_.size(); ++i) Score(i);
@@ -345,7 +424,8 @@ std::vector<Ranked> Ranker::Best() {
     r.row = copies_[d.best].row;
     r.row.score = d.score;
     std::erase_if(r.row.properties, [](const auto& p) { return Hidden(p.first); });
-    std::vector<size_t> order = d.copies;
+    std::vector<size_t> order;
+    for (size_t c : d.copies) order.push_back(c);
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
       if (a == d.best || b == d.best) return a == d.best && b != d.best;
       return Comparable(copies_[a].score) > Comparable(copies_[b].score);

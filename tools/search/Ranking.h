@@ -27,6 +27,7 @@
 #define TESSIK_TOOLS_SEARCH_RANKING_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
@@ -93,11 +94,12 @@ class Ranker {
   std::map<std::string, Source> sources_;
   std::vector<Copy> copies_;
   std::vector<Doc> docs_;
-  std::unordered_map<std::string, size_t> byKey_;  // identity key -> doc
+  std::unordered_multimap<uint64_t, size_t> byKey_;  // the hash of a path, url, digest or id -> doc
   std::set<size_t, Order> kept_;                   // the best docs so far, at most limit_
   // Global statistics: sums over the sources that reported them.
   double documents_ = 0, totalLength_ = 0;
   std::map<std::string, double> df_;
+  std::unordered_map<std::string, double> idf_;  // from df_, made again with every change to it
   bool dirty_ = false;  // scores need computing again before Best()
 };
 
