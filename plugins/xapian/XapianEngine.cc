@@ -13,7 +13,8 @@
 // slot, xapian/Scheme.h), the total over the database its metadata (or,
 // for a database of several shards, the sum of the stored lengths); any
 // other database's documents are measured by the wdf of their word and
-// title terms, the total once per process and database revision.
+// title terms (omindex's title terms weigh 5 a word), the total once per
+// process and database revision.
 #include <xapian.h>
 
 #include <algorithm>
@@ -109,15 +110,24 @@ bool IsContentTerm(const std::string& term, Layout layout) {
          scheme::IsWordTerm(term.substr(1));
 }
 
-// The sum of the content terms' wdf over the database: every term looked
-// at, those of other prefixes skipped a prefix letter at a time.
+// The occurrences of a term that `wdf` stands for. omindex indexes each
+// word of a title with wdf 5 (xapian-omega 1.4), so its title terms ("S",
+// their stems "ZS") count a fifth.
+uint64_t Occurrences(const std::string& term, uint64_t wdf, Layout layout) {
+  if (layout != Layout::kOmindex) return wdf;
+  const bool title = term.rfind(omindex::kTitle, 0) == 0 || term.rfind(std::string("Z") + omindex::kTitle, 0) == 0;
+  return title ? (wdf + omindex::kTitleWdf - 1) / omindex::kTitleWdf : wdf;
+}
+
+// The sum of the content terms' occurrences over the database: every term
+// looked at, those of other prefixes skipped a prefix letter at a time.
 uint64_t ContentTotal(const Xapian::Database& db, Layout layout) {
   uint64_t total = 0;
   Xapian::TermIterator it = db.allterms_begin();
   while (it != db.allterms_end()) {
     const std::string term = *it;
     if (IsContentTerm(term, layout)) {
-      total = SaturatingAdd(total, db.get_collection_freq(term));
+      total = SaturatingAdd(total, Occurrences(term, db.get_collection_freq(term), layout));
       ++it;
     } else if (term[0] != omindex::kTitle[0] || layout == Layout::kTessik) {
       it.skip_to(std::string(1, static_cast<char>(term[0] + 1)));
@@ -304,7 +314,7 @@ class Searcher {
     }
     std::sort(wanted.begin(), wanted.end());
     wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
-    std::map<std::string, Xapian::termcount> wdf;
+    std::map<std::string, uint64_t> wdf;  // occurrences, by term
     const std::string stored = layout_ == Layout::kTessik ? document.get_value(scheme::kLengthSlot) : std::string();
     uint64_t length = 0;
     Xapian::TermIterator it = document.termlist_begin();
@@ -312,8 +322,9 @@ class Searcher {
       // Measured: every term once, the wanted ones noted on the way.
       for (; it != document.termlist_end(); ++it) {
         const std::string term = *it;
-        if (IsContentTerm(term, layout_)) length = SaturatingAdd(length, it.get_wdf());
-        if (std::binary_search(wanted.begin(), wanted.end(), term)) wdf[term] = it.get_wdf();
+        if (IsContentTerm(term, layout_)) length = SaturatingAdd(length, Occurrences(term, it.get_wdf(), layout_));
+        if (std::binary_search(wanted.begin(), wanted.end(), term))
+          wdf[term] = Occurrences(term, it.get_wdf(), layout_);
       }
     } else {
       length = Number(stored);
