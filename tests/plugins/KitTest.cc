@@ -7,6 +7,7 @@
 
 #include "kit/Config.h"
 #include "kit/Engine.h"
+#include "kit/Statistics.h"
 #include "kit/Text.h"
 #include "tessik/Plugin.h"
 #include "tests/common/Watchdog.h"
@@ -41,26 +42,30 @@ struct Script {
   int searches = 0;           // guarded by mu
   // The domains asked, "name=data" each, in order.
   std::vector<std::string> asked;  // guarded by mu
+  int collections = 0;             // guarded by mu: CollectionStatistics calls
+  bool badCounts = false;          // guarded by mu: hits counted for one term too few
 } g_script;
 
 struct Report {
   uint32_t session;
   int32_t code;
-  size_t hits;
+  size_t hits;  // entries, statistics entries among them
   std::string error;
   std::string lastMore;  // the "more" property of the document's last hit
+  std::vector<Found> found;
 };
 std::mutex g_reports_mu;
 std::condition_variable g_reports_changed;
 std::vector<Report> g_reports;  // guarded by g_reports_mu
 
 void Notify(uint32_t session, int32_t code, const TessikChar* text) {
-  Report r{session, code, 0, {}, {}};
+  Report r{session, code, 0, {}, {}, {}};
   if (text != nullptr) {
     const std::vector<Found> found = Hits(text);
     r.hits = found.size();
     if (!found.empty()) r.error = found[0].error;
     if (!found.empty()) r.lastMore = found.back().more;
+    r.found = found;
   }
   std::lock_guard<std::mutex> lock(g_reports_mu);
   g_reports.push_back(r);
@@ -332,6 +337,112 @@ TEST(PluginKit, AnswersAreCleanedAndCutsMarked) {
   EXPECT_EQ(FinishSearch(handle), TESSIK_OK);
 }
 
+// Asked for statistics, the kit writes what the engine counted: one entry
+// per domain in its first document (also when the domain has no hit or its
+// plan matches nothing, never for one that failed), counts on every hit,
+// and nothing the engine did not count whole.
+TEST(PluginKit, StatisticsRideInTheFirstDocumentOfEachDomain) {
+  using tessik_plugins::Config;
+  using tessik_plugins::PluginConfig;
+  Watchdog watchdog(std::chrono::seconds(60), "kit searches");
+  const Config& config = PluginConfig();
+  {
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    g_script.count = 45;
+  }
+  void* handle = InitSearch(13);
+  ASSERT_NE(handle, nullptr);
+  const std::vector<std::pair<std::string, std::string>> asked = {{"statistics", "bm25"}};
+  IQuery* query = Parse({{{"b"}, {"a"}, {"B"}},
+                         "And",
+                         {},
+                         {{"notes", "/n", "", config.name, asked},
+                          {"broken", "down", "", config.name, asked},
+                          {"plain", "/p", "2", config.name}}});
+  ASSERT_EQ(AsyncSearch(handle, query, Notify, 0, 0), TESSIK_OK);
+  std::vector<Report> reports = WaitForEnd(1);
+  // notes: the entry and 20 hits, 20, 5; the failure; plain's 2; the end.
+  ASSERT_EQ(reports.size(), 6u);
+  EXPECT_EQ(reports[0].hits, 21u);
+  const Found& entry = reports[0].found[0];
+  EXPECT_EQ(entry.domain, "notes");
+  EXPECT_EQ(entry.score, 0.0);
+  EXPECT_EQ(entry.properties.at("statistics"), "bm25");
+  EXPECT_EQ(entry.properties.at("bm25-documents"), "3");
+  EXPECT_EQ(entry.properties.at("bm25-average-length"), "3.33333");
+  // Keys folded and in order, the repeated word once (its first term's).
+  EXPECT_EQ(entry.properties.at("bm25-df"), "a=2 b=1");
+  const Found& first = reports[0].found[1];
+  EXPECT_EQ(first.properties.at("source-rank"), "1");
+  EXPECT_EQ(first.properties.at("bm25-length"), "1");
+  EXPECT_EQ(first.properties.at("bm25-tf"), "a=1 b=0");
+  EXPECT_EQ(first.properties.at("digest"), "00000000000000aa");
+  EXPECT_EQ(reports[1].hits, 20u);
+  EXPECT_EQ(reports[1].found.back().properties.at("source-rank"), "40");
+  EXPECT_EQ(reports[2].hits, 5u);
+  EXPECT_EQ(reports[3].error, "source down");
+  EXPECT_EQ(reports[3].hits, 1u);
+  // Not asked: ranks, and nothing else.
+  ASSERT_EQ(reports[4].hits, 2u);
+  for (const Found& f : reports[4].found) {
+    EXPECT_EQ(f.properties.count("bm25-length") + f.properties.count("digest") + f.properties.count("statistics"), 0u);
+    EXPECT_EQ(f.properties.count("source-rank"), 1u);
+  }
+
+  // One document: each domain's entry before its hits.
+  TessikChar* text = nullptr;
+  ASSERT_EQ(SyncSearch(handle, query, &text, 0), TESSIK_OK);
+  std::vector<Found> found = Hits(text);
+  Tessik_Release(text);
+  ASSERT_EQ(found.size(), 1u + 45u + 1u + 2u);
+  EXPECT_EQ(found[0].properties.count("statistics"), 1u);
+  EXPECT_EQ(found[46].error, "source down");
+  Tessik_ReleaseQuery(query);
+
+  // No hits, or a plan that matches nothing: the entry alone.
+  {
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    g_script.count = 0;
+    g_script.collections = 0;
+  }
+  for (const char* word : {"w", "!!!"}) {
+    query = Parse({{{word}}, "And", {}, {{"notes", "/n", "", config.name, asked}}});
+    ASSERT_EQ(AsyncSearch(handle, query, Notify, 0, 0), TESSIK_OK);
+    reports = WaitForEnd(1);
+    ASSERT_EQ(reports.size(), 2u) << word;
+    ASSERT_EQ(reports[0].hits, 1u);
+    EXPECT_EQ(reports[0].found[0].properties.at("bm25-df"), std::string(word) == "w" ? "w=1" : "");
+    EXPECT_EQ(reports[0].found[0].properties.at("statistics"), "bm25");
+    ASSERT_EQ(SyncSearch(handle, query, &text, 0), TESSIK_OK);
+    EXPECT_EQ(Hits(text).size(), 1u);
+    Tessik_Release(text);
+    Tessik_ReleaseQuery(query);
+  }
+  {
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    EXPECT_EQ(g_script.collections, 2);  // "!!!" never reached the search
+    g_script.count = 3;
+    g_script.badCounts = true;
+  }
+  // Counts that do not fit the plan are not written.
+  query = Parse({{{"a"}, {"b"}}, "And", {}, {{"notes", "/n", "", config.name, asked}}});
+  ASSERT_EQ(SyncSearch(handle, query, &text, 0), TESSIK_OK);
+  found = Hits(text);
+  Tessik_Release(text);
+  ASSERT_EQ(found.size(), 4u);
+  for (const Found& f : found) {
+    if (f.properties.count("statistics")) continue;
+    EXPECT_EQ(f.properties.count("bm25-tf") + f.properties.count("bm25-length"), 0u) << f.id;
+  }
+  Tessik_ReleaseQuery(query);
+  {
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    g_script.count = 45;
+    g_script.badCounts = false;
+  }
+  EXPECT_EQ(FinishSearch(handle), TESSIK_OK);
+}
+
 TEST(PluginKit, TextConversionsAndWords) {
   using namespace tessik_plugins;
   const std::string mixed =
@@ -380,7 +491,37 @@ class FakeEngine : public Engine {
       found.hits[i].score = 1.0 - i / 100.0;
     }
     found.more = g_script.more;
+    if (WantsStatistics(domain)) {
+      found.statistics = Collection(plan);
+      for (size_t i = 0; i < found.hits.size(); ++i) {
+        Hit& hit = found.hits[i];
+        hit.counted = true;
+        hit.length = i + 1;
+        for (size_t t = 0; t + (g_script.badCounts ? 1 : 0) < plan.required.size(); ++t)
+          hit.tf.push_back(Fold(plan.required[t].word) == "a" ? 1 : 0);
+        hit.digest = "00000000000000aa";
+      }
+    }
     return found;
+  }
+
+  Statistics CollectionStatistics(const Plan& plan, const Domain&, const std::atomic<bool>&) override {
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    ++g_script.collections;
+    return Collection(plan);
+  }
+
+ private:
+  // Three documents of ten words in all; "a" in two of them, any other
+  // word in one. (By the word: the order of a query's terms is the
+  // library's.)
+  static Statistics Collection(const Plan& plan) {
+    Statistics statistics;
+    statistics.known = true;
+    statistics.documents = 3;
+    statistics.length = 10;
+    for (const Term& term : plan.required) statistics.df.push_back(Fold(term.word) == "a" ? 2 : 1);
+    return statistics;
   }
 };
 
