@@ -221,36 +221,42 @@ class Searcher {
       const Xapian::MSet mset = enquire.get_mset(0, static_cast<Xapian::doccount>(limit), limit + 1);
       const double best = mset.get_max_attained();
       found.more = mset.get_matches_lower_bound() > mset.size();
+      std::vector<Xapian::docid> ids;
       for (Xapian::MSetIterator it = mset.begin(); it != mset.end(); ++it) {
-        const Xapian::Document document = it.get_document();
-        Hit hit = MakeHit(document);
+        Hit hit = MakeHit(it.get_document());
         hit.score = best > 0 ? it.get_weight() / best : 1.0;
-        if (statistics_) Count(document, hit);
+        ids.push_back(*it);
         found.hits.push_back(std::move(hit));
       }
+      if (statistics_ && !abort) CountHits(ids, found.hits);
       return found;
     }
     const Xapian::doccount page = static_cast<Xapian::doccount>(std::max<size_t>(limit + 1, 100));
     double best = 0;
+    std::vector<Xapian::docid> ids;
+    // Ends with the hits counted, however it ends.
+    auto done = [&]() -> Found& {
+      if (statistics_ && !abort) CountHits(ids, found.hits);
+      return found;
+    };
     for (Xapian::doccount first = 0; !abort; first += page) {
       const Xapian::MSet mset = enquire.get_mset(first, page);
       for (Xapian::MSetIterator it = mset.begin(); it != mset.end(); ++it) {
         std::string text;
-        const Xapian::Document document = it.get_document();
-        Hit hit = MakeHit(document, &text);
+        Hit hit = MakeHit(it.get_document(), &text);
         if (!Exact(hit.title, text)) continue;
         if (found.hits.size() == limit) {
           found.more = true;
-          return found;
+          return done();
         }
         if (found.hits.empty()) best = it.get_weight();
         hit.score = best > 0 ? it.get_weight() / best : 1.0;
-        if (statistics_) Count(document, hit);
+        ids.push_back(*it);
         found.hits.push_back(std::move(hit));
       }
       if (mset.size() < page) break;
     }
-    return found;
+    return done();
   }
 
  private:
@@ -301,8 +307,11 @@ class Searcher {
     return enquire.get_mset(0, 0, db_.get_doccount()).get_matches_lower_bound();
   }
 
-  // A hit's length, its terms' occurrences and its digest.
-  void Count(const Xapian::Document& document, Hit& hit) const {
+  // The hits' lengths, their terms' occurrences and their digests; ids[i]
+  // is the document of hits[i]. tessik's databases are read by posting
+  // list and value stream, in document order, so no term list is read:
+  // the lengths are stored. Any other's are measured from the term lists.
+  void CountHits(const std::vector<Xapian::docid>& ids, std::vector<Hit>& hits) const {
     std::vector<std::vector<Group>> forms;
     std::vector<std::string> wanted;
     for (const Term& term : plan_.required) {
@@ -314,38 +323,60 @@ class Searcher {
     }
     std::sort(wanted.begin(), wanted.end());
     wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
-    std::map<std::string, uint64_t> wdf;  // occurrences, by term
-    const std::string stored = layout_ == Layout::kTessik ? document.get_value(scheme::kLengthSlot) : std::string();
-    uint64_t length = 0;
-    Xapian::TermIterator it = document.termlist_begin();
-    if (stored.empty()) {
-      // Measured: every term once, the wanted ones noted on the way.
-      for (; it != document.termlist_end(); ++it) {
-        const std::string term = *it;
-        if (IsContentTerm(term, layout_)) length = SaturatingAdd(length, Occurrences(term, it.get_wdf(), layout_));
-        if (std::binary_search(wanted.begin(), wanted.end(), term))
-          wdf[term] = Occurrences(term, it.get_wdf(), layout_);
+    auto index = [&](const std::string& term) {
+      return static_cast<size_t>(std::lower_bound(wanted.begin(), wanted.end(), term) - wanted.begin());
+    };
+    std::vector<size_t> order(ids.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return ids[a] < ids[b]; });
+    // Occurrences by hit, then by wanted term.
+    std::vector<std::vector<uint64_t>> occurrences(ids.size(), std::vector<uint64_t>(wanted.size(), 0));
+    std::vector<uint64_t> lengths(ids.size(), 0);
+    if (layout_ == Layout::kTessik) {
+      for (size_t w = 0; w < wanted.size(); ++w) {
+        Xapian::PostingIterator p = db_.postlist_begin(wanted[w]);
+        for (const size_t i : order) {
+          if (p == db_.postlist_end(wanted[w])) break;
+          p.skip_to(ids[i]);
+          if (p != db_.postlist_end(wanted[w]) && *p == ids[i]) occurrences[i][w] = p.get_wdf();
+        }
+      }
+      for (const unsigned slot : {scheme::kLengthSlot, scheme::kDigestSlot}) {
+        Xapian::ValueIterator v = db_.valuestream_begin(slot);
+        for (const size_t i : order) {
+          if (v == db_.valuestream_end(slot)) break;
+          v.skip_to(ids[i]);
+          if (v == db_.valuestream_end(slot) || v.get_docid() != ids[i]) continue;
+          if (slot == scheme::kLengthSlot)
+            lengths[i] = Number(*v);
+          else
+            hits[i].digest = *v;
+        }
       }
     } else {
-      length = Number(stored);
-      for (const std::string& term : wanted) {
-        it.skip_to(term);
-        if (it == document.termlist_end()) break;
-        if (*it == term) wdf[term] = it.get_wdf();
+      for (size_t i = 0; i < ids.size(); ++i) {
+        for (Xapian::TermIterator t = db_.termlist_begin(ids[i]); t != db_.termlist_end(ids[i]); ++t) {
+          const std::string term = *t;
+          if (IsContentTerm(term, layout_)) lengths[i] = SaturatingAdd(lengths[i], Occurrences(term, t.get_wdf(), layout_));
+          const size_t w = index(term);
+          if (w < wanted.size() && wanted[w] == term) occurrences[i][w] = Occurrences(term, t.get_wdf(), layout_);
+        }
       }
     }
-    hit.counted = true;
-    hit.length = length;
-    for (const std::vector<Group>& groups : forms) {
-      uint64_t count = 0;
-      for (const Group& g : groups) {
-        uint64_t words = 0;
-        for (const std::string& w : g.words) words = SaturatingAdd(words, wdf[w]);
-        count = SaturatingAdd(count, g.stem.empty() ? words : std::max<uint64_t>(words, wdf[g.stem]));
+    for (size_t i = 0; i < hits.size() && i < ids.size(); ++i) {
+      Hit& hit = hits[i];
+      hit.counted = true;
+      hit.length = lengths[i];
+      for (const std::vector<Group>& groups : forms) {
+        uint64_t count = 0;
+        for (const Group& g : groups) {
+          uint64_t words = 0;
+          for (const std::string& w : g.words) words = SaturatingAdd(words, occurrences[i][index(w)]);
+          count = SaturatingAdd(count, g.stem.empty() ? words : std::max(words, occurrences[i][index(g.stem)]));
+        }
+        hit.tf.push_back(count);
       }
-      hit.tf.push_back(count);
     }
-    if (layout_ == Layout::kTessik) hit.digest = document.get_value(scheme::kDigestSlot);
   }
 
   const std::vector<std::string>& PrefixesFor(unsigned fields) const {
