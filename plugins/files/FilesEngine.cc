@@ -51,10 +51,7 @@ std::string Joined(const std::vector<std::string>& parts, const char* op) {
   return out;
 }
 
-bool HasExactWord(const std::string& text, const std::string& word) {
-  const std::vector<std::string> words = Words(text);
-  return std::find(words.begin(), words.end(), word) != words.end();
-}
+bool HasExactWord(const std::string& text, const std::string& word) { return HoldsWord(text, word); }
 
 // The phrases of each required term in the MATCH expression, which they
 // lead: its word and its synonyms.

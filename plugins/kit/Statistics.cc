@@ -44,14 +44,10 @@ std::string AverageText(uint64_t documents, uint64_t total) {
 }
 
 uint64_t Occurrences(std::string_view text, const Term& term, bool exact) {
-  uint64_t count = 0;
-  if (exact) {
-    for (const std::string& w : Words(text)) count += w == term.word;
-    return count;
-  }
-  const std::string word = Fold(term.word);
-  for (const std::string& w : Words(Fold(text)))
-    count += w == word || std::find(term.synonyms.begin(), term.synonyms.end(), w) != term.synonyms.end();
+  if (exact) return CountWord(text, term.word);
+  const std::string folded = Fold(text);
+  uint64_t count = CountWord(folded, Fold(term.word));
+  for (const std::string& synonym : term.synonyms) count = SaturatingAdd(count, CountWord(folded, synonym));
   return count;
 }
 

@@ -40,10 +40,7 @@ std::string TermExpression(const Term& term) {
   return std::string(columns) + " : (" + words + ")";
 }
 
-bool HasExactWord(const std::string& text, const std::string& word) {
-  const std::vector<std::string> words = Words(text);
-  return std::find(words.begin(), words.end(), word) != words.end();
-}
+bool HasExactWord(const std::string& text, const std::string& word) { return HoldsWord(text, word); }
 
 // The text of a row's column; NULL gives "".
 std::string ColumnText(sqlite3_stmt* statement, int column) {
@@ -61,9 +58,10 @@ std::string Trimmed(const std::string& text) {
 // written, or without regard to case.
 bool HasWord(const std::string& text, const Term& term, bool exact) {
   if (exact) return HasExactWord(text, term.word);
-  const std::string word = Fold(term.word);
-  for (const std::string& w : Words(Fold(text)))
-    if (w == word || std::find(term.synonyms.begin(), term.synonyms.end(), w) != term.synonyms.end()) return true;
+  const std::string folded = Fold(text);
+  if (HoldsWord(folded, Fold(term.word))) return true;
+  for (const std::string& synonym : term.synonyms)
+    if (HoldsWord(folded, synonym)) return true;
   return false;
 }
 

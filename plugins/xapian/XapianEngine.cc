@@ -170,10 +170,7 @@ const Prefixes& PrefixesOf(Layout layout) {
   return layout == Layout::kTessik ? tessik : others;
 }
 
-bool HasWord(const std::string& text, const std::string& word) {
-  const std::vector<std::string> words = Words(text);
-  return std::find(words.begin(), words.end(), word) != words.end();
-}
+bool HasWord(const std::string& text, const std::string& word) { return HoldsWord(text, word); }
 
 class Searcher {
  public:

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <condition_variable>
 #include <mutex>
+#include <random>
 
 #include "kit/Config.h"
 #include "kit/Engine.h"
@@ -463,6 +464,37 @@ TEST(PluginKit, TextConversionsAndWords) {
   EXPECT_EQ(CleanText("a\b\x01\t\n\r\xEF\xBF\xBF\xEF\xBF\xBE\x7F\xC2\x85z\xFF"),
             "a\xEF\xBF\xBD\xEF\xBF\xBD\t\n\r\xEF\xBF\xBD\xEF\xBF\xBD\x7F\xC2\x85z\xEF\xBF\xBD");
   EXPECT_EQ(XmlEscape("<a href=\"x\">&\x02"), "&lt;a href=&quot;x&quot;&gt;&amp;\xEF\xBF\xBD");
+}
+
+// CountWord finds what Words splits, without splitting: on tricky texts and
+// on random ones of a small alphabet.
+TEST(PluginKit, CountWordCountsWhatWordsSplit) {
+  using namespace tessik_plugins;
+  auto words = [](const std::string& text, const std::string& word) {
+    size_t n = 0;
+    for (const std::string& w : Words(text)) n += w == word;
+    return n;
+  };
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"Linux linux LINUX Linux's Linux' 'Linux x'Linux Linux_ _Linux Linux2 (Linux).", "Linux"},
+      {"don't don\xE2\x80\x99t dont don''t", "don't"},
+      {"caf\xC3\xA9 cafe caf\xC3\xA9s \xC3\xA9caf\xC3\xA9", "caf\xC3\xA9"},
+      {"a\xC2\xA0fox \xE2\x80\x9cfox\xE2\x80\x9d foxfox fox\xFF fox\xC3", "fox"},
+      {"aaa aa a aa", "aa"},
+      {"O_CREAT's O_CREAT O_CREATE", "O_CREAT"},
+  };
+  for (const auto& [text, word] : cases) {
+    EXPECT_EQ(CountWord(text, word), words(text, word)) << text << " / " << word;
+    EXPECT_EQ(HoldsWord(text, word), words(text, word) > 0) << text;
+  }
+  std::mt19937 random(7);
+  const std::vector<std::string> pieces = {"ab", "a", "b", " ", "'", "\xE2\x80\x99", "\xC3\xA9", "_", ".", "\xFF"};
+  for (int i = 0; i < 5000; ++i) {
+    std::string text;
+    for (int k = random() % 12; k > 0; --k) text += pieces[random() % pieces.size()];
+    for (const char* word : {"ab", "a", "b", "a'b", "ab\xC3\xA9"})
+      ASSERT_EQ(CountWord(text, word), words(text, word)) << text << " / " << word;
+  }
 }
 
 }  // namespace
