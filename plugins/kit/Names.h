@@ -55,8 +55,9 @@ inline constexpr std::string_view kStatisticsProperty = "statistics";
 inline constexpr std::string_view kStatisticsBm25 = "bm25";
 // On every hit: the document's length in tokens (title and text, each
 // word once; decimal), and "word=count" pairs separated by one space for
-// the plan's required terms (the word folded with Fold; the count the
-// occurrences of every form that matched the term, in the term's fields).
+// the plan's required terms, in bytewise order of the words (the word
+// folded with Fold; the count the occurrences of every form that matched
+// the term, in the term's fields).
 // "digest" (16 lower-case hex digits, kit/Digest.h) only on hits of an
 // index our own indexers made.
 inline constexpr std::string_view kLengthProperty = "bm25-length";
