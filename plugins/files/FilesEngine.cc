@@ -171,7 +171,8 @@ class FilesEngine : public Engine {
       match = Joined(positive, plan.any ? " OR " : " AND ");
       if (!negative.empty()) match = "(" + match + ") NOT (" + Joined(negative, " OR ") + ")";
       sql = "SELECT f.id, f.path, f.category, f.title, f.size, f.modified, f.type, " + text + ", bm25(" + table +
-            ", 2.0, 1.0)" + digest + " FROM " + table + " JOIN files f ON f.id = " + table + ".rowid WHERE " + table + " MATCH ?1";
+            ", 2.0, 1.0)" + digest + " FROM " + table + " JOIN files f ON f.id = " + table + ".rowid WHERE " + table +
+            " MATCH ?1";
     } else {
       // Nothing to rank by: every document the filters leave, by path.
       sql = "SELECT f.id, f.path, f.category, f.title, f.size, f.modified, f.type, '', 0" + digest +
@@ -262,10 +263,10 @@ class FilesEngine : public Engine {
                        const std::atomic<bool>& abort) {
     const std::string counts =
         counted ? ", " + fts5::CountsCall(unranked ? "plain" : table, PhraseGroups(*counted), kDocumentColumns) : "";
-    StatementPtr statement =
-        unranked ? index.Prepare("SELECT text, title" + counts + " FROM plain WHERE rowid = ?2")
-                 : index.Prepare("SELECT snippet(" + table + ", 1, '', '', '...', 24), title" + counts + " FROM " +
-                                 table + " WHERE " + table + " MATCH ?1 AND rowid = ?2");
+    StatementPtr statement = unranked
+                                 ? index.Prepare("SELECT text, title" + counts + " FROM plain WHERE rowid = ?2")
+                                 : index.Prepare("SELECT snippet(" + table + ", 1, '', '', '...', 24), title" + counts +
+                                                 " FROM " + table + " WHERE " + table + " MATCH ?1 AND rowid = ?2");
     sqlite3_stmt* s = statement.get();
     if (!unranked) sqlite3_bind_text(s, 1, match.c_str(), -1, SQLITE_TRANSIENT);
     for (size_t i = 0; i < hits.size() && !abort; ++i) {
@@ -292,8 +293,8 @@ class FilesEngine : public Engine {
       if (abort) return {};
       const std::string expression = TermExpression(term);
       if (!plan.caseSensitive) {
-        statistics.df.push_back(fts5::CountRows(
-            index.db(), "SELECT count(*) FROM " + table + " WHERE " + table + " MATCH ?1", expression));
+        statistics.df.push_back(
+            fts5::CountRows(index.db(), "SELECT count(*) FROM " + table + " WHERE " + table + " MATCH ?1", expression));
         continue;
       }
       // As written: the documents whose fields hold the word itself.

@@ -49,7 +49,7 @@ int CountToken(void* count, int flags, const char*, int, int, int) {
 }
 
 void CountsFunction(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int count,
-            sqlite3_value** values) {
+                    sqlite3_value** values) {
   if (count != 2) {
     sqlite3_result_error(context, "tessik_counts(table, groups, columns)", -1);
     return;
@@ -106,7 +106,7 @@ void CountsFunction(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_conte
 }
 
 void TotalsFunction(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int count,
-            sqlite3_value** values) {
+                    sqlite3_value** values) {
   if (count != 1) {
     sqlite3_result_error(context, "tessik_totals(table, columns)", -1);
     return;

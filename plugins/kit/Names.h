@@ -31,8 +31,8 @@ inline constexpr std::array<std::string_view, 5> kDocumentProperties = {"path", 
 // SQLite engine reads which table of a database to search and which
 // columns are what; the text columns are one name a line.
 inline constexpr std::array<std::string_view, 10> kDomainProperties = {
-    "data",      "limit",      "engine",          "table",     "title-column", "text-columns",
-    "id-column", "url-column", "category-column", "statistics"};
+    "data",         "limit",     "engine",     "table",           "title-column",
+    "text-columns", "id-column", "url-column", "category-column", "statistics"};
 
 // An entry that reports a failure instead of a hit carries "error" (in
 // words) and "status" (a status code as decimal text), and score 0.

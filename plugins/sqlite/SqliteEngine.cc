@@ -120,17 +120,17 @@ class TableSearch {
       if (expression.empty()) {
         statistics.df.push_back(0);
       } else if (!filter) {
-        statistics.df.push_back(fts5::CountRows(
-            db_, "SELECT count(*) FROM " + table + " WHERE " + table + " MATCH ?1", expression));
+        statistics.df.push_back(
+            fts5::CountRows(db_, "SELECT count(*) FROM " + table + " WHERE " + table + " MATCH ?1", expression));
       } else {
-        statistics.df.push_back(fts5::CountRows(
-            db_, "SELECT " + columns + " FROM " + table + " WHERE " + table + " MATCH ?1", expression,
-            [&](sqlite3_stmt* row) {
-              bool in = (term.fields & kTitle) && HasWord(ColumnText(row, 0), term, plan.caseSensitive);
-              for (size_t i = 0; !in && (term.fields & kBody) && i < columns_.text.size(); ++i)
-                in = HasWord(ColumnText(row, static_cast<int>(1 + i)), term, plan.caseSensitive);
-              return in;
-            }));
+        statistics.df.push_back(
+            fts5::CountRows(db_, "SELECT " + columns + " FROM " + table + " WHERE " + table + " MATCH ?1", expression,
+                            [&](sqlite3_stmt* row) {
+                              bool in = (term.fields & kTitle) && HasWord(ColumnText(row, 0), term, plan.caseSensitive);
+                              for (size_t i = 0; !in && (term.fields & kBody) && i < columns_.text.size(); ++i)
+                                in = HasWord(ColumnText(row, static_cast<int>(1 + i)), term, plan.caseSensitive);
+                              return in;
+                            }));
       }
     }
     return statistics;
@@ -387,8 +387,8 @@ class SqliteEngine : public Engine {
         for (const Term& term : plan.required) groups.push_back(1 + term.synonyms.size());
         sql += ", d.rowid, d.digest, " + fts5::CountsCall(table, groups, kDocumentColumns);
       }
-      sql += std::string(" FROM ") + table + " JOIN docs d ON d.rowid = " + table + ".rowid WHERE " + table +
-             " MATCH ?1";
+      sql +=
+          std::string(" FROM ") + table + " JOIN docs d ON d.rowid = " + table + ".rowid WHERE " + table + " MATCH ?1";
     } else {
       // Nothing to rank by: every document the filters leave, in id order.
       sql = std::string("SELECT d.id, d.category, d.title, d.body, 0") + (statistics ? ", d.rowid, d.digest" : "") +
@@ -492,8 +492,8 @@ class SqliteEngine : public Engine {
         continue;
       }
       // As written: the documents whose fields hold the word itself.
-      statistics.df.push_back(fts5::CountRows(
-          db, "SELECT title, body FROM plain WHERE plain MATCH ?1", expression, [&](sqlite3_stmt* row) {
+      statistics.df.push_back(
+          fts5::CountRows(db, "SELECT title, body FROM plain WHERE plain MATCH ?1", expression, [&](sqlite3_stmt* row) {
             return ((term.fields & kTitle) && HasExactWord(ColumnText(row, 0), term.word)) ||
                    ((term.fields & kBody) && HasExactWord(ColumnText(row, 1), term.word));
           }));

@@ -64,8 +64,8 @@ int main(int argc, char** argv) {
     // replaced an earlier), read back once they are committed.
     db.commit();
     uint64_t total = 0;
-    for (Xapian::ValueIterator v = db.valuestream_begin(scheme::kLengthSlot); v != db.valuestream_end(scheme::kLengthSlot);
-         ++v)
+    for (Xapian::ValueIterator v = db.valuestream_begin(scheme::kLengthSlot);
+         v != db.valuestream_end(scheme::kLengthSlot); ++v)
       total += std::stoull(*v);
     db.set_metadata(scheme::kLengthTotalKey, std::to_string(total));
     db.set_metadata(scheme::kFormatKey, scheme::kFormat);

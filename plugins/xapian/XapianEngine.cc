@@ -354,7 +354,8 @@ class Searcher {
       for (size_t i = 0; i < ids.size(); ++i) {
         for (Xapian::TermIterator t = db_.termlist_begin(ids[i]); t != db_.termlist_end(ids[i]); ++t) {
           const std::string term = *t;
-          if (IsContentTerm(term, layout_)) lengths[i] = SaturatingAdd(lengths[i], Occurrences(term, t.get_wdf(), layout_));
+          if (IsContentTerm(term, layout_))
+            lengths[i] = SaturatingAdd(lengths[i], Occurrences(term, t.get_wdf(), layout_));
           const size_t w = index(term);
           if (w < wanted.size() && wanted[w] == term) occurrences[i][w] = Occurrences(term, t.get_wdf(), layout_);
         }

@@ -45,7 +45,7 @@ std::set<std::string> Set(const std::vector<Found>& found) {
 struct Delivery {
   std::mutex mu;
   std::condition_variable changed;
-  std::vector<Found> hits;                     // guarded by mu
+  std::vector<Found> hits;                    // guarded by mu
   std::vector<std::vector<Found>> documents;  // guarded by mu: the same, as they came
   int finals = 0;           // guarded by mu
   int32_t finalCode = 1;    // guarded by mu
@@ -76,8 +76,7 @@ class EngineTest : public testing::TestWithParam<Engine> {
 
   // What a search finds, synchronous or asynchronous (in arrival order;
   // `documents`, when given, receives them as they came).
-  std::vector<Found> Search(const QueryForm& form, bool async,
-                            std::vector<std::vector<Found>>* documents = nullptr) {
+  std::vector<Found> Search(const QueryForm& form, bool async, std::vector<std::vector<Found>>* documents = nullptr) {
     if (!async) return session_.Search(form);
     IQuery* query = nullptr;
     EXPECT_EQ(Tessik_ParseQueryFromXML(T(form.Xml()).c_str(), &query), TESSIK_OK);
@@ -364,7 +363,7 @@ TEST_P(EngineTest, StatisticsOnlyWhenAsked) {
 TEST_P(EngineTest, StatisticsCountTheFixtureExactly) {
   struct Case {
     QueryForm form;
-    std::string df;                             // the entry's "bm25-df"
+    std::string df;                           // the entry's "bm25-df"
     std::map<std::string, std::string> hits;  // id: "length tf"
   };
   auto with = [](QueryForm form, bool stemming, bool synonyms = false, bool exact = false) {

@@ -246,8 +246,8 @@ TEST(XapianEngine, SearchesOtherDatabasesAsText) {
   EXPECT_EQ(found[0].title, "A heading");
   EXPECT_EQ(found[0].properties.at("snippet"), "The words of the body.");
   // Its statistics: the title's and the text's terms.
-  const std::vector<Found> counted = session.Search(
-      {{{"heading"}, {"body"}}, "And", {}, {{"xapian", db.string(), "", "", {{"statistics", "bm25"}}}}});
+  const std::vector<Found> counted =
+      session.Search({{{"heading"}, {"body"}}, "And", {}, {{"xapian", db.string(), "", "", {{"statistics", "bm25"}}}}});
   fs::remove_all(db);
   ASSERT_EQ(counted.size(), 2u);
   EXPECT_EQ(counted[0].properties.at("bm25-df"), "body=1 heading=1");
