@@ -62,7 +62,7 @@ bool Counts(std::string_view text, double most, std::vector<std::pair<std::strin
 double Comparable(double score) { return std::isnan(score) ? -std::numeric_limits<double>::infinity() : score; }
 
 bool Hidden(const std::string& name) {
-  return name == names::kSourceRankProperty || name.rfind(names::kBm25Prefix, 0) == 0;
+  return name == names::kSourceRankProperty || name.rfind(names::kStatisticsPrefix, 0) == 0;
 }
 
 }  // namespace
@@ -152,9 +152,9 @@ void Ranker::AddStatistics(const Row& entry) {
     dirty_ = true;
     return;
   }
-  const std::string* documents = Find(entry, names::kBm25DocumentsProperty);
-  const std::string* average = Find(entry, names::kBm25AverageLengthProperty);
-  const std::string* df = Find(entry, names::kBm25DfProperty);
+  const std::string* documents = Find(entry, names::kDocumentsProperty);
+  const std::string* average = Find(entry, names::kAverageLengthProperty);
+  const std::string* df = Find(entry, names::kDocumentCountsProperty);
   bool ok = documents != nullptr && average != nullptr && df != nullptr && Number(*documents, s.documents) &&
             Number(*average, s.averageLength) && s.documents >= 1 && s.documents <= kMostDocuments &&
             s.averageLength >= 0 && s.averageLength <= kLongest && Counts(*df, s.documents, s.df);
@@ -193,8 +193,8 @@ void Ranker::AddHit(const Row& hit) {
   s.worst = std::min(s.worst, Comparable(hit.score));
   if (merge_ == Merge::kMinMax) dirty_ = true;  // the source's range may have moved
   if (merge_ == Merge::kStats && !s.fused) {
-    const std::string* length = Find(hit, names::kBm25LengthProperty);
-    const std::string* tf = Find(hit, names::kBm25TfProperty);
+    const std::string* length = Find(hit, names::kLengthProperty);
+    const std::string* tf = Find(hit, names::kTermCountsProperty);
     bool ok = s.statistics && length != nullptr && tf != nullptr && Number(*length, copy.length) &&
               copy.length >= 0 && copy.length <= kLongest && Counts(*tf, kLongest, copy.tf);
     // A term the document holds that its own source says no document holds.

@@ -177,7 +177,7 @@ std::optional<uint32_t> SourceLimit(const SearchOptions& o) {
 // for statistics.
 void AskStatistics(const SearchOptions& o, DomainTarget& target) {
   if (o.merge == Merge::kStats)
-    target.properties.emplace_back(tessik_plugins::kStatisticsProperty, tessik_plugins::kBm25);
+    target.properties.emplace_back(tessik_plugins::kStatisticsProperty, tessik_plugins::kStatisticsBm25);
 }
 
 std::vector<DomainTarget> Targets(const SearchQuery& wanted, const SearchOptions& o,
