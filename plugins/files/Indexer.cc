@@ -17,6 +17,7 @@
 #include "files/Content.h"
 #include "files/Schema.h"
 #include "files/platform/System.h"
+#include "kit/Fts5.h"
 #include "kit/Quote.h"
 #include "kit/Text.h"
 
@@ -589,6 +590,7 @@ class Updater {
     WriterLock lock(options_.index);
     db_ = Open(options_.index, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, "the index");
     sqlite3_busy_timeout(db_.get(), 5000);
+    fts5::Register(db_.get());
     Exec(db_.get(), schema::kPragmas, where_);
     Exec(db_.get(), schema::kWriterPragmas, where_);
     Prepare();

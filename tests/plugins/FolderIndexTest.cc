@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "files/Indexer.h"
+#include "kit/Fts5.h"
 #include "tests/common/ProcessTag.h"
 #include "tests/common/Watchdog.h"
 #include "tests/plugins/PluginHost.h"
@@ -67,6 +68,7 @@ class FolderIndexTest : public testing::Test {
     std::map<std::string, Document> docs;
     sqlite3* db = nullptr;
     EXPECT_EQ(sqlite3_open_v2(options_.index.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    tessik_plugins::fts5::Register(db);  // the FTS5 tables name it
     sqlite3_stmt* s = nullptr;
     EXPECT_EQ(sqlite3_prepare_v2(db,
                                  "SELECT f.path, p.title, p.text, f.category, f.type FROM files f"
@@ -86,6 +88,7 @@ class FolderIndexTest : public testing::Test {
   void Sql(const char* sql) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(options_.index.c_str(), &db), SQLITE_OK);
+    tessik_plugins::fts5::Register(db);
     EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
     sqlite3_close(db);
   }
@@ -492,6 +495,7 @@ TEST_F(FolderIndexTest, ThePluginSearchesTheIndex) {
     Watchdog watchdog(std::chrono::seconds(60), "a search beside a writer");
     sqlite3* writer = nullptr;
     ASSERT_EQ(sqlite3_open(options_.index.c_str(), &writer), SQLITE_OK);
+    tessik_plugins::fts5::Register(writer);
     ASSERT_EQ(sqlite3_exec(writer, "BEGIN IMMEDIATE; DELETE FROM plain;", nullptr, nullptr, nullptr), SQLITE_OK)
         << sqlite3_errmsg(writer);
     EXPECT_EQ(session.Search({{{"lighthouse"}}, "And", {}, {{"files", options_.index}}}).size(), 2u);
