@@ -1,5 +1,7 @@
 // The Xapian plugin: searches a Xapian database built by tessik-index-xapian
 // (xapian/Scheme.h) or by omindex (xapian/Omindex.h), never writing to it.
+// The query's words are folded as the database's own words were: by the
+// kit's normaliser in tessik's, to lower case in omindex's.
 // The data is anything Xapian opens as a database: a folder, a stub file
 // naming local or remote databases ("remote HOST:PORT" for a xapian-tcpsrv
 // server), or several of these separated by ";", which are then searched as
@@ -57,19 +59,23 @@ const Prefixes& PrefixesOf(Layout layout) {
   return layout == Layout::kTessik ? tessik : others;
 }
 
-bool HasWord(const std::string& text, const std::string& word) {
-  const std::vector<std::string> words = Words(text);
-  return std::find(words.begin(), words.end(), word) != words.end();
-}
+bool HasWord(const std::string& text, const std::string& word) { return HoldsWordAsWritten(text, word); }
 
 class Searcher {
  public:
-  Searcher(const Xapian::Database& db, const Plan& plan)
+  Searcher(const Xapian::Database& db, const Plan& plan, const std::string& data)
       : db_(db),
         plan_(plan),
         layout_(Detect(db)),
         prefixes_(PrefixesOf(layout_)),
-        stemmer_(layout_ == Layout::kTessik ? scheme::kLanguage : omindex::kLanguage) {}
+        stemmer_(layout_ == Layout::kTessik ? scheme::kLanguage : omindex::kLanguage) {
+    // One of another version holds its words in another form: searched,
+    // it would miss what it holds.
+    if (layout_ == Layout::kTessik && db.get_doccount() > 0 &&
+        db.get_metadata(scheme::kFormatKey) != scheme::kFormatVersion)
+      throw EngineError("the Xapian database at " + data +
+                        " was made by another version of tessik-index-xapian; build it again with it");
+  }
 
   Found Run(size_t limit, const std::atomic<bool>& abort) {
     Xapian::Enquire enquire(db_);
@@ -185,15 +191,26 @@ class Searcher {
     return Xapian::Query(Xapian::Query::OP_SYNONYM, parts.begin(), parts.end());
   }
 
+  // A word of the query as the database spells its terms: in tessik's the
+  // normaliser's tokens, as its indexer wrote them (mostly one; "½" is two,
+  // both needed); elsewhere lower case with its accents kept, as omindex's
+  // term generator folds (Xapian::Unicode::tolower).
+  Xapian::Query WordQuery(unsigned fields, const std::string& word) const {
+    if (layout_ != Layout::kTessik) return Words(fields, Xapian::Unicode::tolower(word), plan_.stemming);
+    std::vector<Xapian::Query> tokens;
+    for (const std::string& token : Tokens(word)) tokens.push_back(Words(fields, token, plan_.stemming));
+    return Xapian::Query(Xapian::Query::OP_AND, tokens.begin(), tokens.end());
+  }
+
   Xapian::Query TermQuery(const Term& term) const {
     std::vector<Xapian::Query> parts;
     if (plan_.caseSensitive && layout_ == Layout::kTessik) {
       if (term.fields & kTitle) parts.emplace_back(scheme::kExactTitle + term.word);
       if (term.fields & kBody) parts.emplace_back(scheme::kExactText + term.word);
     } else {
-      parts.push_back(Words(term.fields, Fold(term.word), plan_.stemming));
+      parts.push_back(WordQuery(term.fields, term.word));
     }
-    for (const std::string& synonym : term.synonyms) parts.push_back(Words(term.fields, synonym, plan_.stemming));
+    for (const std::string& synonym : term.synonyms) parts.push_back(WordQuery(term.fields, synonym));
     return Xapian::Query(Xapian::Query::OP_SYNONYM, parts.begin(), parts.end());
   }
 
@@ -259,7 +276,7 @@ class XapianEngine : public Engine {
       // Xapian cannot search.
       if (db.size() == 0) throw EngineError("the Xapian database at " + data + " is empty or missing");
       if (abort) return {};
-      return Searcher(db, plan).Run(limit, abort);
+      return Searcher(db, plan, data).Run(limit, abort);
     } catch (const Xapian::Error& e) {
       throw EngineError("Xapian: " + e.get_description());
     }
