@@ -82,7 +82,7 @@ std::vector<Report> WaitForEnd(size_t ends) {
 
 IQuery* Parse(const QueryForm& form) {
   IQuery* query = nullptr;
-  EXPECT_EQ(Tessik_ParseQueryFromXML(T(form.Xml()).c_str(), &query), TESSIK_OK);
+  EXPECT_EQ(Tessik_ParseQueryFromXML(Wide(form.Xml()).c_str(), &query), TESSIK_OK);
   return query;
 }
 
