@@ -68,7 +68,10 @@ Utf16 WithoutAccents(const Utf16& text) {
     const int32_t start = i;
     UChar32 c;
     U16_NEXT(units, i, length, c);
-    if (u_charType(c) == U_NON_SPACING_MARK && !IsKanaVoicingMark(static_cast<char32_t>(c))) continue;
+    const int8_t type = u_charType(c);
+    if (c <= 0xFFFF && (type == U_NON_SPACING_MARK || type == U_ENCLOSING_MARK) &&
+        !IsKanaVoicingMark(static_cast<char32_t>(c)))
+      continue;
     out.append(text, static_cast<size_t>(start), static_cast<size_t>(i - start));
   }
   return out;

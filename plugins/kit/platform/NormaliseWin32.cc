@@ -34,7 +34,13 @@ constexpr char16_t kCyrillicVariants[] = {0x0432, 0x0434, 0x043E, 0x0441, 0x0442
 
 }  // namespace
 
-Utf16 Normalised(const Utf16& text, Form form) {
+namespace {
+
+// Unicode leaves the noncharacters (U+FDD0 to U+FDEF, U+FFFE and U+FFFF of
+// every plane) as they are; NormalizeString refuses a text that holds one.
+bool IsNoncharacter(char32_t c) { return (c >= 0xFDD0 && c <= 0xFDEF) || (c & 0xFFFE) == 0xFFFE; }
+
+Utf16 NormalisedRun(const Utf16& text, Form form) {
   if (text.empty()) return text;
   const NORM_FORM windowsForm = form == Form::kC ? NormalizationC : form == Form::kD ? NormalizationD : NormalizationKC;
   int room = NormalizeString(windowsForm, text.data(), Length(text), nullptr, 0);
@@ -51,6 +57,31 @@ Utf16 Normalised(const Utf16& text, Form form) {
     room = std::max(-length, room * 2);
   }
   Fail("NormalizeString");
+}
+
+}  // namespace
+
+// The runs between noncharacters apart, which is what normalising the
+// whole does: a noncharacter combines with nothing.
+Utf16 Normalised(const Utf16& text, Form form) {
+  Utf16 out, run;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = static_cast<char16_t>(text[i]);
+    size_t units = 1;
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char16_t>(text[i + 1]) - 0xDC00);
+      units = 2;
+    }
+    if (IsNoncharacter(c)) {
+      out += NormalisedRun(run, form);
+      run.clear();
+      out.append(text, i, units);
+    } else {
+      run.append(text, i, units);
+    }
+    i += units - 1;
+  }
+  return out + NormalisedRun(run, form);
 }
 
 Utf16 CaseFolded(const Utf16& text) {
@@ -85,14 +116,31 @@ Utf16 CaseFolded(const Utf16& text) {
   return out;
 }
 
+namespace {
+
+// A combining mark that takes no room (Mn or Me): "nonspacing" is what the
+// type of such a mark says, but the type of a letter with an accent of its
+// own (ø) says so too, and that of a few spacing signs, which are kept.
+bool IsAccent(wchar_t unit, WORD type) {
+  const char16_t c = static_cast<char16_t>(unit);
+  if (!(type & C3_NONSPACING) || (type & C3_ALPHA) || IsKanaVoicingMark(c)) return false;
+  const bool spacing = c == 0x06DE                      // the Arabic rub el hizb, a symbol
+                       || (c >= 0x1929 && c <= 0x192B)  // Limbu subjoined letters (Mc)
+                       || c == 0x302E || c == 0x302F;   // Hangul tone marks (Mc)
+  return !spacing;
+}
+
+}  // namespace
+
 Utf16 WithoutAccents(const Utf16& text) {
   if (text.empty()) return text;
+  // A unit of a surrogate pair has a type of its own, never nonspacing.
   std::basic_string<WORD> types(text.size(), 0);
   if (!GetStringTypeW(CT_CTYPE3, text.data(), Length(text), types.data())) Fail("GetStringTypeW");
   Utf16 out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i)
-    if (!(types[i] & C3_NONSPACING) || IsKanaVoicingMark(static_cast<char16_t>(text[i]))) out += text[i];
+    if (!IsAccent(text[i], types[i])) out += text[i];
   return out;
 }
 

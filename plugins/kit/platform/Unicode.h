@@ -19,8 +19,11 @@ Utf16 Normalised(const Utf16& text, Form form);
 // the Turkic ones), which may make it longer: "ß" is "ss".
 Utf16 CaseFolded(const Utf16& text);
 
-// `text` without its nonspacing marks (general category Mn), but for the
-// kana voicing marks, which make other letters rather than accents.
+// `text` without its combining marks that take no room of their own
+// (general categories Mn and Me) in the Basic Multilingual Plane, but for
+// the kana voicing marks, which make other letters rather than accents.
+// Marks above U+FFFF stay: the Windows API cannot tell what a character
+// there is, and no accent of a Latin, Greek or Cyrillic letter is one.
 Utf16 WithoutAccents(const Utf16& text);
 
 inline bool IsKanaVoicingMark(char32_t c) { return c == 0x3099 || c == 0x309A; }
