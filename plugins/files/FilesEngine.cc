@@ -3,8 +3,10 @@
 // plugin itself never reads the folder, so a search costs the same however
 // large it is. "plain" answers queries, "stemmed" those that ask for stems,
 // ranked by bm25 with the title weighing twice; the snippet is FTS5's best
-// passage around the matched words. FTS5 folds case; a case-sensitive
-// query keeps only the documents in which each word appears as written.
+// passage around the matched words. FTS5 matches the normalised words (the
+// kit's tokenizer, which normalises the query's words too); a
+// case-sensitive query keeps only the documents in which each word appears
+// as written.
 // The index is opened read-only: in WAL mode a search reads the last
 // committed state while an update writes. Asked for statistics
 // (kit/Statistics.h), it counts through FTS5 (kit/Fts5Counts.h): lengths
@@ -21,6 +23,7 @@
 #include "files/Indexer.h"
 #include "files/Schema.h"
 #include "kit/Engine.h"
+#include "kit/Fts5.h"
 #include "kit/Fts5Counts.h"
 #include "kit/Quote.h"
 #include "kit/Statistics.h"
@@ -51,7 +54,7 @@ std::string Joined(const std::vector<std::string>& parts, const char* op) {
   return out;
 }
 
-bool HasExactWord(const std::string& text, const std::string& word) { return HoldsWord(text, word); }
+bool HasExactWord(const std::string& text, const std::string& word) { return HoldsWordAsWritten(text, word); }
 
 // The phrases of each required term in the MATCH expression, which they
 // lead: its word and its synonyms.
@@ -121,6 +124,11 @@ class Index {
     db_.reset(raw);
     if (rc != SQLITE_OK) throw EngineError("cannot open the folder index " + data + ": " + sqlite3_errstr(rc));
     sqlite3_busy_timeout(raw, 2000);
+    try {
+      fts5::Register(raw);
+    } catch (const std::runtime_error& e) {
+      throw EngineError(e.what());
+    }
     sqlite3_stmt* meta = nullptr;
     if (sqlite3_prepare_v2(raw, folder_schema::kGetMeta, -1, &meta, nullptr) != SQLITE_OK)
       throw EngineError(data + " is no folder index: " + sqlite3_errmsg(raw));

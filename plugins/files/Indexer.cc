@@ -18,6 +18,7 @@
 #include "files/Schema.h"
 #include "files/platform/System.h"
 #include "kit/Digest.h"
+#include "kit/Fts5.h"
 #include "kit/Quote.h"
 #include "kit/Text.h"
 
@@ -590,6 +591,7 @@ class Updater {
     WriterLock lock(options_.index);
     db_ = Open(options_.index, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, "the index");
     sqlite3_busy_timeout(db_.get(), 5000);
+    fts5::Register(db_.get());
     Exec(db_.get(), schema::kPragmas, where_);
     Exec(db_.get(), schema::kWriterPragmas, where_);
     Prepare();
@@ -669,7 +671,7 @@ class Updater {
     if (ReadMeta(db_.get(), where_)) {
       const std::string format = Meta(db_.get(), "format", where_);
       const std::string root = Meta(db_.get(), "root", where_);
-      if (format == "1" && root == RootText(options_.root)) AddDigests();
+      if (format == "2" && root == RootText(options_.root) && !HasDigests()) AddDigests();
       if (Meta(db_.get(), "format", where_) == std::to_string(kFormatVersion) && root == RootText(options_.root)) {
         complete_ = Meta(db_.get(), "complete", where_) == "1";
         optionsChanged_ = Meta(db_.get(), "options", where_) != OptionsText(options_);
@@ -692,9 +694,18 @@ class Updater {
     complete_ = false;
   }
 
-  // Format 1 to 2: the digest of every document from its text in "plain",
-  // in one transaction, which reads no file (so it does not stop halfway:
-  // a stop would leave format 1, which Prepare would then rebuild).
+  // Format 2 came in two kinds: the words normalised, without digests, or
+  // the digests with FTS5's unicode61 words. The first lacks only the
+  // digests; the second must be read again whole.
+  bool HasDigests() {
+    Statement column(db_.get(), schema::kHasDigest, where_);
+    return column.Step();
+  }
+
+  // Format 2 without digests to 3: the digest of every document from its
+  // text in "plain", in one transaction, which reads no file (so it does
+  // not stop halfway: a stop would leave format 2, which Prepare would then
+  // give its digests again).
   void AddDigests() {
     Begin();
     Exec(db_.get(), schema::kAddDigest, where_);

@@ -31,9 +31,12 @@
 
 namespace tessik_plugins::folder {
 
-// An index of another version is rebuilt by Update, except one of version
-// 1, which lacks only the digests: Update adds them in place.
-inline constexpr int kFormatVersion = 2;
+// An index of another version is rebuilt by Update, and reported as "old
+// format" until then, except one of format 2 without digests (the words
+// already normalised), which Update gives its digests in place.
+// 1: FTS5's unicode61 words. 2: either the words normalised (kit/Normalise.h)
+// or the digests. 3: both.
+inline constexpr int kFormatVersion = 3;
 
 struct IndexOptions {
   std::string root;                   // the folder (UTF-8)

@@ -14,12 +14,16 @@
 //            not decodable) has a row with that reason and no text, so an
 //            update need not read it again while it is unchanged. "digest"
 //            is the document's (kit/Digest.h), "" for such a row.
-//   plain    FTS5 over title and text with the unicode61 tokenizer; it holds
-//            the text itself, which serves snippets and case-sensitive checks.
-//   stemmed  FTS5 over the same columns with the porter tokenizer, its
-//            content read from "plain", for queries that ask for stems.
+//   plain    FTS5 over title and text with the kit's tokenizer "tessik"
+//            (kit/Fts5.h): its index holds the normalised words
+//            (kit/Normalise.h), its content the text as written, which
+//            serves snippets and case-sensitive checks.
+//   stemmed  FTS5 over the same columns with the porter tokenizer over
+//            "tessik", its content read from "plain", for queries that ask
+//            for stems.
 // files.id is the rowid of both FTS5 tables. Every change of a document
-// touches the three in one transaction.
+// touches the three in one transaction. A connection registers the
+// tokenizer (fts5::Register) before it uses either FTS5 table.
 #ifndef TESSIK_PLUGINS_FILES_SCHEMA_H_
 #define TESSIK_PLUGINS_FILES_SCHEMA_H_
 
@@ -31,9 +35,9 @@ inline constexpr const char* kCreate =
     " mtime INTEGER NOT NULL, title TEXT NOT NULL, category TEXT NOT NULL, type TEXT NOT NULL,"
     " modified TEXT NOT NULL, reason TEXT NOT NULL DEFAULT '', digest TEXT NOT NULL DEFAULT '');"
     "CREATE INDEX files_category ON files(category COLLATE NOCASE);"
-    "CREATE VIRTUAL TABLE plain USING fts5(title, text, tokenize='unicode61');"
+    "CREATE VIRTUAL TABLE plain USING fts5(title, text, tokenize='tessik');"
     "CREATE VIRTUAL TABLE stemmed USING fts5(title, text, content='plain', content_rowid='rowid',"
-    " tokenize='porter unicode61');";
+    " tokenize='porter tessik');";
 
 // Every connection: WAL, so that searches read the last committed state
 // while an update writes, and a commit costs no sync of its own.
@@ -63,8 +67,9 @@ inline constexpr const char* kDeleteFile = "DELETE FROM files WHERE id = ?1";
 
 inline constexpr const char* kListFiles = "SELECT id, path, size, mtime, reason FROM files";
 
-// Format 1 had no digests: an update adds the column and fills it from the
-// text "plain" holds, reading no file again.
+// Format 2 with the words normalised had no digests: an update adds the
+// column and fills it from the text "plain" holds, reading no file again.
+inline constexpr const char* kHasDigest = "SELECT 1 FROM pragma_table_info('files') WHERE name = 'digest'";
 inline constexpr const char* kAddDigest = "ALTER TABLE files ADD COLUMN digest TEXT NOT NULL DEFAULT ''";
 inline constexpr const char* kListTexts = "SELECT rowid, title, text FROM plain";
 inline constexpr const char* kSetDigest = "UPDATE files SET digest = ?2 WHERE id = ?1";

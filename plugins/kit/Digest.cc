@@ -1,13 +1,13 @@
 #include "kit/Digest.h"
 
-#include "kit/Text.h"
+#include "kit/Normalise.h"
 
 namespace tessik_plugins {
 
 std::string NormalisedText(std::string_view title, std::string_view text) {
   std::string out;
   for (std::string_view part : {title, text}) {
-    for (const std::string& word : Words(Fold(part))) {
+    for (const std::string& word : Tokens(part)) {
       if (!out.empty()) out += ' ';
       out += word;
     }

@@ -13,9 +13,10 @@
 
 namespace tessik_plugins {
 
-// The text a digest is taken of: the words (kit/Text.h Words) of the
-// title and then of the text, folded with Fold, joined by one space. So
-// punctuation, white space, case and where the title ends do not count.
+// The text a digest is taken of: the normaliser's tokens (kit/Normalise.h
+// Tokens) of the title and then of the text, joined by one space. So
+// punctuation, white space, case, accents, compatibility forms and where
+// the title ends do not count.
 std::string NormalisedText(std::string_view title, std::string_view text);
 
 // 64-bit FNV-1a of `bytes`.

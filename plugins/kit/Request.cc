@@ -20,18 +20,22 @@ unsigned FieldOf(const std::string& name) {
 }
 
 // The synonyms of `word` from the library's word look-up: single words only
-// (the engines match words, not phrases), lower case, without `word`.
+// (the engines match words, not phrases), as the library writes them (NFC),
+// none that normalises as `word` or as one before it does.
 std::vector<std::string> SynonymsOf(const std::string& word) {
   std::vector<std::string> out;
   TessikWordList list = nullptr;
   if (Tessik_GetSynonym(ToUtf16(word).c_str(), &list) != TESSIK_OK || list == nullptr) return out;
-  const std::string self = Fold(word);
+  std::vector<std::string> seen = {Normalise(word)};
   // The list's layout is the word library's: a count and that many texts.
   const auto* words = static_cast<const WordNetWordList*>(list);
   for (int32_t i = 0; i < words->count; ++i) {
-    std::string folded = Fold(words->words[i]);
-    if (folded.find_first_of(" _-") != std::string::npos || folded == self) continue;
-    if (std::find(out.begin(), out.end(), folded) == out.end()) out.push_back(std::move(folded));
+    std::string synonym = Canonical(words->words[i]);
+    if (synonym.find_first_of(" _-") != std::string::npos) continue;
+    std::string normal = Normalise(synonym);
+    if (std::find(seen.begin(), seen.end(), normal) != seen.end()) continue;
+    seen.push_back(std::move(normal));
+    out.push_back(std::move(synonym));
   }
   Tessik_ReleaseWordList(list);
   return out;
@@ -100,10 +104,12 @@ Request ReadRequest(const void* queryPointer, const Identity& self) {
       ++request.termsGiven;
       if (!term.excluded && request.compose != Compose::kNot) ++request.requiredGiven;
       // A term is one word; a text of several words is several terms of
-      // the same kind, so "new york" under "And" needs both.
+      // the same kind, so "new york" under "And" needs both. A word that
+      // normalises to nothing (a lone accent) is no word to match.
       for (const std::string& word : Words(term.word)) {
+        if (Tokens(word).empty()) continue;
         Term one = term;
-        one.word = word;
+        one.word = Canonical(word);
         if (request.synonyms) one.synonyms = SynonymsOf(word);
         request.terms.push_back(std::move(one));
       }

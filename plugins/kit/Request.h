@@ -19,12 +19,18 @@ namespace tessik_plugins {
 // left with no known field is looked for everywhere.
 enum Field : unsigned { kTitle = 1, kBody = 2, kAnyField = kTitle | kBody };
 
+// A term's words are as written (in NFC, kit/Normalise.h's Canonical):
+// each engine folds them as its index folded its own words. Over the
+// indexes Tessik writes that is the kit's normaliser (Normalise, Tokens);
+// over others it is their own rule (omindex: lower case with the accents;
+// an FTS5 table: its tokenizer, which FTS5 runs on the query as well).
 struct Term {
-  std::string word;  // as the query wrote it (UTF-8)
+  std::string word;  // as the query wrote it (UTF-8, NFC)
   unsigned fields = kAnyField;
   bool excluded = false;  // the pseudo-field "not": documents with it are left out
-  // Further words that count as this term, lower-cased, without `word`:
-  // synonyms from the library's word look-up when the query asks for them.
+  // Further words that count as this term, as the word library wrote them,
+  // none the same as `word` once normalised: synonyms from the library's
+  // word look-up when the query asks for them.
   std::vector<std::string> synonyms;
 };
 

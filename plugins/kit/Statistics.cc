@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "kit/Names.h"
+#include "kit/Normalise.h"
 #include "kit/Text.h"
 
 namespace tessik_plugins {
@@ -44,10 +45,9 @@ std::string AverageText(uint64_t documents, uint64_t total) {
 }
 
 uint64_t Occurrences(std::string_view text, const Term& term, bool exact) {
-  if (exact) return CountWord(text, term.word);
-  const std::string folded = Fold(text);
-  uint64_t count = CountWord(folded, Fold(term.word));
-  for (const std::string& synonym : term.synonyms) count = SaturatingAdd(count, CountWord(folded, synonym));
+  if (exact) return CountWordAsWritten(text, term.word);
+  uint64_t count = CountTokens(text, term.word);
+  for (const std::string& synonym : term.synonyms) count = SaturatingAdd(count, CountTokens(text, synonym));
   return count;
 }
 

@@ -34,9 +34,10 @@ std::string CountPairs(const std::vector<std::string>& keys, const std::vector<u
 // `total / documents` as "%.6g" ("0" for no documents).
 std::string AverageText(uint64_t documents, uint64_t total);
 
-// How often `term` occurs among the words of `text` (kit/Text.h Words):
-// its word exactly as written when `exact`, else its word or one of its
-// synonyms without regard to case. For engines that match after their
+// How often `term` occurs in `text`: its word exactly as written (NFC)
+// among the words of `text` when `exact` (CountWordAsWritten), else its
+// word or one of its synonyms among the normalised tokens (CountTokens,
+// kit/Normalise.h), as the indexes Tessik writes match them. For engines that match after their
 // search (case sensitivity, stems their index makes that the query did not
 // ask for), so that the counts are of what matched.
 uint64_t Occurrences(std::string_view text, const Term& term, bool exact);

@@ -132,50 +132,28 @@ std::string XmlEscape(std::string_view utf8) {
   return out;
 }
 
-char32_t FoldCase(char32_t c) {
-  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;  // Latin-1
-  if (c >= 0x100 && c <= 0x17E && c != 0x130 && c != 0x138 && c != 0x149 && c != 0x178) {
-    // Latin Extended-A pairs its cases on even/odd code points, with a
-    // shifted run between U+0139 and U+0148 and from U+0179.
-    if ((c >= 0x139 && c <= 0x148) || c >= 0x179) return (c % 2 == 1) ? c + 1 : c;
-    return (c % 2 == 0) ? c + 1 : c;
-  }
-  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;  // Greek
-  if (c >= 0x410 && c <= 0x42F) return c + 32;                // Cyrillic
-  if (c >= 0x400 && c <= 0x40F) return c + 80;
-  return c;
-}
-
-std::string Fold(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size();) {
-    const unsigned char b = static_cast<unsigned char>(utf8[i]);
-    if (b < 0x80) {
-      out += static_cast<char>((b >= 'A' && b <= 'Z') ? b + 32 : b);
-      ++i;
-    } else {
-      Append(out, FoldCase(Next(utf8, i)));
-    }
-  }
-  return out;
-}
-
 std::vector<std::string> Words(std::string_view utf8) {
   std::vector<std::string> words;
+  ForEachWord(utf8, [&](std::string_view word, size_t, size_t) { words.emplace_back(word); });
+  return words;
+}
+
+void ForEachWord(std::string_view utf8,
+                 const std::function<void(std::string_view word, size_t begin, size_t end)>& each) {
   std::string word;
-  size_t i = 0;
+  size_t begin = 0, end = 0;  // of `word` in `utf8`, its trailing apostrophes left out
   auto flush = [&] {
     while (!word.empty() && word.back() == '\'') word.pop_back();
-    if (!word.empty()) words.push_back(std::move(word));
+    if (!word.empty()) each(word, begin, end);
     word.clear();
   };
-  while (i < utf8.size()) {
+  for (size_t i = 0; i < utf8.size();) {
     const size_t start = i;
     const char32_t c = Next(utf8, i);
     if (IsWordChar(c)) {
+      if (word.empty()) begin = start;
       word.append(utf8.substr(start, i - start));
+      end = i;
     } else if ((c == '\'' || c == 0x2019) && !word.empty()) {
       word += '\'';
     } else {
@@ -183,7 +161,6 @@ std::vector<std::string> Words(std::string_view utf8) {
     }
   }
   flush();
-  return words;
 }
 
 size_t CountWord(std::string_view text, std::string_view word, bool stop_at_one) {

@@ -4,10 +4,12 @@
 #define TESSIK_PLUGINS_KIT_TEXT_H_
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "kit/Normalise.h"
 #include "tessik/Char.h"
 
 namespace tessik_plugins {
@@ -34,14 +36,18 @@ std::string CleanText(std::string_view utf8);
 // data and attribute values alike.
 std::string XmlEscape(std::string_view utf8);
 
-// Lower case for matching without regard to case: ASCII, Latin-1, Latin
-// Extended-A, Greek and Cyrillic, which covers the sample data.
-char32_t FoldCase(char32_t c);
-std::string Fold(std::string_view utf8);
+// Text compared without regard to case (names, fields, keywords): the
+// normaliser's form (kit/Normalise.h), the one fold of the plugins and the
+// tessik command.
+inline std::string Fold(std::string_view utf8) { return Normalise(utf8); }
 
 // Words of a text: runs of letters, digits, "_" and apostrophes inside a
 // word; everything above U+007F that is not punctuation counts as a letter.
+// A right single quotation mark inside a word is an apostrophe.
 std::vector<std::string> Words(std::string_view utf8);
+// The same words, each with the byte range of `utf8` it was read from.
+void ForEachWord(std::string_view utf8,
+                 const std::function<void(std::string_view word, size_t begin, size_t end)>& each);
 
 // How often `word` (one of Words' words) is one of the words of `text`, as
 // Words would split it, found without splitting: a search for its bytes

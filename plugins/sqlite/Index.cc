@@ -9,6 +9,7 @@
 #include <string>
 
 #include "kit/Digest.h"
+#include "kit/Fts5.h"
 #include "kit/Tsv.h"
 #include "sqlite/Schema.h"
 
@@ -37,11 +38,11 @@ int main(int argc, char** argv) {
   int status = 1;
   try {
     Check(db, sqlite3_open(building.c_str(), &db), "open");
+    fts5::Register(db);
     Check(db, sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN;", nullptr, nullptr, nullptr),
           "begin");
     Check(db, sqlite3_exec(db, schema::kCreate, nullptr, nullptr, nullptr), "create");
-    const std::string version = "PRAGMA user_version = " + std::to_string(schema::kVersion);
-    Check(db, sqlite3_exec(db, version.c_str(), nullptr, nullptr, nullptr), "version");
+    Check(db, sqlite3_exec(db, schema::kSetVersion, nullptr, nullptr, nullptr), "version");
     Check(db, sqlite3_prepare_v2(db, schema::kInsert, -1, &insert, nullptr), "prepare");
     const size_t added = ReadSampleDocuments(argv[1], [&](const SampleDocument& d) {
       const std::string* values[] = {&d.id, &d.category, &d.title, &d.text};

@@ -1,8 +1,9 @@
 // The SQLite plugin: searches the FTS5 indexes of a database built by
 // tessik-index-sqlite (sqlite/Schema.h), "stemmed" when the query asks for
 // stems and "plain" otherwise, ranked by bm25 with the title weighing
-// twice. FTS5 folds case; a case-sensitive query keeps only the documents
-// in which each word appears exactly as written. A domain with a "table"
+// twice. FTS5 matches the normalised words (the kit's tokenizer, which
+// normalises the query's words too); a case-sensitive query keeps only the
+// documents in which each word appears exactly as written. A domain with a "table"
 // property names an FTS5 table of any database instead, and which of its
 // columns are what (sqlite/Table.h, TableSearch below). The database is
 // opened read-only either way.
@@ -13,6 +14,7 @@
 #include <stdexcept>
 
 #include "kit/Engine.h"
+#include "kit/Fts5.h"
 #include "kit/Fts5Counts.h"
 #include "kit/Names.h"
 #include "kit/Statistics.h"
@@ -40,7 +42,7 @@ std::string TermExpression(const Term& term) {
   return std::string(columns) + " : (" + words + ")";
 }
 
-bool HasExactWord(const std::string& text, const std::string& word) { return HoldsWord(text, word); }
+bool HasExactWord(const std::string& text, const std::string& word) { return HoldsWordAsWritten(text, word); }
 
 // The text of a row's column; NULL gives "".
 std::string ColumnText(sqlite3_stmt* statement, int column) {
@@ -54,26 +56,31 @@ std::string Trimmed(const std::string& text) {
   return text.substr(start, text.find_last_not_of(" \t\r\n") - start + 1);
 }
 
-// A term's word or one of its synonyms among the words of `text`: as
-// written, or without regard to case.
-bool HasWord(const std::string& text, const Term& term, bool exact) {
-  if (exact) return HasExactWord(text, term.word);
-  const std::string folded = Fold(text);
-  if (HoldsWord(folded, Fold(term.word))) return true;
-  for (const std::string& synonym : term.synonyms)
-    if (HoldsWord(folded, synonym)) return true;
-  return false;
+// Whether `tokens` holds `word`'s tokens, one after the other.
+bool HasTokens(const std::vector<std::string>& tokens, const std::vector<std::string>& word) {
+  return !word.empty() && std::search(tokens.begin(), tokens.end(), word.begin(), word.end()) != tokens.end();
+}
+
+// How often `word`'s tokens follow each other in `tokens`.
+uint64_t TokenRuns(const std::vector<std::string>& tokens, const std::vector<std::string>& word) {
+  uint64_t count = 0;
+  for (size_t i = 0; !word.empty() && i + word.size() <= tokens.size(); ++i)
+    count += std::equal(word.begin(), word.end(), tokens.begin() + static_cast<std::ptrdiff_t>(i));
+  return count;
 }
 
 // An FTS5 table the domain names, with the columns it says are what
 // (sqlite/Table.h fills in what it leaves out). FTS5 stems only by its
 // tokenizer, which applies to the query as well as the rows: over a table
 // whose tokenizer stems, a query that asks for no stems keeps only the rows
-// holding its words themselves; over one whose tokenizer does not, a query
-// that asks for stems searches its words as given. Case is checked after
-// the search, as for the plugin's own tables. Statistics count the title and
-// text columns; a search that keeps rows after FTS5 matched them counts
-// the words it kept them by, as it does.
+// holding its words themselves, as the tokenizer the table's porter wraps
+// folds them (case, and accents as its remove_diacritics says): the
+// table's own, run by FTS5; over one whose tokenizer does not, a query that
+// asks for stems searches its words as given. The query's words reach FTS5
+// as written, so the table's tokenizer folds them as it folded the rows.
+// Case is checked after the search, as for the plugin's own tables.
+// Statistics count the title and text columns; a search that keeps rows
+// after FTS5 matched them counts the words it kept them by, as it does.
 class TableSearch {
  public:
   TableSearch(sqlite3* db, const std::string& data, const Domain& domain) : db_(db) {
@@ -94,6 +101,11 @@ class TableSearch {
       columns_ = sqlite_table::Check(db, data, wanted);
       all_ = sqlite_table::ColumnNames(db, columns_.table);
       stems_ = sqlite_table::Stems(db, columns_.table);
+      if (stems_) {
+        std::vector<std::string> inner = sqlite_table::TokenizerOf(db, columns_.table);
+        inner.erase(inner.begin());  // porter: what it wraps
+        unstemmed_ = std::make_unique<fts5::Tokenizer>(db, inner);
+      }
     } catch (const std::runtime_error& e) {
       throw EngineError(std::string("SQLite: ") + e.what());
     }
@@ -264,8 +276,8 @@ class TableSearch {
           // Kept by its words: those are what matched.
           for (size_t t = 0; t < plan.required.size(); ++t) {
             const Term& term = plan.required[t];
-            uint64_t n = (term.fields & kTitle) && !columns_.title.empty() ? Occurrences(title, term, exact) : 0;
-            for (size_t i = 0; (term.fields & kBody) && i < texts; ++i) n += Occurrences(text[i], term, exact);
+            uint64_t n = (term.fields & kTitle) && !columns_.title.empty() ? Count(title, term, exact) : 0;
+            for (size_t i = 0; (term.fields & kBody) && i < texts; ++i) n = SaturatingAdd(n, Count(text[i], term, exact));
             hit.tf[t] = n;
           }
         }
@@ -309,7 +321,7 @@ class TableSearch {
 
   // Every positive term (for "Or", one) in one of its fields, as written
   // when `exact`, else as a word of its own rather than a stem's.
-  static bool Keep(const Plan& plan, const std::string& title, const std::vector<std::string>& text, bool exact) {
+  bool Keep(const Plan& plan, const std::string& title, const std::vector<std::string>& text, bool exact) const {
     size_t found = 0;
     for (const Term& term : plan.required) {
       bool in = (term.fields & kTitle) && HasWord(title, term, exact);
@@ -319,10 +331,31 @@ class TableSearch {
     return plan.any ? found > 0 : found == plan.required.size();
   }
 
+  // A term's word or one of its synonyms among the words of `text`: as
+  // written, or as the table's unstemmed tokens.
+  bool HasWord(const std::string& text, const Term& term, bool exact) const {
+    if (exact) return HasExactWord(text, term.word);
+    const std::vector<std::string> tokens = unstemmed_->Tokens(text);
+    if (HasTokens(tokens, unstemmed_->Tokens(term.word))) return true;
+    for (const std::string& synonym : term.synonyms)
+      if (HasTokens(tokens, unstemmed_->Tokens(synonym))) return true;
+    return false;
+  }
+
+  // How often HasWord finds the term's word or synonyms in `text`.
+  uint64_t Count(const std::string& text, const Term& term, bool exact) const {
+    if (exact) return CountWordAsWritten(text, term.word);
+    const std::vector<std::string> tokens = unstemmed_->Tokens(text);
+    uint64_t n = TokenRuns(tokens, unstemmed_->Tokens(term.word));
+    for (const std::string& synonym : term.synonyms) n = SaturatingAdd(n, TokenRuns(tokens, unstemmed_->Tokens(synonym)));
+    return n;
+  }
+
   sqlite3* db_;
   sqlite_table::Columns columns_;
   std::vector<std::string> all_;
   bool stems_ = false;
+  std::unique_ptr<fts5::Tokenizer> unstemmed_;  // of a table that stems
 };
 
 using Database = std::unique_ptr<sqlite3, Closer>;
@@ -333,20 +366,27 @@ Database OpenDatabase(const std::string& data) {
   const int rc = sqlite3_open_v2(data.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
   Database db(raw);
   if (rc != SQLITE_OK) throw EngineError("SQLite: cannot open " + data + ": " + sqlite3_errstr(rc));
+  try {
+    fts5::Register(db.get());  // for its own tables, and for a table of an index Tessik wrote
+  } catch (const std::runtime_error& e) {
+    throw EngineError(std::string("SQLite: ") + e.what());
+  }
   return db;
 }
 
-// The plugin's own layout is of the version this plugin reads.
+// A database of another layout would match words its index does not hold
+// in the form asked, or lack the digests: it is built again, not searched.
 void CheckVersion(sqlite3* db, const std::string& data) {
   sqlite3_stmt* raw = nullptr;
   int version = -1;
-  if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &raw, nullptr) == SQLITE_OK && sqlite3_step(raw) == SQLITE_ROW)
+  if (sqlite3_prepare_v2(db, sqlite_schema::kGetVersion, -1, &raw, nullptr) == SQLITE_OK &&
+      sqlite3_step(raw) == SQLITE_ROW)
     version = sqlite3_column_int(raw, 0);
   sqlite3_finalize(raw);
-  if (version < 0) throw EngineError(std::string("SQLite: ") + sqlite3_errmsg(db));
-  if (version != sqlite_schema::kVersion)
-    throw EngineError("SQLite: " + data + " is no database of tessik-index-sqlite's format " +
-                      std::to_string(sqlite_schema::kVersion) + " (its version is " + std::to_string(version) +
+  if (version == -1) throw EngineError("SQLite: cannot read " + data + ": " + sqlite3_errmsg(db));
+  if (version != sqlite_schema::kFormatVersion)
+    throw EngineError("SQLite: " + data + " was made by another version of tessik-index-sqlite (its format is " +
+                      std::to_string(version) + ", this plugin reads " + std::to_string(sqlite_schema::kFormatVersion) +
                       "); rebuild it with tessik-index-sqlite, or name the FTS5 table to search with the "
                       "\"table\" property");
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "kit/Fts5.h"
 #include "kit/Text.h"
 
 namespace tessik_plugins::sqlite_table {
@@ -110,21 +111,110 @@ std::vector<std::string> ColumnNames(sqlite3* db, const std::string& table) {
   return columns;
 }
 
-bool Stems(sqlite3* db, const std::string& table) {
+namespace {
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+
+// A quoted text at `at` of `text` ('...', "...", `...` with the quote
+// doubled inside, or [...]): moves `at` past it and gives what it quotes.
+// Not a quote: gives nothing and leaves `at`.
+bool Unquote(std::string_view text, size_t& at, std::string& out) {
+  if (at >= text.size()) return false;
+  const char open = text[at];
+  const char close = open == '[' ? ']' : open;
+  if (open != '\'' && open != '"' && open != '`' && open != '[') return false;
+  out.clear();
+  for (size_t i = at + 1; i < text.size(); ++i) {
+    if (text[i] != close) {
+      out += text[i];
+    } else if (close != ']' && i + 1 < text.size() && text[i + 1] == close) {
+      out += close;
+      ++i;
+    } else {
+      at = i + 1;
+      return true;
+    }
+  }
+  at = text.size();  // unterminated: the rest
+  return true;
+}
+
+// The words of an option's value as FTS5 reads them: barewords and quoted
+// texts, separated by white space.
+std::vector<std::string> OptionWords(std::string_view value) {
+  std::vector<std::string> words;
+  for (size_t at = 0; at < value.size();) {
+    if (IsSpace(value[at])) {
+      ++at;
+      continue;
+    }
+    std::string word;
+    if (!Unquote(value, at, word)) {
+      const size_t start = at;
+      while (at < value.size() && !IsSpace(value[at])) ++at;
+      word = std::string(value.substr(start, at - start));
+    }
+    words.push_back(std::move(word));
+  }
+  return words;
+}
+
+// The arguments of "CREATE VIRTUAL TABLE t USING fts5(a, b, tokenize = '...')",
+// split at the commas outside quotes and parentheses.
+std::vector<std::string> Arguments(const std::string& sql) {
+  std::vector<std::string> arguments;
+  const size_t open = sql.find('(');
+  if (open == std::string::npos) return arguments;
+  std::string current;
+  int depth = 0;
+  for (size_t at = open + 1; at < sql.size();) {
+    const char c = sql[at];
+    std::string quoted;
+    const size_t start = at;
+    if (Unquote(sql, at, quoted)) {
+      current += sql.substr(start, at - start);
+      continue;
+    }
+    ++at;
+    if (c == '(') ++depth;
+    if (c == ')' && depth-- == 0) break;
+    if (c == ',' && depth == 0) {
+      arguments.push_back(std::move(current));
+      current.clear();
+      continue;
+    }
+    current += c;
+  }
+  arguments.push_back(std::move(current));
+  return arguments;
+}
+
+}  // namespace
+
+std::vector<std::string> TokenizerOf(sqlite3* db, const std::string& table) {
   const Tables tables = ReadTables(db);
   for (size_t i = 0; i < tables.all.size(); ++i) {
     if (Fold(tables.all[i]) != Fold(table)) continue;
-    // tokenize = 'porter unicode61', "porter", porter: the first word
-    // names the outermost tokenizer.
-    const std::string sql = Fold(tables.sql[i]);
-    const size_t option = sql.find("tokenize");
-    if (option == std::string::npos) return false;
-    size_t at = sql.find_first_not_of(" \t\r\n=", option + 8);
-    if (at == std::string::npos || sql.find('=', option) > at) return false;
-    at = sql.find_first_not_of(" '\"", at);
-    return at != std::string::npos && sql.compare(at, 6, "porter") == 0;
+    for (const std::string& argument : Arguments(tables.sql[i])) {
+      size_t at = argument.find_first_not_of(" \t\r\n");
+      if (at == std::string::npos || Fold(argument.substr(at, 8)) != "tokenize") continue;
+      at = argument.find_first_not_of(" \t\r\n", at + 8);
+      if (at == std::string::npos || argument[at] != '=') continue;
+      at = argument.find_first_not_of(" \t\r\n", at + 1);
+      if (at == std::string::npos) return {};
+      std::string value;
+      if (!Unquote(argument, at, value)) value = argument.substr(at);
+      return OptionWords(value);
+    }
+    return {};
   }
-  return false;
+  return {};
+}
+
+bool Stems(sqlite3* db, const std::string& table) {
+  // The first word names the outermost tokenizer.
+  const std::vector<std::string> words = TokenizerOf(db, table);
+  return !words.empty() && Fold(words[0]) == "porter";
 }
 
 Columns Check(sqlite3* db, const std::string& path, Columns wanted) {
@@ -202,6 +292,9 @@ Columns Check(const std::string& path, Columns wanted) {
   const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
   std::unique_ptr<sqlite3, Closer> db(raw);
   if (rc != SQLITE_OK) throw std::runtime_error("cannot open " + path + ": " + sqlite3_errstr(rc));
+  // A table of an index Tessik wrote names the kit's tokenizer, without
+  // which SQLite cannot list its columns.
+  fts5::Register(db.get());
   return Check(db.get(), path, std::move(wanted));
 }
 

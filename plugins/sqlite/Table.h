@@ -42,6 +42,13 @@ Columns Check(sqlite3* db, const std::string& path, Columns wanted);
 // SQLite cannot read them.
 std::vector<std::string> ColumnNames(sqlite3* db, const std::string& table);
 
+// The words of the tokenize option `table` was made with, as FTS5 reads
+// them: {"porter", "unicode61", "remove_diacritics", "0"} of tokenize =
+// "porter unicode61 remove_diacritics 0"; none when it gives none (FTS5's
+// default, unicode61). Throws std::runtime_error when SQLite cannot read
+// the schema.
+std::vector<std::string> TokenizerOf(sqlite3* db, const std::string& table);
+
 // Whether the tokenizer `table` was made with stems its words (porter):
 // the query's words are then stemmed too, whatever the query asks.
 bool Stems(sqlite3* db, const std::string& table);

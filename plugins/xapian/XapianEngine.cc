@@ -1,5 +1,7 @@
 // The Xapian plugin: searches a Xapian database built by tessik-index-xapian
 // (xapian/Scheme.h) or by omindex (xapian/Omindex.h), never writing to it.
+// The query's words are folded as the database's own words were: by the
+// kit's normaliser in tessik's, to lower case in omindex's.
 // The data is anything Xapian opens as a database: a folder, a stub file
 // naming local or remote databases ("remote HOST:PORT" for a xapian-tcpsrv
 // server), or several of these separated by ";", which are then searched as
@@ -97,7 +99,7 @@ struct Prefixes {
 void CheckFormat(const Xapian::Database& db, Layout layout, const std::string& data) {
   if (layout != Layout::kTessik || db.get_doccount() == 0) return;
   if (db.get_metadata(scheme::kFormatKey) != scheme::kFormat)
-    throw EngineError("the Xapian database at " + data + " was made by an older tessik-index-xapian (format " +
+    throw EngineError("the Xapian database at " + data + " was made by another version of tessik-index-xapian (format " +
                       scheme::kFormat + " is needed); rebuild it with tessik-index-xapian");
 }
 
@@ -170,7 +172,7 @@ const Prefixes& PrefixesOf(Layout layout) {
   return layout == Layout::kTessik ? tessik : others;
 }
 
-bool HasWord(const std::string& text, const std::string& word) { return HoldsWord(text, word); }
+bool HasWord(const std::string& text, const std::string& word) { return HoldsWordAsWritten(text, word); }
 
 class Searcher {
  public:
@@ -282,8 +284,19 @@ class Searcher {
       if (term.fields & kBody) add("", scheme::kExactText + term.word);
       return groups;
     }
-    std::vector<std::string> words = {Fold(term.word)};
-    words.insert(words.end(), term.synonyms.begin(), term.synonyms.end());
+    // The words as WordQuery spells them: the normaliser's tokens in
+    // tessik's databases (a word of several tokens counts each), lower case
+    // elsewhere.
+    std::vector<std::string> written = {term.word};
+    written.insert(written.end(), term.synonyms.begin(), term.synonyms.end());
+    std::vector<std::string> words;
+    for (const std::string& w : written) {
+      if (layout_ != Layout::kTessik) {
+        words.push_back(Xapian::Unicode::tolower(w));
+      } else {
+        for (std::string& token : Tokens(w)) words.push_back(std::move(token));
+      }
+    }
     for (const std::string& word : words)
       for (const std::string& prefix : PrefixesFor(term.fields))
         add(plan_.stemming ? "Z" + prefix + stemmer_(word) : std::string(), prefix + word);
@@ -450,15 +463,26 @@ class Searcher {
     return Xapian::Query(Xapian::Query::OP_SYNONYM, parts.begin(), parts.end());
   }
 
+  // A word of the query as the database spells its terms: in tessik's the
+  // normaliser's tokens, as its indexer wrote them (mostly one; "½" is two,
+  // both needed); elsewhere lower case with its accents kept, as omindex's
+  // term generator folds (Xapian::Unicode::tolower).
+  Xapian::Query WordQuery(unsigned fields, const std::string& word) const {
+    if (layout_ != Layout::kTessik) return Words(fields, Xapian::Unicode::tolower(word), plan_.stemming);
+    std::vector<Xapian::Query> tokens;
+    for (const std::string& token : Tokens(word)) tokens.push_back(Words(fields, token, plan_.stemming));
+    return Xapian::Query(Xapian::Query::OP_AND, tokens.begin(), tokens.end());
+  }
+
   Xapian::Query TermQuery(const Term& term) const {
     std::vector<Xapian::Query> parts;
     if (plan_.caseSensitive && layout_ == Layout::kTessik) {
       if (term.fields & kTitle) parts.emplace_back(scheme::kExactTitle + term.word);
       if (term.fields & kBody) parts.emplace_back(scheme::kExactText + term.word);
     } else {
-      parts.push_back(Words(term.fields, Fold(term.word), plan_.stemming));
+      parts.push_back(WordQuery(term.fields, term.word));
     }
-    for (const std::string& synonym : term.synonyms) parts.push_back(Words(term.fields, synonym, plan_.stemming));
+    for (const std::string& synonym : term.synonyms) parts.push_back(WordQuery(term.fields, synonym));
     return Xapian::Query(Xapian::Query::OP_SYNONYM, parts.begin(), parts.end());
   }
 

@@ -1,6 +1,6 @@
 // Each reference plugin over its engine, through the library, on the same
-// eleven fixture documents (fixture/docs.tsv): the same query must find the
-// same documents whatever the engine.
+// fixture documents (fixture/docs.tsv): the same query must find the same
+// documents whatever the engine.
 #include <algorithm>
 #include <cctype>
 #include <atomic>
@@ -79,7 +79,7 @@ class EngineTest : public testing::TestWithParam<Engine> {
   std::vector<Found> Search(const QueryForm& form, bool async, std::vector<std::vector<Found>>* documents = nullptr) {
     if (!async) return session_.Search(form);
     IQuery* query = nullptr;
-    EXPECT_EQ(Tessik_ParseQueryFromXML(T(form.Xml()).c_str(), &query), TESSIK_OK);
+    EXPECT_EQ(Tessik_ParseQueryFromXML(Wide(form.Xml()).c_str(), &query), TESSIK_OK);
     Delivery delivery;
     g_delivery = &delivery;
     EXPECT_EQ(Tessik_AsyncSearch(session_.id(), query, Collect, 0, 5), TESSIK_OK);
@@ -213,7 +213,7 @@ TEST_P(EngineTest, AsynchronousSearchDeliversEveryHitOnce) {
   ASSERT_GT(expected.size(), 5u);
 
   IQuery* query = nullptr;
-  ASSERT_EQ(Tessik_ParseQueryFromXML(T(form.Xml()).c_str(), &query), TESSIK_OK);
+  ASSERT_EQ(Tessik_ParseQueryFromXML(Wide(form.Xml()).c_str(), &query), TESSIK_OK);
   for (bool abort : {false, true}) {
     Delivery delivery;
     g_delivery = &delivery;
@@ -307,6 +307,41 @@ TEST_P(EngineTest, CaseSensitiveQueriesTakeNoStemsOrSynonyms) {
   QueryForm goose{{{"migrating"}}};
   goose.caseSensitive = goose.stemming = true;
   EXPECT_EQ(Find(goose), Ids());
+}
+
+// Accents, case and the form a word is written in do not matter: d13 holds
+// "Café", "CAFÉ" and "naïve", d14 "Cafe" and "naive", d15 "café" decomposed
+// (an e and a combining acute). What a hit shows is the text as written.
+TEST_P(EngineTest, AccentsAndCaseFindTheSameDocuments) {
+  const Ids cafes = {"misc/d13", "misc/d14", "misc/d15"};
+  for (const char* word :
+       {"caf\xC3\xA9", "cafe", "CAF\xC3\x89", "Cafe\xCC\x81", "\xEF\xBD\x83\xEF\xBD\x81\xEF\xBD\x86\xEF\xBD\x85"})
+    EXPECT_EQ(Find({{{word}}}), cafes) << word;
+  for (const char* word : {"na\xC3\xAFve", "naive", "NA\xC3\x8FVE"})
+    EXPECT_EQ(Find({{{word}}}), Ids({"misc/d13", "misc/d14"})) << word;
+  EXPECT_EQ(Find({{{"cafe", {"title"}}}}), Ids({"misc/d13"}));
+
+  QueryForm brulee{{{"brulee"}}, "And", {}, {{GetParam().domain, GetParam().data}}};
+  const std::vector<Found> found = session_.Search(brulee);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].title, "Caf\xC3\xA9 cr\xC3\xA8me");
+  EXPECT_NE(found[0].properties.at("snippet").find("cr\xC3\xA8me br\xC3\xBBl\xC3\xA9" "e to na\xC3\xAFve"),
+            std::string::npos)
+      << found[0].properties.at("snippet");
+}
+
+// A case-sensitive query finds the word as written only: its accents and
+// its case, but not the way its accents are encoded.
+TEST_P(EngineTest, CaseSensitiveQueriesKeepAccentsAndCase) {
+  const std::pair<const char*, Ids> cases[] = {
+      {"CAF\xC3\x89", {"misc/d13"}},  {"Caf\xC3\xA9", {"misc/d13"}}, {"caf\xC3\xA9", {"misc/d15"}},
+      {"cafe\xCC\x81", {"misc/d15"}},    {"Cafe", {"misc/d14"}},           {"cafe", {}},
+      {"na\xC3\xAFve", {"misc/d13"}}, {"naive", {"misc/d14"}}};
+  for (const auto& [word, ids] : cases) {
+    QueryForm form{{{word}}};
+    form.caseSensitive = true;
+    EXPECT_EQ(Find(form), ids) << word;
+  }
 }
 
 // A query with nothing to search for matches nothing, never the whole

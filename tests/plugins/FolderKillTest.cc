@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "files/Indexer.h"
+#include "kit/Fts5.h"
 #include "tests/common/ProcessTag.h"
 #include "tests/common/Watchdog.h"
 #include "tests/plugins/PluginHost.h"
@@ -51,6 +52,7 @@ std::string One(sqlite3* db, const char* sql) {
 Texts Checked(const std::string& index) {
   sqlite3* db = nullptr;
   EXPECT_EQ(sqlite3_open(index.c_str(), &db), SQLITE_OK);
+  tessik_plugins::fts5::Register(db);  // the FTS5 tables name it
   EXPECT_EQ(One(db, "PRAGMA integrity_check"), "ok");
   for (const char* check : {"INSERT INTO plain(plain) VALUES('integrity-check')",
                             "INSERT INTO stemmed(stemmed) VALUES('integrity-check')"})

@@ -51,6 +51,8 @@ class OmindexTest : public testing::Test {
           "<html><head><title>Cars and Engines</title></head>\n"
           "<body>An automobile engine turns fuel into motion; no fox drives one.</body></html>\n");
     write("readme.txt", "Welcome, river readers.\n");
+    write("menu.txt", "Caf\xC3\xA9 au lait, cr\xC3\xA8me.\n");
+    write("plain.txt", "Cafe latte.\n");
     const std::string command = std::string(TESSIK_OMINDEX) + " --db '" + Database() + "' --url / '" +
                                 (*root_ / "site").string() + "' > '" + (*root_ / "omindex.log").string() + "' 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
@@ -144,6 +146,15 @@ TEST_F(OmindexTest, QueriesMeanWhatTheyMeanElsewhere) {
   EXPECT_EQ(Find(exact), Ids({"/docs/fox.html"}));
   exact.words = {{"Quick", {"text"}}};
   EXPECT_EQ(Find(exact), Ids());
+}
+
+// omindex folds case but keeps accents: the query's words are folded so,
+// not as tessik's own indexes fold theirs.
+TEST_F(OmindexTest, WordsFoldAsOmindexFoldsThem) {
+  EXPECT_EQ(Find({{{"caf\xC3\xA9"}}}), Ids({"/menu.txt"}));
+  EXPECT_EQ(Find({{{"CAF\xC3\x89"}}}), Ids({"/menu.txt"}));
+  EXPECT_EQ(Find({{{"cafe"}}}), Ids({"/plain.txt"}));
+  EXPECT_EQ(Find({{{"CR\xC3\x88ME"}}}), Ids({"/menu.txt"}));
 }
 
 // A source named for the site, over the engine: limits cut, scores rank,
@@ -274,6 +285,53 @@ TEST(XapianEngine, AnOlderTessikDatabaseIsReported) {
   fs::remove_all(db);
   ASSERT_EQ(found.size(), 1u);
   EXPECT_NE(found[0].error.find("rebuild it with tessik-index-xapian"), std::string::npos) << found[0].error;
+}
+
+// A database of tessik's layout without the format an index of the
+// normalised words carries: an older tessik-index-xapian's, refused with
+// what to do.
+TEST(XapianEngine, AnOlderIndexersDatabaseIsRefused) {
+  Watchdog watchdog(std::chrono::seconds(60), "searches");
+  const fs::path db = TempPath("older");
+  {
+    Xapian::WritableDatabase writer(db.string(), Xapian::DB_CREATE_OR_OVERWRITE);
+    Xapian::Document doc;
+    doc.set_data("d1\tc\tFox\tA fox.");
+    doc.add_term("fox");
+    writer.add_document(doc);
+    writer.commit();
+  }
+  Session session({PluginPath("xapian")});
+  const std::vector<Found> found = session.Search({{{"fox"}}, "And", {}, {{"xapian", db.string()}}});
+  fs::remove_all(db);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_NE(found[0].error.find("another version of tessik-index-xapian"), std::string::npos) << found[0].error;
+}
+
+// tessik-format 2 was written by two versions of tessik-index-xapian, one
+// with lengths and digests and one with the normalised words: neither is
+// searched.
+TEST(XapianEngine, AFormatTwoDatabaseIsRefused) {
+  Watchdog watchdog(std::chrono::seconds(60), "searches");
+  const fs::path db = TempPath("format2");
+  {
+    Xapian::WritableDatabase writer(db.string(), Xapian::DB_CREATE_OR_OVERWRITE);
+    Xapian::Document doc;
+    doc.set_data("d1\tc\tFox\tA fox.");
+    doc.add_term("fox");
+    doc.add_value(0, "2");
+    doc.add_value(1, "0123456789abcdef");
+    writer.add_document(doc);
+    writer.set_metadata("tessik-format", "2");
+    writer.set_metadata("tessik-length-total", "2");
+    writer.commit();
+  }
+  Session session({PluginPath("xapian")});
+  const std::vector<Found> found = session.Search({{{"fox"}}, "And", {}, {{"xapian", db.string()}}});
+  fs::remove_all(db);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_NE(found[0].error.find("another version of tessik-index-xapian (format 3 is needed)"), std::string::npos)
+      << found[0].error;
 }
 
 }  // namespace

@@ -88,9 +88,47 @@ inline const char* const kOtherProperties[] = {"snippet",     "category",       
                                                "statistics",  "bm25-documents", "bm25-average-length",
                                                "bm25-df"};
 
+// The tests write and read their texts in UTF-8: the boundary's UTF-16 as
+// UTF-8 (an unpaired surrogate as U+FFFD), and back.
 inline std::string Narrow(const TessikChar* text) {
   std::string out;
-  for (; text != nullptr && *text != 0; ++text) out += static_cast<char>(*text < 0x80 ? *text : '?');
+  for (; text != nullptr && *text != 0; ++text) {
+    char32_t c = static_cast<char16_t>(*text);
+    if (c >= 0xD800 && c < 0xDC00 && text[1] >= 0xDC00 && text[1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char16_t>(*++text) - 0xDC00);
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+    } else if (c < 0x10000) {
+      out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+              static_cast<char>(0x80 | (c & 0x3F))};
+    } else {
+      out += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+              static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+    }
+  }
+  return out;
+}
+
+// Well-formed UTF-8 only, as the tests write it.
+inline TString Wide(const std::string& utf8) {
+  TString out;
+  for (size_t i = 0; i < utf8.size();) {
+    const unsigned char lead = static_cast<unsigned char>(utf8[i++]);
+    const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    char32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
+    for (int k = 0; k < extra && i < utf8.size(); ++k) c = (c << 6) | (static_cast<unsigned char>(utf8[i++]) & 0x3F);
+    if (c >= 0x10000) {
+      out += static_cast<TessikChar>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<TessikChar>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<TessikChar>(c);
+    }
+  }
   return out;
 }
 
@@ -143,7 +181,7 @@ class Session {
 
   std::vector<Found> Search(const QueryForm& form) {
     IQuery* query = nullptr;
-    EXPECT_EQ(Tessik_ParseQueryFromXML(T(form.Xml()).c_str(), &query), TESSIK_OK);
+    EXPECT_EQ(Tessik_ParseQueryFromXML(Wide(form.Xml()).c_str(), &query), TESSIK_OK);
     TessikChar* text = nullptr;
     EXPECT_EQ(Tessik_SyncSearch(id_, query, &text, 0), TESSIK_OK);
     std::vector<Found> found = Hits(text);

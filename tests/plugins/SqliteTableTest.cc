@@ -150,6 +150,55 @@ TEST_F(SqliteTableTest, StemsFollowTheTokenizer) {
   EXPECT_EQ(Find(form, "stemmed"), Ids({"2"}));
 }
 
+// The query's words are folded as the table's tokenizer folds: with
+// remove_diacritics 0 an accent counts, by default it does not; case never.
+// Without stems, a porter table keeps the rows that hold the word itself,
+// as the tokenizer porter wraps makes it.
+TEST_F(SqliteTableTest, WordsFoldAsTheTablesTokenizerFolds) {
+  const std::string path = TempPath("accents") + ".sqlite";
+  Execute(path, R"(
+CREATE VIRTUAL TABLE accents USING fts5(title, body, tokenize = "unicode61 remove_diacritics 0");
+INSERT INTO accents VALUES('Menu', 'Café au lait');
+INSERT INTO accents VALUES('Plain', 'Cafe latte');
+CREATE VIRTUAL TABLE folded USING fts5(title, body);
+INSERT INTO folded SELECT * FROM accents;
+CREATE VIRTUAL TABLE stemmedAccents USING fts5(title, body, tokenize = 'porter unicode61 remove_diacritics 0');
+INSERT INTO stemmedAccents VALUES('Menu', 'Café au lait');
+INSERT INTO stemmedAccents VALUES('Plain', 'Cafe latte');
+INSERT INTO stemmedAccents VALUES('Street', 'Les cafés');
+)");
+  auto find = [&](QueryForm form, const char* table) {
+    form.domains = {{"menu", path, "", "sqlite", {{"table", table}}}};
+    Ids ids;
+    for (const Found& f : session_.Search(form)) ids.insert(f.error.empty() ? f.id : "error: " + f.error);
+    return ids;
+  };
+  EXPECT_EQ(find({{{"caf\xC3\xA9"}}}, "accents"), Ids({"1"}));
+  EXPECT_EQ(find({{{"CAF\xC3\x89"}}}, "accents"), Ids({"1"}));
+  EXPECT_EQ(find({{{"cafe"}}}, "accents"), Ids({"2"}));
+  EXPECT_EQ(find({{{"caf\xC3\xA9"}}}, "folded"), Ids({"1", "2"}));
+  EXPECT_EQ(find({{{"CAF\xC3\x89"}}}, "stemmedAccents"), Ids({"1"}));
+  QueryForm stems{{{"caf\xC3\xA9"}}};
+  stems.stemming = true;
+  EXPECT_EQ(find(stems, "stemmedAccents"), Ids({"1", "3"}));
+  fs::remove(path);
+}
+
+// A database of the plugin's own layout that an older tessik-index-sqlite
+// wrote holds its words in another form: refused, with what to do.
+TEST_F(SqliteTableTest, AnOlderIndexersDatabaseIsRefused) {
+  const std::string path = TempPath("older") + ".sqlite";
+  Execute(path,
+          "CREATE TABLE docs(rowid INTEGER PRIMARY KEY, id TEXT, category TEXT, title TEXT, body TEXT);"
+          "CREATE VIRTUAL TABLE plain USING fts5(title, body, content='docs', content_rowid='rowid');"
+          "INSERT INTO docs(id, category, title, body) VALUES('d1', 'c', 'Fox', 'A fox.');"
+          "INSERT INTO plain(plain) VALUES('rebuild');");
+  const std::vector<Found> found = session_.Search({{{"fox"}}, "And", {}, {{"sqlite", path}}});
+  fs::remove(path);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_NE(found[0].error.find("another version of tessik-index-sqlite"), std::string::npos) << found[0].error;
+}
+
 TEST_F(SqliteTableTest, LimitsCutAndTheFileIsNotWritten) {
   auto bytes = [&] {
     std::ifstream in(*path_, std::ios::binary);
@@ -254,6 +303,23 @@ TEST_F(SqliteTableTest, AnOlderOwnDatabaseIsReported) {
   const std::vector<Found> found = session_.Search({{{"fox"}}, "And", {}, {{"sqlite", old}}});
   fs::remove(old);
   ASSERT_EQ(found.size(), 1u);
+  EXPECT_NE(found[0].error.find("rebuild it with tessik-index-sqlite"), std::string::npos) << found[0].error;
+}
+
+// user_version 2 was written by two versions of tessik-index-sqlite, one
+// with the digests and one with the normalised words: neither is searched.
+TEST_F(SqliteTableTest, AFormatTwoOwnDatabaseIsRefused) {
+  const std::string old = TempPath("format2") + ".sqlite";
+  Execute(old,
+          "CREATE TABLE docs(rowid INTEGER PRIMARY KEY, id TEXT UNIQUE NOT NULL, category TEXT NOT NULL,"
+          " title TEXT NOT NULL, body TEXT NOT NULL, digest TEXT NOT NULL);"
+          "CREATE VIRTUAL TABLE plain USING fts5(title, body, content='docs', content_rowid='rowid');"
+          "INSERT INTO docs VALUES(1, 'd1', 'c', 'A fox', 'The fox.', '0123456789abcdef');"
+          "INSERT INTO plain(plain) VALUES('rebuild'); PRAGMA user_version = 2;");
+  const std::vector<Found> found = session_.Search({{{"fox"}}, "And", {}, {{"sqlite", old}}});
+  fs::remove(old);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_NE(found[0].error.find("its format is 2, this plugin reads 3"), std::string::npos) << found[0].error;
   EXPECT_NE(found[0].error.find("rebuild it with tessik-index-sqlite"), std::string::npos) << found[0].error;
 }
 
