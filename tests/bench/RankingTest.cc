@@ -8,6 +8,7 @@
 #include <set>
 
 #include "ranking/Collections.h"
+#include "ranking/Command.h"
 #include "ranking/Metrics.h"
 #include "ranking/Queries.h"
 #include "ranking/Reference.h"
@@ -179,6 +180,52 @@ TEST(Collections, AsTheIndexersReadThem) {
   EXPECT_EQ(read["quotes/cat/v1.2/name"].title, "only a title");
   EXPECT_EQ(read["quotes/top"].title, "Heading");  // Markdown: its first heading
   EXPECT_THROW(ReadSamples((sample / "missing").string(), [](Document&&) {}), std::runtime_error);
+}
+
+// A stand-in for the tessik command: its help names --source and --merge;
+// a search prints one hit whose domain is its XDG_CONFIG_HOME and whose id
+// is its command line, and behaves as its last word says.
+constexpr const char kFakeCommand[] = R"(#!/bin/sh
+if [ "$1" = help ]; then printf '  --source NAME\n  --merge METHOD\n'; exit 0; fi
+for last; do :; done
+case "$last" in
+  refuse) exit 2 ;;
+  garbage) echo 'not json'; exit 0 ;;
+esac
+code=0; error=''
+if [ "$last" = fail ]; then code=1; error=', "error": "broken"'; fi
+printf '{"query": "", "plugins": [{"name": "p", "domain": "d", "status": 0, "hits": 1, "more": false%s}], "hits": [{"rank": 1, "score": 0.5, "domain": "%s", "title": "", "snippet": "", "id": "%s", "properties": {}}]}' "$error" "$XDG_CONFIG_HOME" "$*"
+exit $code
+)";
+
+TEST(Command, RunsAndReadsTheCommand) {
+  TempDir dir;
+  const std::string program = dir / "tessik";
+  Write(program, kFakeCommand);
+  fs::permissions(program, fs::perms::owner_all);
+  const Command command(program, dir / "home");
+
+  CommandRun run = command.Search({"--limit", "10"}, {"two", "words"});
+  EXPECT_TRUE(run.Ok());
+  ASSERT_EQ(run.hits.size(), 1u);
+  EXPECT_EQ(run.hits[0].domain, dir / "home/config");  // never the user's own configuration
+  EXPECT_EQ(run.hits[0].id, "search --limit 10 --format json -- two words");
+  EXPECT_DOUBLE_EQ(run.hits[0].score, 0.5);
+
+  run = command.Search({}, {"fail"});  // a plugin failed: its hits still count
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.hits.size(), 1u);
+  EXPECT_EQ(run.error, "d: broken");
+  EXPECT_TRUE(command.Search({}, {"refuse"}).Refused());
+  run = command.Search({}, {"garbage"});
+  EXPECT_FALSE(run.Ok());
+  EXPECT_TRUE(run.hits.empty());
+  EXPECT_EQ(Command(dir / "missing", dir / "home").Search({}, {"x"}).exitCode, -1);
+
+  EXPECT_TRUE(command.Takes("--merge"));
+  EXPECT_TRUE(command.Takes("--source"));
+  EXPECT_FALSE(command.Takes("--source-limit"));
+  EXPECT_FALSE(command.Takes("--sour"));
 }
 
 TEST(Queries, LemmasMatchingTwoCollections) {
