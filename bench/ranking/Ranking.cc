@@ -326,11 +326,13 @@ void Table(const Outcome& out, const std::vector<Method>& methods, const std::ve
       continue;
     }
     const Summary tau = MeanOf(r.tau, only);
+    char counted[32];
+    std::snprintf(counted, sizeof counted, "(%zu)", tau.counted);
     std::printf("%-8s  %10.3f  %7.3f  %6.3f %9s", method.name.c_str(), MeanOf(r.overlap, only).value,
-                MeanOf(r.ndcg, only).value, tau.value, ("(" + std::to_string(tau.counted) + ")").c_str());
+                MeanOf(r.ndcg, only).value, tau.value, counted);
     if (timed)
-      std::printf("  %13.1f  %9.1f  %6zu%s", Mean(r.seconds) * 1000, Median(r.seconds) * 1000, r.failed,
-                  method.note.empty() ? "" : ("  " + method.note).c_str());
+      std::printf("  %13.1f  %9.1f  %6zu%s%s", Mean(r.seconds) * 1000, Median(r.seconds) * 1000, r.failed,
+                  method.note.empty() ? "" : "  ", method.note.c_str());
     std::printf("\n");
   }
   std::printf("%-8s  %10.3f  (each source asked for 100: every hit it returned)\n", "best", MeanOf(out.best, only).value);
