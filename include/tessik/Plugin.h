@@ -57,6 +57,41 @@
 //  - Facts about a whole search ride on the plugin's last hit (in an
 //    asynchronous search, the last hit of its last batch) as properties:
 //    "more" = "true" says the plugin had more matches than it returned.
+//  - Every hit carries "source-rank": its 1-based position in its domain's
+//    own best-first list.
+//  - Statistics for one ranking over every source. A search core that
+//    re-scores every source's hits under one BM25 model, with the
+//    statistics summed over the sources, asks a domain for what that needs
+//    by its property "statistics" = "bm25"; without it none of this is
+//    written. A plugin that can count then writes, on every hit of the
+//    domain:
+//      "bm25-length"  the document's length in tokens (decimal): the words
+//                     of its title and text, each counted once (no extra
+//                     count for fields, stems or prefixes);
+//      "bm25-tf"      "word=count" pairs separated by one space, one per
+//                     distinct word of the terms a hit needs (not the
+//                     excluded ones), in bytewise order of the words: the
+//                     word in lower case (the key the core sums by, so the
+//                     same text from every plugin) and its occurrences in
+//                     the document, in the fields the term names (title and
+//                     text when it names none), every form that matched it
+//                     (stems, synonyms) counted, each word of the document
+//                     once; pairs with count 0 may be left out;
+//      "digest"       when the plugin's own indexer made the index: 16
+//                     lower-case hexadecimal digits, a 64-bit hash of the
+//                     document's normalised text (title and text, folded,
+//                     words joined by one space), equal for equal texts;
+//    and, once per search and domain, also when it has no hit, ONE entry
+//    besides its hits, in the first results document it sends for the
+//    domain (in an asynchronous search the first batch, with or before its
+//    first hits): score 0, "domain", "statistics" = "bm25",
+//    "bm25-documents" (the documents of the source, decimal),
+//    "bm25-average-length" (the average "bm25-length" over the source,
+//    "%.6g") and "bm25-df" (pairs as "bm25-tf", each the documents of the
+//    source holding the term in any matching form). That entry is no hit:
+//    applications tell it by its "statistics" property, as they tell an
+//    error entry by "error", and leave it out wherever they count or show
+//    hits. A plugin that cannot count writes neither.
 #ifndef TESSIK_PLUGIN_H_
 #define TESSIK_PLUGIN_H_
 

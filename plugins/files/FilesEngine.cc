@@ -6,7 +6,12 @@
 // passage around the matched words. FTS5 folds case; a case-sensitive
 // query keeps only the documents in which each word appears as written.
 // The index is opened read-only: in WAL mode a search reads the last
-// committed state while an update writes.
+// committed state while an update writes. Asked for statistics
+// (kit/Statistics.h), it counts through FTS5 (kit/Fts5Counts.h): lengths
+// are the tokens of "plain" (the stemmed table tokenizes alike), a term's
+// count its matched positions in its fields, its documents those its
+// expression matches; a case-sensitive query counts the words as written
+// instead, as it matches them. The digest is the files table's.
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -16,7 +21,9 @@
 #include "files/Indexer.h"
 #include "files/Schema.h"
 #include "kit/Engine.h"
+#include "kit/Fts5Counts.h"
 #include "kit/Quote.h"
+#include "kit/Statistics.h"
 #include "kit/Text.h"
 
 namespace tessik_plugins {
@@ -44,10 +51,18 @@ std::string Joined(const std::vector<std::string>& parts, const char* op) {
   return out;
 }
 
-bool HasExactWord(const std::string& text, const std::string& word) {
-  const std::vector<std::string> words = Words(text);
-  return std::find(words.begin(), words.end(), word) != words.end();
+bool HasExactWord(const std::string& text, const std::string& word) { return HoldsWord(text, word); }
+
+// The phrases of each required term in the MATCH expression, which they
+// lead: its word and its synonyms.
+std::vector<size_t> PhraseGroups(const Plan& plan) {
+  std::vector<size_t> groups;
+  for (const Term& term : plan.required) groups.push_back(1 + term.synonyms.size());
+  return groups;
 }
+
+// The columns of "plain" and "stemmed" that make up a document: both.
+const std::vector<int> kDocumentColumns = {0, 1};
 
 // Every positive term's word as written in one of its fields (for "Or",
 // any of them).
@@ -127,6 +142,7 @@ class Index {
   }
   [[noreturn]] void Fail() { throw EngineError("the folder index " + data_ + ": " + sqlite3_errmsg(db_.get())); }
   const std::string& root() const { return root_; }
+  sqlite3* db() const { return db_.get(); }
 
  private:
   std::string data_, root_;
@@ -139,6 +155,9 @@ class FilesEngine : public Engine {
     const std::string data = domain.Property("data", "");
     if (data.empty()) throw EngineError("no folder index configured");
     Index index(data);
+    const bool statistics = WantsStatistics(domain);
+    if (statistics) fts5::RegisterCounts(index.db());
+    const std::string digest = statistics ? ", f.digest" : "";
 
     std::vector<std::string> positive, negative;
     for (const Term& term : plan.required) positive.push_back(TermExpression(term));
@@ -152,11 +171,12 @@ class FilesEngine : public Engine {
       match = Joined(positive, plan.any ? " OR " : " AND ");
       if (!negative.empty()) match = "(" + match + ") NOT (" + Joined(negative, " OR ") + ")";
       sql = "SELECT f.id, f.path, f.category, f.title, f.size, f.modified, f.type, " + text + ", bm25(" + table +
-            ", 2.0, 1.0) FROM " + table + " JOIN files f ON f.id = " + table + ".rowid WHERE " + table + " MATCH ?1";
+            ", 2.0, 1.0)" + digest + " FROM " + table + " JOIN files f ON f.id = " + table + ".rowid WHERE " + table +
+            " MATCH ?1";
     } else {
       // Nothing to rank by: every document the filters leave, by path.
-      sql = "SELECT f.id, f.path, f.category, f.title, f.size, f.modified, f.type, '', 0 FROM files f"
-            " WHERE f.reason = ''";
+      sql = "SELECT f.id, f.path, f.category, f.title, f.size, f.modified, f.type, '', 0" + digest +
+            " FROM files f WHERE f.reason = ''";
       if (!negative.empty()) {
         match = Joined(negative, " OR ");
         sql += " AND f.id NOT IN (SELECT rowid FROM " + table + " WHERE " + table + " MATCH ?1)";
@@ -193,6 +213,16 @@ class FilesEngine : public Engine {
         found.more = true;
         break;
       }
+      if (statistics) {
+        hit.digest = Column(s, 9);
+        // The words as written, as they matched.
+        if (plan.caseSensitive) {
+          const std::string body = Column(s, 7);
+          for (const Term& term : plan.required)
+            hit.tf.push_back(((term.fields & kTitle) ? Occurrences(hit.title, term, true) : 0) +
+                             ((term.fields & kBody) ? Occurrences(body, term, true) : 0));
+        }
+      }
       rowids.push_back(sqlite3_column_int64(s, 0));
       hit.score = -sqlite3_column_double(s, 8);  // bm25: lower is better
       best = std::max(best, hit.score);
@@ -210,19 +240,33 @@ class FilesEngine : public Engine {
     if (!abort && step != SQLITE_DONE && step != SQLITE_ROW) index.Fail();
     statement.reset();
     for (Hit& hit : hits) hit.score = best > 0 ? hit.score / best : 1.0;
-    Snippets(index, table, match, positive.empty(), rowids, hits, abort);
+    Snippets(index, table, match, positive.empty(), statistics ? &plan : nullptr, rowids, hits, abort);
+    if (statistics && !abort) found.statistics = Count(index, table, plan, abort);
     return found;
+  }
+
+  Statistics CollectionStatistics(const Plan& plan, const Domain& domain, const std::atomic<bool>& abort) override {
+    const std::string data = domain.Property("data", "");
+    if (data.empty()) throw EngineError("no folder index configured");
+    Index index(data);
+    fts5::RegisterCounts(index.db());
+    return Count(index, plan.stemming ? "stemmed" : "plain", plan, abort);
   }
 
  private:
   // The snippets of the hits only, once they are chosen: FTS5's passage
   // with the most matched words, or the text's start when nothing ranked.
+  // With `counted` (the plan, when statistics are asked), each hit's
+  // length and, unless they are counted as written, its terms' counts.
   static void Snippets(Index& index, const std::string& table, const std::string& match, bool unranked,
-                       const std::vector<int64_t>& rowids, std::vector<Hit>& hits, const std::atomic<bool>& abort) {
-    StatementPtr statement =
-        unranked ? index.Prepare("SELECT text, title FROM plain WHERE rowid = ?2")
-                 : index.Prepare("SELECT snippet(" + table + ", 1, '', '', '...', 24), title FROM " + table +
-                                 " WHERE " + table + " MATCH ?1 AND rowid = ?2");
+                       const Plan* counted, const std::vector<int64_t>& rowids, std::vector<Hit>& hits,
+                       const std::atomic<bool>& abort) {
+    const std::string counts =
+        counted ? ", " + fts5::CountsCall(unranked ? "plain" : table, PhraseGroups(*counted), kDocumentColumns) : "";
+    StatementPtr statement = unranked
+                                 ? index.Prepare("SELECT text, title" + counts + " FROM plain WHERE rowid = ?2")
+                                 : index.Prepare("SELECT snippet(" + table + ", 1, '', '', '...', 24), title" + counts +
+                                                 " FROM " + table + " WHERE " + table + " MATCH ?1 AND rowid = ?2");
     sqlite3_stmt* s = statement.get();
     if (!unranked) sqlite3_bind_text(s, 1, match.c_str(), -1, SQLITE_TRANSIENT);
     for (size_t i = 0; i < hits.size() && !abort; ++i) {
@@ -232,7 +276,35 @@ class FilesEngine : public Engine {
       std::string passage = Column(s, 0);
       if (passage.find_first_not_of(" \t\r\n") == std::string::npos) passage = Column(s, 1);
       hits[i].snippet = Snippet(passage, unranked ? 160 : 240);
+      if (counted) {
+        std::vector<uint64_t> exact = std::move(hits[i].tf);
+        if (fts5::ReadCounts(sqlite3_column_text(s, 2), counted->required.size(), hits[i]) && counted->caseSensitive)
+          hits[i].tf = std::move(exact);
+      }
     }
+  }
+
+  // The statistics of the index for the plan's required terms, searched
+  // in `table`.
+  static Statistics Count(Index& index, const std::string& table, const Plan& plan, const std::atomic<bool>& abort) {
+    Statistics statistics;
+    fts5::Totals(index.db(), "plain", kDocumentColumns, statistics);
+    for (const Term& term : plan.required) {
+      if (abort) return {};
+      const std::string expression = TermExpression(term);
+      if (!plan.caseSensitive) {
+        statistics.df.push_back(
+            fts5::CountRows(index.db(), "SELECT count(*) FROM " + table + " WHERE " + table + " MATCH ?1", expression));
+        continue;
+      }
+      // As written: the documents whose fields hold the word itself.
+      statistics.df.push_back(fts5::CountRows(
+          index.db(), "SELECT title, text FROM plain WHERE plain MATCH ?1", expression, [&](sqlite3_stmt* row) {
+            return ((term.fields & kTitle) && HasExactWord(Column(row, 0), term.word)) ||
+                   ((term.fields & kBody) && HasExactWord(Column(row, 1), term.word));
+          }));
+    }
+    return statistics;
   }
 };
 

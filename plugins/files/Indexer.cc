@@ -17,6 +17,7 @@
 #include "files/Content.h"
 #include "files/Schema.h"
 #include "files/platform/System.h"
+#include "kit/Digest.h"
 #include "kit/Quote.h"
 #include "kit/Text.h"
 
@@ -668,7 +669,8 @@ class Updater {
     if (ReadMeta(db_.get(), where_)) {
       const std::string format = Meta(db_.get(), "format", where_);
       const std::string root = Meta(db_.get(), "root", where_);
-      if (format == std::to_string(kFormatVersion) && root == RootText(options_.root)) {
+      if (format == "1" && root == RootText(options_.root)) AddDigests();
+      if (Meta(db_.get(), "format", where_) == std::to_string(kFormatVersion) && root == RootText(options_.root)) {
         complete_ = Meta(db_.get(), "complete", where_) == "1";
         optionsChanged_ = Meta(db_.get(), "options", where_) != OptionsText(options_);
         Statements();
@@ -688,6 +690,25 @@ class Updater {
     SetMeta("options", OptionsText(options_));
     Commit();
     complete_ = false;
+  }
+
+  // Format 1 to 2: the digest of every document from its text in "plain",
+  // in one transaction, which reads no file (so it does not stop halfway:
+  // a stop would leave format 1, which Prepare would then rebuild).
+  void AddDigests() {
+    Begin();
+    Exec(db_.get(), schema::kAddDigest, where_);
+    {
+      Statement texts(db_.get(), schema::kListTexts, where_);
+      Statement set(db_.get(), schema::kSetDigest, where_);
+      while (texts.Step()) {
+        const std::string digest = Digest(texts.Column(1), texts.Column(2));
+        set.Bind(1, texts.Int(0)).Text(2, digest).Run();
+      }
+    }
+    setMeta_ = std::make_unique<Statement>(db_.get(), schema::kSetMeta, where_);
+    SetMeta("format", std::to_string(kFormatVersion));
+    Commit();
   }
 
   void Drop() {
@@ -763,8 +784,9 @@ class Updater {
     if (old) f.Bind(1, old->id);
     else f.Null(1);
     f.Blob(2, e.rel).Bind(3, static_cast<int64_t>(e.size)).Bind(4, e.mtime);
+    const std::string digest = doc.reason.empty() ? Digest(doc.content.title, doc.content.text) : std::string();
     f.Text(5, doc.content.title).Text(6, doc.category).Text(7, doc.type).Text(8, modified).Text(9, doc.reason);
-    f.Run();
+    f.Text(10, digest).Run();
     if (!doc.reason.empty()) return;
     const int64_t id = sqlite3_last_insert_rowid(db_.get());
     insertPlain_->Bind(1, id).Text(2, doc.content.title).Text(3, doc.content.text).Run();

@@ -31,7 +31,9 @@
 
 namespace tessik_plugins::folder {
 
-inline constexpr int kFormatVersion = 1;  // an index of another version is rebuilt by Update
+// An index of another version is rebuilt by Update, except one of version
+// 1, which lacks only the digests: Update adds them in place.
+inline constexpr int kFormatVersion = 2;
 
 struct IndexOptions {
   std::string root;                   // the folder (UTF-8)

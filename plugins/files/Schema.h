@@ -12,7 +12,8 @@
 //            time the update compares, and what a hit shows of it. A file
 //            that is no document for a lasting reason (binary, too large,
 //            not decodable) has a row with that reason and no text, so an
-//            update need not read it again while it is unchanged.
+//            update need not read it again while it is unchanged. "digest"
+//            is the document's (kit/Digest.h), "" for such a row.
 //   plain    FTS5 over title and text with the unicode61 tokenizer; it holds
 //            the text itself, which serves snippets and case-sensitive checks.
 //   stemmed  FTS5 over the same columns with the porter tokenizer, its
@@ -28,7 +29,7 @@ inline constexpr const char* kCreate =
     "CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID;"
     "CREATE TABLE files(id INTEGER PRIMARY KEY, path BLOB UNIQUE NOT NULL, size INTEGER NOT NULL,"
     " mtime INTEGER NOT NULL, title TEXT NOT NULL, category TEXT NOT NULL, type TEXT NOT NULL,"
-    " modified TEXT NOT NULL, reason TEXT NOT NULL DEFAULT '');"
+    " modified TEXT NOT NULL, reason TEXT NOT NULL DEFAULT '', digest TEXT NOT NULL DEFAULT '');"
     "CREATE INDEX files_category ON files(category COLLATE NOCASE);"
     "CREATE VIRTUAL TABLE plain USING fts5(title, text, tokenize='unicode61');"
     "CREATE VIRTUAL TABLE stemmed USING fts5(title, text, content='plain', content_rowid='rowid',"
@@ -48,8 +49,8 @@ inline constexpr const char* kSetMeta = "INSERT OR REPLACE INTO meta(key, value)
 inline constexpr const char* kGetMeta = "SELECT value FROM meta WHERE key = ?1";
 
 inline constexpr const char* kInsertFile =
-    "INSERT INTO files(id, path, size, mtime, title, category, type, modified, reason)"
-    " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)";
+    "INSERT INTO files(id, path, size, mtime, title, category, type, modified, reason, digest)"
+    " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)";
 inline constexpr const char* kInsertPlain = "INSERT INTO plain(rowid, title, text) VALUES(?1, ?2, ?3)";
 inline constexpr const char* kInsertStemmed = "INSERT INTO stemmed(rowid, title, text) VALUES(?1, ?2, ?3)";
 
@@ -61,6 +62,12 @@ inline constexpr const char* kDeletePlain = "DELETE FROM plain WHERE rowid = ?1"
 inline constexpr const char* kDeleteFile = "DELETE FROM files WHERE id = ?1";
 
 inline constexpr const char* kListFiles = "SELECT id, path, size, mtime, reason FROM files";
+
+// Format 1 had no digests: an update adds the column and fills it from the
+// text "plain" holds, reading no file again.
+inline constexpr const char* kAddDigest = "ALTER TABLE files ADD COLUMN digest TEXT NOT NULL DEFAULT ''";
+inline constexpr const char* kListTexts = "SELECT rowid, title, text FROM plain";
+inline constexpr const char* kSetDigest = "UPDATE files SET digest = ?2 WHERE id = ?1";
 
 }  // namespace tessik_plugins::folder_schema
 

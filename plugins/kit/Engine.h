@@ -32,7 +32,17 @@ class Engine {
   // threads), so any shared state is the engine's to guard. `abort` turns
   // true when the search is no longer wanted; an engine may then stop early
   // with what it has, or throw.
+  //
+  // When the domain asks for statistics (WantsStatistics, kit/Statistics.h)
+  // the engine also fills in `statistics` of what it returns and counts
+  // every hit (Hit::counted, length, tf, digest); an engine that cannot
+  // leaves them, and then no statistics are written.
   virtual Found Search(const Plan& plan, const Domain& domain, size_t limit, const std::atomic<bool>& abort) = 0;
+
+  // The statistics of the documents of `domain` for a plan that matches
+  // nothing (whose required terms are none): the kit asks for them in place
+  // of a search when the domain wants statistics. The default knows none.
+  virtual Statistics CollectionStatistics(const Plan& plan, const Domain& domain, const std::atomic<bool>& abort);
 };
 
 // Defined by each plugin: its engine, made once, on the first search.

@@ -10,6 +10,7 @@
 
 #include "kit/Config.h"
 #include "kit/Engine.h"
+#include "kit/Statistics.h"
 #include "tessik/Plugin.h"
 
 #if defined(_WIN32)
@@ -90,10 +91,22 @@ Identity Self() {
 }
 
 // What the engine finds for one domain of `request`; a plan that matches
-// nothing never reaches it.
+// nothing never reaches its search, only its statistics when asked.
 Found Find(const Plan& plan, const Domain& domain, const std::atomic<bool>& abort) {
-  if (plan.nothing) return {};
-  return TheEngine().Search(plan, domain, LimitOf(domain, PluginConfig()), abort);
+  if (plan.nothing) {
+    Found found;
+    if (WantsStatistics(domain)) found.statistics = TheEngine().CollectionStatistics(plan, domain, abort);
+    return found;
+  }
+  Found found = TheEngine().Search(plan, domain, LimitOf(domain, PluginConfig()), abort);
+  // Statistics only when asked, and only whole: one count per term.
+  const size_t terms = plan.required.size();
+  if (!WantsStatistics(domain) || found.statistics.df.size() != terms) found.statistics = {};
+  for (Hit& hit : found.hits) {
+    if (!found.statistics.known || hit.tf.size() != terms) hit.counted = false;
+    if (!found.statistics.known) hit.digest.clear();
+  }
+  return found;
 }
 
 // The entry that stands for a results document the library would not write
@@ -110,6 +123,7 @@ Answer AnswerFor(const Plan& plan, const Domain& domain, const std::atomic<bool>
   Answer answer;
   answer.domain = domain.name;
   try {
+    answer.keys = StatisticsKeys(plan);
     answer.found = Find(plan, domain, abort);
   } catch (const std::bad_alloc&) {
     answer.error = "out of memory";
@@ -149,9 +163,12 @@ void RunAsync(Session* session, Request request, PluginNotify notify) {
         if (!session->abort) report(WriteError(domain.name, answer.error, answer.status));
         continue;
       }
+      // The statistics ride in the first batch, so a reader has them
+      // before the hits; with no hit they are a document of their own.
       const Found& found = answer.found;
-      for (size_t begin = 0; begin < found.hits.size() && !session->abort; begin += batch) {
-        TessikChar* text = WriteResults(found, begin, begin + batch, domain.name);
+      for (size_t begin = 0; (begin < found.hits.size() || (begin == 0 && found.statistics.known)) && !session->abort;
+           begin += batch) {
+        TessikChar* text = WriteResults(found, begin, begin + batch, domain.name, answer.keys);
         report(text != nullptr ? text : Unwritable(domain.name));
       }
     }
@@ -164,6 +181,9 @@ void RunAsync(Session* session, Request request, PluginNotify notify) {
 }
 
 }  // namespace
+
+Statistics Engine::CollectionStatistics(const Plan&, const Domain&, const std::atomic<bool>&) { return {}; }
+
 }  // namespace tessik_plugins
 
 using namespace tessik_plugins;

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "kit/Names.h"
+#include "kit/Statistics.h"
 #include "kit/Text.h"
 #include "tessik/Hits.h"
 #include "tessik/TessikClient.h"
@@ -31,9 +32,28 @@ TessikChar* Write(IHitList& list) {
   return text;
 }
 
-// Hits [begin, end) of `found` into `list`; false when the library could
-// not make a hit.
-bool AddHits(IHitList& list, const Found& found, size_t begin, size_t end, const std::string& domain) {
+// The statistics entry of `found` (score 0, never a hit); false when the
+// library could not make it.
+bool AddStatistics(IHitList& list, const Statistics& s, const std::string& domain,
+                   const std::vector<std::string>& keys) {
+  HitPtr hit(Tessik_NewHit());
+  if (!hit) return false;
+  hit->SetNormScore(0);
+  Set(*hit, "domain", domain);
+  Set(*hit, kStatisticsProperty, std::string(kStatisticsBm25));
+  Set(*hit, kDocumentsProperty, std::to_string(s.documents));
+  Set(*hit, kAverageLengthProperty, AverageText(s.documents, s.length));
+  Set(*hit, kDocumentCountsProperty, CountPairs(keys, s.df));
+  list.AddHit(hit.get());
+  hit.release();
+  return true;
+}
+
+// Hits [begin, end) of `found` into `list`, after the statistics entry when
+// the range is the first; false when the library could not make a hit.
+bool AddHits(IHitList& list, const Found& found, size_t begin, size_t end, const std::string& domain,
+             const std::vector<std::string>& keys) {
+  if (begin == 0 && found.statistics.known && !AddStatistics(list, found.statistics, domain, keys)) return false;
   const std::vector<Hit>& hits = found.hits;
   for (size_t i = begin; i < end && i < hits.size(); ++i) {
     HitPtr hit(Tessik_NewHit());
@@ -46,6 +66,12 @@ bool AddHits(IHitList& list, const Found& found, size_t begin, size_t end, const
     Set(*hit, "snippet", h.snippet);
     if (!h.category.empty()) Set(*hit, "category", h.category);
     for (const auto& [name, value] : h.properties) Set(*hit, name, value);
+    Set(*hit, kSourceRankProperty, std::to_string(i + 1));
+    if (h.counted) {
+      Set(*hit, kLengthProperty, std::to_string(h.length));
+      Set(*hit, kTermCountsProperty, CountPairs(keys, h.tf));
+    }
+    if (!h.digest.empty()) Set(*hit, kDigestProperty, h.digest);
     if (found.more && i + 1 == hits.size()) Set(*hit, kMoreProperty, "true");
     list.AddHit(hit.get());  // the list owns it from here
     hit.release();
@@ -67,9 +93,10 @@ bool AddError(IHitList& list, const std::string& domain, const std::string& mess
 
 }  // namespace
 
-TessikChar* WriteResults(const Found& found, size_t begin, size_t end, const std::string& domain) {
+TessikChar* WriteResults(const Found& found, size_t begin, size_t end, const std::string& domain,
+                         const std::vector<std::string>& keys) {
   ListPtr list(Tessik_NewHitList());
-  if (!list || !AddHits(*list, found, begin, end, domain)) return nullptr;
+  if (!list || !AddHits(*list, found, begin, end, domain, keys)) return nullptr;
   return Write(*list);
 }
 
@@ -77,7 +104,7 @@ TessikChar* WriteAnswers(const std::vector<Answer>& answers) {
   ListPtr list(Tessik_NewHitList());
   if (!list) return nullptr;
   for (const Answer& a : answers) {
-    const bool added = a.error.empty() ? AddHits(*list, a.found, 0, a.found.hits.size(), a.domain)
+    const bool added = a.error.empty() ? AddHits(*list, a.found, 0, a.found.hits.size(), a.domain, a.keys)
                                        : AddError(*list, a.domain, a.error, a.status);
     if (!added) return nullptr;
   }

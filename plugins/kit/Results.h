@@ -4,6 +4,7 @@
 #define TESSIK_PLUGINS_KIT_RESULTS_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,31 +22,56 @@ struct Hit {
   // Further properties the engine knows of the document ("path", "url",
   // "modified", ...), written in this order after those above.
   std::vector<std::pair<std::string, std::string>> properties;
+  // What the engine counted of the document when the domain asked for
+  // statistics (kit/Statistics.h): its length in tokens and, for each of
+  // the plan's required terms in order, its occurrences. `digest`
+  // (kit/Digest.h) when the index stores one.
+  bool counted = false;
+  uint64_t length = 0;
+  std::vector<uint64_t> tf;
+  std::string digest;
 };
 
-// What an engine found: the best hits, best first, and whether its limit
-// left matches out.
+// What an engine counted of the whole source when the domain asked for
+// statistics: its documents, the sum of their lengths and, for each of the
+// plan's required terms in order, the documents holding it.
+struct Statistics {
+  bool known = false;
+  uint64_t documents = 0, length = 0;
+  std::vector<uint64_t> df;
+};
+
+// What an engine found: the best hits, best first, whether its limit left
+// matches out, and the statistics of the source when asked.
 struct Found {
   std::vector<Hit> hits;
   bool more = false;
+  Statistics statistics;
 };
 
 // A results document for hits [begin, end) of `found`, every one with the
 // properties "domain", "id", "title", "snippet" and, when it has one,
-// "category" (kit/Names.h). When the range ends with the last hit and the
-// engine had more, that hit also carries "more". Every text is cleaned of
-// what XML cannot carry (CleanText), so one odd document never costs the
-// others. Returns a buffer of Tessik_Allocate the caller owns, or null when
-// the library could not write it.
-TessikChar* WriteResults(const Found& found, size_t begin, size_t end, const std::string& domain);
+// "category" (kit/Names.h), and "source-rank", its position in `found`
+// from 1. When the range ends with the last hit and the engine had more,
+// that hit also carries "more". When the range starts at the first hit and
+// the statistics are known, the statistics entry comes first (also when
+// the range holds no hit); `keys` (kit/Statistics.h) name the terms the
+// counts are of. Every text is cleaned of what XML cannot carry
+// (CleanText), so one odd document never costs the others. Returns a
+// buffer of Tessik_Allocate the caller owns, or null when the library
+// could not write it.
+TessikChar* WriteResults(const Found& found, size_t begin, size_t end, const std::string& domain,
+                         const std::vector<std::string>& keys = {});
 
 // What a plugin says for one domain of a search: its hits, or, when
-// `error` is not empty, that its search failed with `status`.
+// `error` is not empty, that its search failed with `status`. `keys`: as
+// for WriteResults.
 struct Answer {
   std::string domain;
   Found found;
   std::string error;
   int status = 0;
+  std::vector<std::string> keys;
 };
 
 // One results document with every answer's hits and error entries (as

@@ -186,6 +186,41 @@ std::vector<std::string> Words(std::string_view utf8) {
   return words;
 }
 
+size_t CountWord(std::string_view text, std::string_view word, bool stop_at_one) {
+  auto slow = [&] {
+    size_t count = 0;
+    for (const std::string& w : Words(text)) {
+      count += w == word;
+      if (stop_at_one && count > 0) break;
+    }
+    return count;
+  };
+  if (word.empty() || word.find('\'') != std::string_view::npos) return slow();
+  auto wordByte = [](unsigned char c) { return IsWordChar(c); };
+  size_t count = 0;
+  for (size_t at = text.find(word); at != std::string_view::npos; at = text.find(word, at + 1)) {
+    // Before: a word (with apostrophes inside it) would take the match in.
+    size_t before = at;
+    while (before > 0 && text[before - 1] == '\'') --before;
+    if (before > 0) {
+      const auto c = static_cast<unsigned char>(text[before - 1]);
+      if (c >= 0x80) return slow();
+      if (wordByte(c)) continue;
+    }
+    // After: apostrophes end a word unless a word character follows them.
+    size_t after = at + word.size();
+    while (after < text.size() && text[after] == '\'') ++after;
+    if (after < text.size()) {
+      const auto c = static_cast<unsigned char>(text[after]);
+      if (c >= 0x80) return slow();
+      if (wordByte(c)) continue;
+    }
+    ++count;
+    if (stop_at_one) return count;
+  }
+  return count;
+}
+
 std::string Snippet(std::string_view utf8, size_t limit) {
   std::string out;
   size_t count = 0;

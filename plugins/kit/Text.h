@@ -43,6 +43,15 @@ std::string Fold(std::string_view utf8);
 // word; everything above U+007F that is not punctuation counts as a letter.
 std::vector<std::string> Words(std::string_view utf8);
 
+// How often `word` (one of Words' words) is one of the words of `text`, as
+// Words would split it, found without splitting: a search for its bytes
+// whose neighbours are checked (what Words would make of a text that is
+// not plain ASCII around a match, or of a word with an apostrophe, is
+// asked of Words itself). CountWord(t, w) == count of w in Words(t);
+// `stop_at_one` returns 1 at the first.
+size_t CountWord(std::string_view text, std::string_view word, bool stop_at_one = false);
+inline bool HoldsWord(std::string_view text, std::string_view word) { return CountWord(text, word, true) > 0; }
+
 // The first `limit` code points of `utf8` with runs of white space made one
 // space, cut at a word boundary when possible, "..." appended when cut.
 std::string Snippet(std::string_view utf8, size_t limit);

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "kit/Digest.h"
 #include "kit/Tsv.h"
 #include "sqlite/Schema.h"
 
@@ -39,11 +40,15 @@ int main(int argc, char** argv) {
     Check(db, sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN;", nullptr, nullptr, nullptr),
           "begin");
     Check(db, sqlite3_exec(db, schema::kCreate, nullptr, nullptr, nullptr), "create");
+    const std::string version = "PRAGMA user_version = " + std::to_string(schema::kVersion);
+    Check(db, sqlite3_exec(db, version.c_str(), nullptr, nullptr, nullptr), "version");
     Check(db, sqlite3_prepare_v2(db, schema::kInsert, -1, &insert, nullptr), "prepare");
     const size_t added = ReadSampleDocuments(argv[1], [&](const SampleDocument& d) {
       const std::string* values[] = {&d.id, &d.category, &d.title, &d.text};
       for (int i = 0; i < 4; ++i)
         sqlite3_bind_text(insert, i + 1, values[i]->data(), static_cast<int>(values[i]->size()), SQLITE_STATIC);
+      const std::string digest = Digest(d.title, d.text);
+      sqlite3_bind_text(insert, 5, digest.data(), static_cast<int>(digest.size()), SQLITE_TRANSIENT);
       Check(db, sqlite3_step(insert), "insert");
       sqlite3_reset(insert);
     });

@@ -13,8 +13,11 @@
 #include <stdexcept>
 
 #include "kit/Engine.h"
+#include "kit/Fts5Counts.h"
 #include "kit/Names.h"
+#include "kit/Statistics.h"
 #include "kit/Text.h"
+#include "sqlite/Schema.h"
 #include "sqlite/Table.h"
 
 namespace tessik_plugins {
@@ -37,10 +40,7 @@ std::string TermExpression(const Term& term) {
   return std::string(columns) + " : (" + words + ")";
 }
 
-bool HasExactWord(const std::string& text, const std::string& word) {
-  const std::vector<std::string> words = Words(text);
-  return std::find(words.begin(), words.end(), word) != words.end();
-}
+bool HasExactWord(const std::string& text, const std::string& word) { return HoldsWord(text, word); }
 
 // The text of a row's column; NULL gives "".
 std::string ColumnText(sqlite3_stmt* statement, int column) {
@@ -58,9 +58,10 @@ std::string Trimmed(const std::string& text) {
 // written, or without regard to case.
 bool HasWord(const std::string& text, const Term& term, bool exact) {
   if (exact) return HasExactWord(text, term.word);
-  const std::string word = Fold(term.word);
-  for (const std::string& w : Words(Fold(text)))
-    if (w == word || std::find(term.synonyms.begin(), term.synonyms.end(), w) != term.synonyms.end()) return true;
+  const std::string folded = Fold(text);
+  if (HoldsWord(folded, Fold(term.word))) return true;
+  for (const std::string& synonym : term.synonyms)
+    if (HoldsWord(folded, synonym)) return true;
   return false;
 }
 
@@ -70,7 +71,9 @@ bool HasWord(const std::string& text, const Term& term, bool exact) {
 // whose tokenizer stems, a query that asks for no stems keeps only the rows
 // holding its words themselves; over one whose tokenizer does not, a query
 // that asks for stems searches its words as given. Case is checked after
-// the search, as for the plugin's own tables.
+// the search, as for the plugin's own tables. Statistics count the title and
+// text columns; a search that keeps rows after FTS5 matched them counts
+// the words it kept them by, as it does.
 class TableSearch {
  public:
   TableSearch(sqlite3* db, const std::string& data, const Domain& domain) : db_(db) {
@@ -96,7 +99,45 @@ class TableSearch {
     }
   }
 
-  Found Run(const Plan& plan, size_t limit, const std::atomic<bool>& abort) {
+  Found Run(const Plan& plan, size_t limit, bool statistics, const std::atomic<bool>& abort) {
+    if (statistics) fts5::RegisterCounts(db_);
+    Found found = Search(plan, limit, statistics, abort);
+    if (statistics && !abort) found.statistics = Count(plan, abort);
+    return found;
+  }
+
+  // The statistics of the table for the plan's required terms.
+  Statistics Count(const Plan& plan, const std::atomic<bool>& abort) {
+    const std::string table = sqlite_table::Quoted(columns_.table);
+    Statistics statistics;
+    fts5::Totals(db_, table, LengthColumns(), statistics);
+    const bool filter = plan.caseSensitive || (stems_ && !plan.stemming);
+    std::string columns = columns_.title.empty() ? "''" : sqlite_table::Quoted(columns_.title);
+    for (const std::string& c : columns_.text) columns += ", " + sqlite_table::Quoted(c);
+    for (const Term& term : plan.required) {
+      if (abort) return {};
+      const std::string expression = Expression(term);
+      if (expression.empty()) {
+        statistics.df.push_back(0);
+      } else if (!filter) {
+        statistics.df.push_back(
+            fts5::CountRows(db_, "SELECT count(*) FROM " + table + " WHERE " + table + " MATCH ?1", expression));
+      } else {
+        statistics.df.push_back(
+            fts5::CountRows(db_, "SELECT " + columns + " FROM " + table + " WHERE " + table + " MATCH ?1", expression,
+                            [&](sqlite3_stmt* row) {
+                              bool in = (term.fields & kTitle) && HasWord(ColumnText(row, 0), term, plan.caseSensitive);
+                              for (size_t i = 0; !in && (term.fields & kBody) && i < columns_.text.size(); ++i)
+                                in = HasWord(ColumnText(row, static_cast<int>(1 + i)), term, plan.caseSensitive);
+                              return in;
+                            }));
+      }
+    }
+    return statistics;
+  }
+
+ private:
+  Found Search(const Plan& plan, size_t limit, bool statistics, const std::atomic<bool>& abort) {
     const std::string table = sqlite_table::Quoted(columns_.table);
     std::vector<std::string> positive, negative;
     for (const Term& term : plan.required) {
@@ -134,6 +175,15 @@ class TableSearch {
     if (ranked)
       for (const std::string& c : columns_.text)
         sql += ", snippet(" + table + ", " + std::to_string(IndexOf(c)) + ", char(2), char(3), '...', 20)";
+    // Then the row and, ranked, its counts; each term has its word's and
+    // its synonyms' phrases, or none when it has no column here.
+    const int counted = static_cast<int>(5 + texts + (ranked ? texts : 0));
+    if (statistics) {
+      sql += ", " + table + ".rowid";
+      std::vector<size_t> groups;
+      for (const Term& term : plan.required) groups.push_back(Expression(term).empty() ? 0 : 1 + term.synonyms.size());
+      if (ranked) sql += ", " + fts5::CountsCall(table, groups, LengthColumns());
+    }
     sql += " FROM " + table;
     auto joined = [](const std::vector<std::string>& parts, const char* op) {
       std::string out;
@@ -172,6 +222,7 @@ class TableSearch {
       sqlite3_bind_text(statement.get(), static_cast<int>(i + 2), plan.categories[i].c_str(), -1, SQLITE_TRANSIENT);
 
     Found found;
+    std::vector<int64_t> rowids;
     double best = 0;
     int step = SQLITE_DONE;
     while (!abort && (step = sqlite3_step(statement.get())) == SQLITE_ROW) {
@@ -207,15 +258,37 @@ class TableSearch {
       }
       const std::string url = ColumnText(row, 3);
       if (!url.empty()) hit.properties.emplace_back(std::string(kDocumentProperties[1]), url);
+      if (statistics) {
+        rowids.push_back(sqlite3_column_int64(row, counted));
+        if (ranked && fts5::ReadCounts(sqlite3_column_text(row, counted + 1), plan.required.size(), hit) && filter) {
+          // Kept by its words: those are what matched.
+          for (size_t t = 0; t < plan.required.size(); ++t) {
+            const Term& term = plan.required[t];
+            uint64_t n = (term.fields & kTitle) && !columns_.title.empty() ? Occurrences(title, term, exact) : 0;
+            for (size_t i = 0; (term.fields & kBody) && i < texts; ++i) n += Occurrences(text[i], term, exact);
+            hit.tf[t] = n;
+          }
+        }
+      }
       found.hits.push_back(std::move(hit));
     }
     if (!abort && step != SQLITE_DONE && step != SQLITE_ROW)
       throw EngineError(std::string("SQLite: ") + sqlite3_errmsg(db_));
+    statement.reset();
     for (Hit& hit : found.hits) hit.score = best > 0 ? hit.score / best : 1.0;
+    if (statistics && !ranked) fts5::CountByRow(db_, table, LengthColumns(), rowids, found.hits, abort);
     return found;
   }
 
- private:
+  // The columns whose tokens make up a row's length: the title and the
+  // texts, as numbered in the table.
+  std::vector<int> LengthColumns() const {
+    std::vector<int> columns;
+    if (!columns_.title.empty()) columns.push_back(static_cast<int>(IndexOf(columns_.title)));
+    for (const std::string& c : columns_.text) columns.push_back(static_cast<int>(IndexOf(c)));
+    return columns;
+  }
+
   // One term as an FTS5 expression over the columns its fields map to;
   // empty when it asks for a title the table does not have.
   std::string Expression(const Term& term) const {
@@ -252,16 +325,45 @@ class TableSearch {
   bool stems_ = false;
 };
 
+using Database = std::unique_ptr<sqlite3, Closer>;
+
+Database OpenDatabase(const std::string& data) {
+  if (data.empty()) throw EngineError("no SQLite database configured");
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(data.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+  Database db(raw);
+  if (rc != SQLITE_OK) throw EngineError("SQLite: cannot open " + data + ": " + sqlite3_errstr(rc));
+  return db;
+}
+
+// The plugin's own layout is of the version this plugin reads.
+void CheckVersion(sqlite3* db, const std::string& data) {
+  sqlite3_stmt* raw = nullptr;
+  int version = -1;
+  if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &raw, nullptr) == SQLITE_OK && sqlite3_step(raw) == SQLITE_ROW)
+    version = sqlite3_column_int(raw, 0);
+  sqlite3_finalize(raw);
+  if (version < 0) throw EngineError(std::string("SQLite: ") + sqlite3_errmsg(db));
+  if (version != sqlite_schema::kVersion)
+    throw EngineError("SQLite: " + data + " is no database of tessik-index-sqlite's format " +
+                      std::to_string(sqlite_schema::kVersion) + " (its version is " + std::to_string(version) +
+                      "); rebuild it with tessik-index-sqlite, or name the FTS5 table to search with the "
+                      "\"table\" property");
+}
+
+// The columns of "plain" and "stemmed" that make up a document: both.
+const std::vector<int> kDocumentColumns = {0, 1};
+
 class SqliteEngine : public Engine {
  public:
   Found Search(const Plan& plan, const Domain& domain, size_t limit, const std::atomic<bool>& abort) override {
     const std::string data = domain.Property("data", "");
-    if (data.empty()) throw EngineError("no SQLite database configured");
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(data.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-    std::unique_ptr<sqlite3, Closer> db(raw);
-    if (rc != SQLITE_OK) throw EngineError("SQLite: cannot open " + data + ": " + sqlite3_errstr(rc));
-    if (domain.properties.count("table") != 0) return TableSearch(db.get(), data, domain).Run(plan, limit, abort);
+    Database db = OpenDatabase(data);
+    const bool statistics = WantsStatistics(domain);
+    if (domain.properties.count("table") != 0)
+      return TableSearch(db.get(), data, domain).Run(plan, limit, statistics, abort);
+    CheckVersion(db.get(), data);
+    if (statistics) fts5::RegisterCounts(db.get());
 
     std::vector<std::string> positive, negative;
     for (const Term& term : plan.required) positive.push_back(TermExpression(term));
@@ -278,11 +380,19 @@ class SqliteEngine : public Engine {
     if (!positive.empty()) {
       match = joined(positive, join);
       if (!negative.empty()) match = "(" + match + ") NOT (" + joined(negative, " OR ") + ")";
-      sql = std::string("SELECT d.id, d.category, d.title, d.body, bm25(") + table + ", 2.0, 1.0) FROM " + table +
-            " JOIN docs d ON d.rowid = " + table + ".rowid WHERE " + table + " MATCH ?1";
+      sql = std::string("SELECT d.id, d.category, d.title, d.body, bm25(") + table + ", 2.0, 1.0)";
+      // Asked for statistics: the row, its digest and its counts.
+      if (statistics) {
+        std::vector<size_t> groups;
+        for (const Term& term : plan.required) groups.push_back(1 + term.synonyms.size());
+        sql += ", d.rowid, d.digest, " + fts5::CountsCall(table, groups, kDocumentColumns);
+      }
+      sql +=
+          std::string(" FROM ") + table + " JOIN docs d ON d.rowid = " + table + ".rowid WHERE " + table + " MATCH ?1";
     } else {
       // Nothing to rank by: every document the filters leave, in id order.
-      sql = "SELECT d.id, d.category, d.title, d.body, 0 FROM docs d WHERE 1";
+      sql = std::string("SELECT d.id, d.category, d.title, d.body, 0") + (statistics ? ", d.rowid, d.digest" : "") +
+            " FROM docs d WHERE 1";
       if (!negative.empty()) {
         match = joined(negative, " OR ");
         sql += std::string(" AND d.rowid NOT IN (SELECT rowid FROM ") + table + " WHERE " + table + " MATCH ?1)";
@@ -309,6 +419,7 @@ class SqliteEngine : public Engine {
 
     Found found;
     std::vector<Hit>& hits = found.hits;
+    std::vector<int64_t> rowids;
     double best = 0;
     int step = SQLITE_DONE;
     while (!abort && (step = sqlite3_step(statement.get())) == SQLITE_ROW) {
@@ -329,15 +440,67 @@ class SqliteEngine : public Engine {
       hit.category = text(1);
       hit.title = title;
       hit.snippet = Snippet(body, 160);
+      if (statistics) {
+        rowids.push_back(sqlite3_column_int64(statement.get(), 5));
+        hit.digest = text(6);
+        if (!positive.empty() && fts5::ReadCounts(sqlite3_column_text(statement.get(), 7), plan.required.size(), hit) &&
+            plan.caseSensitive) {
+          // The words as written, as they matched.
+          for (size_t t = 0; t < plan.required.size(); ++t) {
+            const Term& term = plan.required[t];
+            hit.tf[t] = ((term.fields & kTitle) ? Occurrences(title, term, true) : 0) +
+                        ((term.fields & kBody) ? Occurrences(body, term, true) : 0);
+          }
+        }
+      }
       hits.push_back(std::move(hit));
     }
     if (!abort && step != SQLITE_DONE && step != SQLITE_ROW)
       throw EngineError(std::string("SQLite: ") + sqlite3_errmsg(db.get()));
+    statement.reset();
     for (Hit& hit : hits) hit.score = best > 0 ? hit.score / best : 1.0;
+    if (statistics && positive.empty()) fts5::CountByRow(db.get(), "plain", kDocumentColumns, rowids, hits, abort);
+    if (statistics && !abort) found.statistics = Count(db.get(), table, plan, abort);
     return found;
   }
 
+  Statistics CollectionStatistics(const Plan& plan, const Domain& domain, const std::atomic<bool>& abort) override {
+    const std::string data = domain.Property("data", "");
+    Database db = OpenDatabase(data);
+    if (domain.properties.count("table") != 0) {
+      TableSearch search(db.get(), data, domain);
+      fts5::RegisterCounts(db.get());
+      return search.Count(plan, abort);
+    }
+    CheckVersion(db.get(), data);
+    fts5::RegisterCounts(db.get());
+    return Count(db.get(), plan.stemming ? "stemmed" : "plain", plan, abort);
+  }
+
  private:
+  // The statistics of the plugin's own database for the plan's required
+  // terms, searched in `table`.
+  static Statistics Count(sqlite3* db, const std::string& table, const Plan& plan, const std::atomic<bool>& abort) {
+    Statistics statistics;
+    fts5::Totals(db, "plain", kDocumentColumns, statistics);
+    for (const Term& term : plan.required) {
+      if (abort) return {};
+      const std::string expression = TermExpression(term);
+      if (!plan.caseSensitive) {
+        statistics.df.push_back(
+            fts5::CountRows(db, "SELECT count(*) FROM " + table + " WHERE " + table + " MATCH ?1", expression));
+        continue;
+      }
+      // As written: the documents whose fields hold the word itself.
+      statistics.df.push_back(
+          fts5::CountRows(db, "SELECT title, body FROM plain WHERE plain MATCH ?1", expression, [&](sqlite3_stmt* row) {
+            return ((term.fields & kTitle) && HasExactWord(ColumnText(row, 0), term.word)) ||
+                   ((term.fields & kBody) && HasExactWord(ColumnText(row, 1), term.word));
+          }));
+    }
+    return statistics;
+  }
+
   // Every positive term's word as written in one of its fields (for "Or",
   // any of them).
   static bool ExactMatch(const Plan& plan, const std::string& title, const std::string& body) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "kit/Digest.h"
 #include "kit/Text.h"
 #include "kit/Tsv.h"
 #include "xapian/Scheme.h"
@@ -47,12 +48,27 @@ int main(int argc, char** argv) {
         if (w.size() <= scheme::kMaxTerm) doc.add_term(scheme::kExactTitle + w);
       for (const std::string& w : Words(d.text))
         if (w.size() <= scheme::kMaxTerm) doc.add_term(scheme::kExactText + w);
+      // The words once each: the unprefixed terms, before the exact ones.
+      uint64_t length = 0;
+      for (Xapian::TermIterator t = doc.termlist_begin(); t != doc.termlist_end(); ++t)
+        if (scheme::IsWordTerm(*t)) length += t.get_wdf();
+      doc.add_value(scheme::kLengthSlot, std::to_string(length));
+      doc.add_value(scheme::kDigestSlot, Digest(d.title, d.text));
       if (!d.category.empty()) doc.add_boolean_term(scheme::kCategory + Fold(d.category));
       doc.add_boolean_term(scheme::kId + d.id);
       doc.set_data(d.id + '\t' + d.category + '\t' + d.title + '\t' + d.text);
       db.replace_document(scheme::kId + d.id, doc);
       ++added;
     });
+    // The lengths of the documents kept (a later one with the same id
+    // replaced an earlier), read back once they are committed.
+    db.commit();
+    uint64_t total = 0;
+    for (Xapian::ValueIterator v = db.valuestream_begin(scheme::kLengthSlot);
+         v != db.valuestream_end(scheme::kLengthSlot); ++v)
+      total += std::stoull(*v);
+    db.set_metadata(scheme::kLengthTotalKey, std::to_string(total));
+    db.set_metadata(scheme::kFormatKey, scheme::kFormat);
     db.commit();
     db.close();
     std::filesystem::remove_all(target);

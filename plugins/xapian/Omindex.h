@@ -3,8 +3,8 @@
 //  - data: lines "key=value": url, caption (the title; HTML only), sample
 //    (the start of the text), type (MIME), modtime (seconds since 1970),
 //    size (bytes), author; a key may be missing;
-//  - words, lower case: the title with the prefix "S", the text without
-//    one (the title is not repeated there); stems with "Z" before the
+//  - words, lower case: the title with the prefix "S" (wdf 5 a word), the
+//    text without one (the title is not repeated there); stems with "Z" before the
 //    prefix, by the stemmer omindex was given (English unless told
 //    otherwise). No term keeps the case a word was written in;
 //  - the MIME type as "T" + type, the url as "U" + url, and every folder
@@ -20,6 +20,8 @@
 namespace tessik_plugins::omindex {
 
 inline constexpr const char* kTitle = "S";
+// Each word of a title adds this to its "S" term's wdf (and its stem's).
+inline constexpr unsigned kTitleWdf = 5;
 inline constexpr const char* kText = "";
 inline constexpr const char* kType = "T";
 inline constexpr const char* kPath = "P";

@@ -6,9 +6,17 @@
 //    prefix), as Xapian's term generator makes them;
 //  - words as written, for case-sensitive queries: "XCS" (title) and "XCB"
 //    (text);
-//  - the category, in lower case, as the boolean term "XK" + category, the id as "Q" + id.
+//  - the category, in lower case, as the boolean term "XK" + category, the id as "Q" + id;
+//  - value slot 0: the document's length in tokens (decimal), the words of
+//    its title and text once each: the wdf of its unprefixed terms, which
+//    Xapian's own document length counts with every prefix and stem again;
+//    value slot 1: its digest (kit/Digest.h);
+//  - metadata: "tessik-format" (kFormat; the plugin refuses another) and
+//    "tessik-length-total", the sum of the lengths over the database.
 #ifndef TESSIK_PLUGINS_XAPIAN_SCHEME_H_
 #define TESSIK_PLUGINS_XAPIAN_SCHEME_H_
+
+#include <string>
 
 namespace tessik_plugins::xapian_scheme {
 
@@ -19,6 +27,15 @@ inline constexpr const char* kExactText = "XCB";
 inline constexpr const char* kCategory = "XK";
 inline constexpr const char* kId = "Q";
 inline constexpr const char* kLanguage = "english";
+inline constexpr unsigned kLengthSlot = 0;
+inline constexpr unsigned kDigestSlot = 1;
+inline constexpr const char* kFormatKey = "tessik-format";
+inline constexpr const char* kFormat = "2";  // 2: lengths and digests
+inline constexpr const char* kLengthTotalKey = "tessik-length-total";
+
+// Whether `term` is one of the unprefixed ones, the words themselves:
+// Xapian's prefixes are capital letters, and the words are lower case.
+inline bool IsWordTerm(const std::string& term) { return !term.empty() && !(term[0] >= 'A' && term[0] <= 'Z'); }
 // Xapian limits a term to 245 bytes; longer words are not indexed as exact terms.
 inline constexpr size_t kMaxTerm = 240;
 

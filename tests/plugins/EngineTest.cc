@@ -21,7 +21,8 @@ namespace {
 
 struct Engine {
   const char* domain;
-  const char* data;  // the fixture in the engine's form
+  const char* data;   // the fixture in the engine's form
+  const char* stats;  // the statistics' fixture (fixture/stats.tsv) in the engine's form
 };
 
 void PrintTo(const Engine& engine, std::ostream* out) { *out << engine.domain; }
@@ -44,7 +45,8 @@ std::set<std::string> Set(const std::vector<Found>& found) {
 struct Delivery {
   std::mutex mu;
   std::condition_variable changed;
-  std::vector<Found> hits;  // guarded by mu
+  std::vector<Found> hits;                    // guarded by mu
+  std::vector<std::vector<Found>> documents;  // guarded by mu: the same, as they came
   int finals = 0;           // guarded by mu
   int32_t finalCode = 1;    // guarded by mu
 };
@@ -53,7 +55,8 @@ Delivery* g_delivery = nullptr;
 void Collect(uint32_t, int32_t code, TessikChar* text) {
   std::lock_guard<std::mutex> lock(g_delivery->mu);
   if (code == TESSIK_NOTIFY_RESULTS) {
-    for (Found& f : Hits(text)) g_delivery->hits.push_back(f);
+    g_delivery->documents.push_back(Hits(text));
+    for (Found& f : g_delivery->documents.back()) g_delivery->hits.push_back(f);
     Tessik_Release(text);
   } else {
     ++g_delivery->finals;
@@ -71,8 +74,9 @@ class EngineTest : public testing::TestWithParam<Engine> {
     return Set(session_.Search(form));
   }
 
-  // What a search finds, synchronous or asynchronous (in arrival order).
-  std::vector<Found> Search(const QueryForm& form, bool async) {
+  // What a search finds, synchronous or asynchronous (in arrival order;
+  // `documents`, when given, receives them as they came).
+  std::vector<Found> Search(const QueryForm& form, bool async, std::vector<std::vector<Found>>* documents = nullptr) {
     if (!async) return session_.Search(form);
     IQuery* query = nullptr;
     EXPECT_EQ(Tessik_ParseQueryFromXML(T(form.Xml()).c_str(), &query), TESSIK_OK);
@@ -85,7 +89,26 @@ class EngineTest : public testing::TestWithParam<Engine> {
     EXPECT_EQ(Tessik_AbortAsyncSearch(session_.id()), TESSIK_OK);  // waits for the session's worker
     g_delivery = nullptr;
     Tessik_ReleaseQuery(query);
+    if (documents != nullptr) *documents = delivery.documents;
     return delivery.hits;
+  }
+
+  // A search of the statistics' fixture, asking for statistics unless told
+  // not to: the statistics entries and the hits apart.
+  struct Counted {
+    std::vector<Found> entries, hits;
+    std::vector<std::vector<Found>> documents;  // asynchronous: as they came
+  };
+  Counted Count(QueryForm form, bool statistics = true, bool async = false) {
+    std::vector<std::pair<std::string, std::string>> asked;
+    if (statistics) asked.emplace_back("statistics", "bm25");
+    form.domains = {{GetParam().domain, GetParam().stats, "", "", asked}};
+    Counted counted;
+    for (const Found& f : Search(form, async, &counted.documents)) {
+      EXPECT_TRUE(f.error.empty()) << f.error;
+      (f.properties.count("statistics") ? counted.entries : counted.hits).push_back(f);
+    }
+    return counted;
   }
 
   Session session_{{PluginPath(GetParam().domain)}};
@@ -304,6 +327,132 @@ TEST_P(EngineTest, QueriesWithoutUsableWordsMatchNothing) {
   EXPECT_EQ(Find({{{"engine", {"not"}}}, "And", {"vehicles"}}), Ids({"vehicles/d04"}));
 }
 
+// The properties only a search that asks for statistics gets.
+const char* const kCounted[] = {"bm25-length", "bm25-tf", "digest", "statistics"};
+
+// Every hit has its place in its source's own list, with or without
+// statistics, and only a search that asks gets them: one entry more, which
+// is no hit, and counts on every hit.
+TEST_P(EngineTest, StatisticsOnlyWhenAsked) {
+  QueryForm form{{{"fox"}}};
+  form.stemming = true;
+  for (bool statistics : {false, true}) {
+    for (bool async : {false, true}) {
+      const Counted counted = Count(form, statistics, async);
+      ASSERT_EQ(counted.hits.size(), 2u) << statistics << async;
+      EXPECT_EQ(counted.entries.size(), statistics ? 1u : 0u);
+      for (size_t i = 0; i < counted.hits.size(); ++i) {
+        const Found& hit = counted.hits[i];
+        EXPECT_EQ(hit.properties.at("source-rank"), std::to_string(i + 1)) << hit.id;
+        for (const char* name : kCounted)
+          if (std::string(name) != "statistics") EXPECT_EQ(hit.properties.count(name), statistics ? 1u : 0u) << name;
+      }
+      EXPECT_EQ(counted.hits[0].id, "pets/s1");  // three foxes against two
+    }
+  }
+  // Another value asks for nothing.
+  const std::vector<Found> found =
+      session_.Search({{{"fox"}}, "And", {}, {{GetParam().domain, GetParam().stats, "", "", {{"statistics", "tf"}}}}});
+  ASSERT_EQ(found.size(), 1u);
+  for (const char* name : kCounted) EXPECT_EQ(found[0].properties.count(name), 0u) << name;
+}
+
+// The statistics of stats.tsv, counted by hand: six documents of 8, 6, 5,
+// 5, 5 and 6 words (titles and texts); what each query's terms hold, the
+// pairs in the order of their words.
+TEST_P(EngineTest, StatisticsCountTheFixtureExactly) {
+  struct Case {
+    QueryForm form;
+    std::string df;                           // the entry's "bm25-df"
+    std::map<std::string, std::string> hits;  // id: "length tf"
+  };
+  auto with = [](QueryForm form, bool stemming, bool synonyms = false, bool exact = false) {
+    form.stemming = stemming;
+    form.synonyms = synonyms;
+    form.caseSensitive = exact;
+    return form;
+  };
+  const std::vector<Case> cases = {
+      {{{{"fox"}}}, "fox=1", {{"pets/s1", "8 fox=3"}}},
+      // "foxes" is "fox" by its stem: title and text.
+      {with({{{"fox"}}}, true), "fox=2", {{"pets/s1", "8 fox=3"}, {"pets/s2", "6 fox=2"}}},
+      {{{{"fox", {"title"}}}}, "fox=1", {{"pets/s1", "8 fox=1"}}},
+      {with({{{"fox", {"title"}}}}, true), "fox=2", {{"pets/s1", "8 fox=1"}, {"pets/s2", "6 fox=1"}}},
+      {{{{"fox"}, {"cars"}}, "Or"}, "cars=1 fox=1", {{"pets/s1", "8 cars=0 fox=3"}, {"other/s6", "6 cars=1 fox=0"}}},
+      // "car" counts as "automobile": two words of s6.
+      {with({{{"automobile"}}}, false, true), "automobile=1", {{"other/s6", "6 automobile=2"}}},
+      // As written: the title's "Dog" only; the key is folded all the same.
+      {with({{{"Dog"}}}, false, false, true), "dog=1", {{"pets/s3", "5 dog=1"}}},
+      {{{{"dog"}}}, "dog=2", {{"pets/s2", "6 dog=1"}, {"pets/s3", "5 dog=2"}}},
+      // No document holds "fox" and "dog": the entry without hits.
+      {{{{"fox"}, {"dog"}}}, "dog=2 fox=1", {}},
+      {with({{{"fox"}, {"dog"}}}, true), "dog=2 fox=2", {{"pets/s2", "6 dog=1 fox=2"}}},
+      // A word twice counts once; a word a hit may not hold is none of the terms.
+      {{{{"fox"}, {"FOX"}}}, "fox=1", {{"pets/s1", "8 fox=3"}}},
+      {{{{"dog"}, {"fox", {"not"}}}}, "dog=2", {{"pets/s2", "6 dog=1"}, {"pets/s3", "5 dog=2"}}},
+      // Nothing ranked: the lengths alone.
+      {{{}, "And", {"pets"}}, "", {{"pets/s1", "8 "}, {"pets/s2", "6 "}, {"pets/s3", "5 "}}},
+      // Nothing to search for: the entry alone.
+      {{{{"!!!"}}}, "", {}},
+      {{{{"fox"}}, "And", {"no-such-category"}}, "fox=1", {}},
+  };
+  for (bool async : {false, true}) {
+    for (const Case& c : cases) {
+      const std::string what = c.form.Xml() + (async ? " async" : "");
+      const Counted counted = Count(c.form, true, async);
+      ASSERT_EQ(counted.entries.size(), 1u) << what;
+      const Found& entry = counted.entries[0];
+      EXPECT_EQ(entry.domain, GetParam().domain);
+      EXPECT_EQ(entry.score, 0.0);
+      EXPECT_EQ(entry.id, "");
+      EXPECT_EQ(entry.properties.at("statistics"), "bm25");
+      EXPECT_EQ(entry.properties.at("bm25-documents"), "6") << what;
+      EXPECT_EQ(entry.properties.at("bm25-average-length"), "5.83333") << what;
+      EXPECT_EQ(entry.properties.count("bm25-df") ? entry.properties.at("bm25-df") : "(none)", c.df) << what;
+      std::map<std::string, std::string> hits;
+      for (const Found& hit : counted.hits)
+        hits[hit.id] = hit.properties.at("bm25-length") + " " + hit.properties.at("bm25-tf");
+      EXPECT_EQ(hits, c.hits) << what;
+    }
+  }
+}
+
+// The entry comes in the first document the domain sends, before its hits,
+// also when it sends nothing else.
+TEST_P(EngineTest, StatisticsArriveFirst) {
+  Watchdog watchdog(std::chrono::seconds(60), "asynchronous searches");
+  for (const QueryForm& form : {QueryForm{{{"a"}, {"the"}, {"fox"}}, "Or"}, QueryForm{{{"fox"}, {"dog"}}}}) {
+    const Counted counted = Count(form, true, true);
+    ASSERT_FALSE(counted.documents.empty());
+    const std::vector<Found>& first = counted.documents.front();
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(first.front().properties.count("statistics"), 1u);
+    EXPECT_EQ(counted.entries.size(), 1u);
+  }
+  // Synchronous: ahead of the hits too.
+  const std::vector<Found> found = session_.Search(
+      {{{"a"}, {"the"}}, "Or", {}, {{GetParam().domain, GetParam().stats, "", "", {{"statistics", "BM25"}}}}});
+  ASSERT_GT(found.size(), 1u);
+  EXPECT_EQ(found.front().properties.count("statistics"), 1u);
+}
+
+// The digest is of the words: the same text under two ids (one with other
+// punctuation) has one, any other another, and every engine makes it alike.
+TEST_P(EngineTest, DigestsTellIdenticalTexts) {
+  const Counted same = Count({{{"identical"}}});
+  ASSERT_EQ(same.hits.size(), 2u);
+  const std::string digest = same.hits[0].properties.at("digest");
+  EXPECT_EQ(digest.size(), 16u);
+  EXPECT_EQ(digest.find_first_not_of("0123456789abcdef"), std::string::npos) << digest;
+  EXPECT_EQ(same.hits[1].properties.at("digest"), digest);
+  EXPECT_EQ(digest, "020f8848a5d89cc6");  // kit/Digest.h of "same text identical words here"
+  const Counted other = Count({{{"fox"}, {"dog"}}, "Or"});
+  std::set<std::string> digests;
+  for (const Found& hit : other.hits) digests.insert(hit.properties.at("digest"));
+  EXPECT_EQ(digests.size(), 3u);
+  EXPECT_EQ(digests.count(digest), 0u);
+}
+
 #if TESSIK_XAPIAN_PLUGIN
 // A stub file that names no database: the error says what is wrong with
 // the data, not what Xapian could not make of it.
@@ -320,12 +469,12 @@ TEST(XapianPlugin, AnEmptyStubSaysTheDatabaseIsEmptyOrMissing) {
 #endif
 
 std::vector<Engine> Engines() {
-  std::vector<Engine> engines = {{"files", TESSIK_FIXTURE_DIR "/quotes.index"}};
+  std::vector<Engine> engines = {{"files", TESSIK_FIXTURE_DIR "/quotes.index", TESSIK_FIXTURE_DIR "/stats.index"}};
 #if TESSIK_XAPIAN_PLUGIN
-  engines.push_back({"xapian", TESSIK_FIXTURE_DIR "/fixture.xapian"});
+  engines.push_back({"xapian", TESSIK_FIXTURE_DIR "/fixture.xapian", TESSIK_FIXTURE_DIR "/stats.xapian"});
 #endif
 #if TESSIK_SQLITE_PLUGIN
-  engines.push_back({"sqlite", TESSIK_FIXTURE_DIR "/fixture.sqlite"});
+  engines.push_back({"sqlite", TESSIK_FIXTURE_DIR "/fixture.sqlite", TESSIK_FIXTURE_DIR "/stats.sqlite"});
 #endif
   return engines;
 }

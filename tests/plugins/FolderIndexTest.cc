@@ -364,6 +364,45 @@ TEST_F(FolderIndexTest, AnIndexOfAnotherFormatIsRebuilt) {
   EXPECT_EQ(Documents().size(), 2u);
 }
 
+// Format 1 lacked the digests: an update adds them from the text the index
+// holds, reading no file again, and keeps them as files change.
+TEST_F(FolderIndexTest, AFormatOneIndexGainsItsDigestsInPlace) {
+  Write("a.txt", "Same words\nIn this text.\n");
+  Write("copy/b.txt", "Same   words\nin THIS text!\n");
+  Write("c.txt", "Other\nwords.\n");
+  Run();
+  Sql("ALTER TABLE files DROP COLUMN digest; UPDATE meta SET value = '1' WHERE key = 'format';");
+  EXPECT_EQ(folder::Inspect(options_).state, "old format");
+  plugin_test::Session session({std::string(TESSIK_PLUGIN_DIR) + "/files" + TESSIK_PLUGIN_SUFFIX});
+  const QueryForm form{{{"words"}}, "And", {}, {{"files", options_.index, "", "", {{"statistics", "bm25"}}}}};
+  std::vector<plugin_test::Found> found = session.Search(form);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_NE(found[0].error.find("tessik sources update"), std::string::npos) << found[0].error;
+
+  folder::Summary s = Run();
+  EXPECT_EQ(s.indexed, 0u);
+  EXPECT_EQ(s.unchanged, 3u);
+  EXPECT_EQ(folder::Inspect(options_).state, "ready");
+  auto digests = [&] {
+    std::map<std::string, std::string> byId;
+    for (const plugin_test::Found& f : session.Search(form))
+      if (!f.id.empty()) byId[f.id] = f.properties.count("digest") ? f.properties.at("digest") : "";
+    return byId;
+  };
+  std::map<std::string, std::string> d = digests();
+  ASSERT_EQ(d.size(), 3u);
+  EXPECT_EQ(d["a"].size(), 16u);
+  EXPECT_EQ(d["a"], d["copy/b"]);  // the same words
+  EXPECT_NE(d["a"], d["c"]);
+  // A changed file gets the digest of its new text.
+  Write("c.txt", "Same words\nin this text\n");
+  fs::last_write_time(root_ / "c.txt", fs::last_write_time(root_ / "c.txt") + std::chrono::seconds(5));
+  s = Run();
+  EXPECT_EQ(s.indexed, 1u);
+  d = digests();
+  EXPECT_EQ(d["c"], d["a"]);
+}
+
 TEST_F(FolderIndexTest, RefusesWhatItCannotIndex) {
   const std::atomic<bool> stop{false};
   options_.root = (dir_ / "no such folder").string();

@@ -4,9 +4,11 @@
 #include <cctype>
 #include <condition_variable>
 #include <mutex>
+#include <random>
 
 #include "kit/Config.h"
 #include "kit/Engine.h"
+#include "kit/Statistics.h"
 #include "kit/Text.h"
 #include "tessik/Plugin.h"
 #include "tests/common/Watchdog.h"
@@ -41,26 +43,30 @@ struct Script {
   int searches = 0;           // guarded by mu
   // The domains asked, "name=data" each, in order.
   std::vector<std::string> asked;  // guarded by mu
+  int collections = 0;             // guarded by mu: CollectionStatistics calls
+  bool badCounts = false;          // guarded by mu: hits counted for one term too few
 } g_script;
 
 struct Report {
   uint32_t session;
   int32_t code;
-  size_t hits;
+  size_t hits;  // entries, statistics entries among them
   std::string error;
   std::string lastMore;  // the "more" property of the document's last hit
+  std::vector<Found> found;
 };
 std::mutex g_reports_mu;
 std::condition_variable g_reports_changed;
 std::vector<Report> g_reports;  // guarded by g_reports_mu
 
 void Notify(uint32_t session, int32_t code, const TessikChar* text) {
-  Report r{session, code, 0, {}, {}};
+  Report r{session, code, 0, {}, {}, {}};
   if (text != nullptr) {
     const std::vector<Found> found = Hits(text);
     r.hits = found.size();
     if (!found.empty()) r.error = found[0].error;
     if (!found.empty()) r.lastMore = found.back().more;
+    r.found = found;
   }
   std::lock_guard<std::mutex> lock(g_reports_mu);
   g_reports.push_back(r);
@@ -332,6 +338,112 @@ TEST(PluginKit, AnswersAreCleanedAndCutsMarked) {
   EXPECT_EQ(FinishSearch(handle), TESSIK_OK);
 }
 
+// Asked for statistics, the kit writes what the engine counted: one entry
+// per domain in its first document (also when the domain has no hit or its
+// plan matches nothing, never for one that failed), counts on every hit,
+// and nothing the engine did not count whole.
+TEST(PluginKit, StatisticsRideInTheFirstDocumentOfEachDomain) {
+  using tessik_plugins::Config;
+  using tessik_plugins::PluginConfig;
+  Watchdog watchdog(std::chrono::seconds(60), "kit searches");
+  const Config& config = PluginConfig();
+  {
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    g_script.count = 45;
+  }
+  void* handle = InitSearch(13);
+  ASSERT_NE(handle, nullptr);
+  const std::vector<std::pair<std::string, std::string>> asked = {{"statistics", "bm25"}};
+  IQuery* query = Parse({{{"b"}, {"a"}, {"B"}},
+                         "And",
+                         {},
+                         {{"notes", "/n", "", config.name, asked},
+                          {"broken", "down", "", config.name, asked},
+                          {"plain", "/p", "2", config.name}}});
+  ASSERT_EQ(AsyncSearch(handle, query, Notify, 0, 0), TESSIK_OK);
+  std::vector<Report> reports = WaitForEnd(1);
+  // notes: the entry and 20 hits, 20, 5; the failure; plain's 2; the end.
+  ASSERT_EQ(reports.size(), 6u);
+  EXPECT_EQ(reports[0].hits, 21u);
+  const Found& entry = reports[0].found[0];
+  EXPECT_EQ(entry.domain, "notes");
+  EXPECT_EQ(entry.score, 0.0);
+  EXPECT_EQ(entry.properties.at("statistics"), "bm25");
+  EXPECT_EQ(entry.properties.at("bm25-documents"), "3");
+  EXPECT_EQ(entry.properties.at("bm25-average-length"), "3.33333");
+  // Keys folded and in order, the repeated word once (its first term's).
+  EXPECT_EQ(entry.properties.at("bm25-df"), "a=2 b=1");
+  const Found& first = reports[0].found[1];
+  EXPECT_EQ(first.properties.at("source-rank"), "1");
+  EXPECT_EQ(first.properties.at("bm25-length"), "1");
+  EXPECT_EQ(first.properties.at("bm25-tf"), "a=1 b=0");
+  EXPECT_EQ(first.properties.at("digest"), "00000000000000aa");
+  EXPECT_EQ(reports[1].hits, 20u);
+  EXPECT_EQ(reports[1].found.back().properties.at("source-rank"), "40");
+  EXPECT_EQ(reports[2].hits, 5u);
+  EXPECT_EQ(reports[3].error, "source down");
+  EXPECT_EQ(reports[3].hits, 1u);
+  // Not asked: ranks, and nothing else.
+  ASSERT_EQ(reports[4].hits, 2u);
+  for (const Found& f : reports[4].found) {
+    EXPECT_EQ(f.properties.count("bm25-length") + f.properties.count("digest") + f.properties.count("statistics"), 0u);
+    EXPECT_EQ(f.properties.count("source-rank"), 1u);
+  }
+
+  // One document: each domain's entry before its hits.
+  TessikChar* text = nullptr;
+  ASSERT_EQ(SyncSearch(handle, query, &text, 0), TESSIK_OK);
+  std::vector<Found> found = Hits(text);
+  Tessik_Release(text);
+  ASSERT_EQ(found.size(), 1u + 45u + 1u + 2u);
+  EXPECT_EQ(found[0].properties.count("statistics"), 1u);
+  EXPECT_EQ(found[46].error, "source down");
+  Tessik_ReleaseQuery(query);
+
+  // No hits, or a plan that matches nothing: the entry alone.
+  {
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    g_script.count = 0;
+    g_script.collections = 0;
+  }
+  for (const char* word : {"w", "!!!"}) {
+    query = Parse({{{word}}, "And", {}, {{"notes", "/n", "", config.name, asked}}});
+    ASSERT_EQ(AsyncSearch(handle, query, Notify, 0, 0), TESSIK_OK);
+    reports = WaitForEnd(1);
+    ASSERT_EQ(reports.size(), 2u) << word;
+    ASSERT_EQ(reports[0].hits, 1u);
+    EXPECT_EQ(reports[0].found[0].properties.at("bm25-df"), std::string(word) == "w" ? "w=1" : "");
+    EXPECT_EQ(reports[0].found[0].properties.at("statistics"), "bm25");
+    ASSERT_EQ(SyncSearch(handle, query, &text, 0), TESSIK_OK);
+    EXPECT_EQ(Hits(text).size(), 1u);
+    Tessik_Release(text);
+    Tessik_ReleaseQuery(query);
+  }
+  {
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    EXPECT_EQ(g_script.collections, 2);  // "!!!" never reached the search
+    g_script.count = 3;
+    g_script.badCounts = true;
+  }
+  // Counts that do not fit the plan are not written.
+  query = Parse({{{"a"}, {"b"}}, "And", {}, {{"notes", "/n", "", config.name, asked}}});
+  ASSERT_EQ(SyncSearch(handle, query, &text, 0), TESSIK_OK);
+  found = Hits(text);
+  Tessik_Release(text);
+  ASSERT_EQ(found.size(), 4u);
+  for (const Found& f : found) {
+    if (f.properties.count("statistics")) continue;
+    EXPECT_EQ(f.properties.count("bm25-tf") + f.properties.count("bm25-length"), 0u) << f.id;
+  }
+  Tessik_ReleaseQuery(query);
+  {
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    g_script.count = 45;
+    g_script.badCounts = false;
+  }
+  EXPECT_EQ(FinishSearch(handle), TESSIK_OK);
+}
+
 TEST(PluginKit, TextConversionsAndWords) {
   using namespace tessik_plugins;
   const std::string mixed =
@@ -352,6 +464,37 @@ TEST(PluginKit, TextConversionsAndWords) {
   EXPECT_EQ(CleanText("a\b\x01\t\n\r\xEF\xBF\xBF\xEF\xBF\xBE\x7F\xC2\x85z\xFF"),
             "a\xEF\xBF\xBD\xEF\xBF\xBD\t\n\r\xEF\xBF\xBD\xEF\xBF\xBD\x7F\xC2\x85z\xEF\xBF\xBD");
   EXPECT_EQ(XmlEscape("<a href=\"x\">&\x02"), "&lt;a href=&quot;x&quot;&gt;&amp;\xEF\xBF\xBD");
+}
+
+// CountWord finds what Words splits, without splitting: on tricky texts and
+// on random ones of a small alphabet.
+TEST(PluginKit, CountWordCountsWhatWordsSplit) {
+  using namespace tessik_plugins;
+  auto words = [](const std::string& text, const std::string& word) {
+    size_t n = 0;
+    for (const std::string& w : Words(text)) n += w == word;
+    return n;
+  };
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"Linux linux LINUX Linux's Linux' 'Linux x'Linux Linux_ _Linux Linux2 (Linux).", "Linux"},
+      {"don't don\xE2\x80\x99t dont don''t", "don't"},
+      {"caf\xC3\xA9 cafe caf\xC3\xA9s \xC3\xA9caf\xC3\xA9", "caf\xC3\xA9"},
+      {"a\xC2\xA0fox \xE2\x80\x9cfox\xE2\x80\x9d foxfox fox\xFF fox\xC3", "fox"},
+      {"aaa aa a aa", "aa"},
+      {"O_CREAT's O_CREAT O_CREATE", "O_CREAT"},
+  };
+  for (const auto& [text, word] : cases) {
+    EXPECT_EQ(CountWord(text, word), words(text, word)) << text << " / " << word;
+    EXPECT_EQ(HoldsWord(text, word), words(text, word) > 0) << text;
+  }
+  std::mt19937 random(7);
+  const std::vector<std::string> pieces = {"ab", "a", "b", " ", "'", "\xE2\x80\x99", "\xC3\xA9", "_", ".", "\xFF"};
+  for (int i = 0; i < 5000; ++i) {
+    std::string text;
+    for (int k = random() % 12; k > 0; --k) text += pieces[random() % pieces.size()];
+    for (const char* word : {"ab", "a", "b", "a'b", "ab\xC3\xA9"})
+      ASSERT_EQ(CountWord(text, word), words(text, word)) << text << " / " << word;
+  }
 }
 
 }  // namespace
@@ -380,7 +523,37 @@ class FakeEngine : public Engine {
       found.hits[i].score = 1.0 - i / 100.0;
     }
     found.more = g_script.more;
+    if (WantsStatistics(domain)) {
+      found.statistics = Collection(plan);
+      for (size_t i = 0; i < found.hits.size(); ++i) {
+        Hit& hit = found.hits[i];
+        hit.counted = true;
+        hit.length = i + 1;
+        for (size_t t = 0; t + (g_script.badCounts ? 1 : 0) < plan.required.size(); ++t)
+          hit.tf.push_back(Fold(plan.required[t].word) == "a" ? 1 : 0);
+        hit.digest = "00000000000000aa";
+      }
+    }
     return found;
+  }
+
+  Statistics CollectionStatistics(const Plan& plan, const Domain&, const std::atomic<bool>&) override {
+    std::lock_guard<std::mutex> lock(g_script.mu);
+    ++g_script.collections;
+    return Collection(plan);
+  }
+
+ private:
+  // Three documents of ten words in all; "a" in two of them, any other
+  // word in one. (By the word: the order of a query's terms is the
+  // library's.)
+  static Statistics Collection(const Plan& plan) {
+    Statistics statistics;
+    statistics.known = true;
+    statistics.documents = 3;
+    statistics.length = 10;
+    for (const Term& term : plan.required) statistics.df.push_back(Fold(term.word) == "a" ? 2 : 1);
+    return statistics;
   }
 };
 

@@ -4,7 +4,9 @@
 #include <xapian.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -93,7 +95,8 @@ TEST_F(OmindexTest, HitsCarryWhatOmindexStored) {
       {"modified", "2024-03-05T10:20:30Z"},
       {"size", std::to_string(fs::file_size(*root_ / "site/docs/fox.html"))},
       {"author", "Ann Writer"},
-      {"category", "docs"}};  // the url's first folder
+      {"category", "docs"},  // the url's first folder
+      {"source-rank", "1"}};
   EXPECT_EQ(fox[0].properties, expected);
 
   // Plain text has no title of its own: its file's name stands in.
@@ -169,6 +172,59 @@ TEST_F(OmindexTest, ASourceIsSearchedAndLeftUnwritten) {
   EXPECT_EQ(snapshot(), before);
 }
 
+// Statistics of a database omindex made: its documents measured by the wdf
+// of their words and title words, the title's a fifth (the test measures
+// them itself from the term lists), a term's counts in title and text, no
+// digest.
+TEST_F(OmindexTest, StatisticsMeasureWhatOmindexIndexed) {
+  std::map<std::string, uint64_t> lengths;  // by url
+  uint64_t total = 0;
+  {
+    Xapian::Database db(Database());
+    for (Xapian::PostingIterator p = db.postlist_begin(""); p != db.postlist_end(""); ++p) {
+      const Xapian::Document doc = db.get_document(*p);
+      uint64_t length = 0;
+      for (Xapian::TermIterator t = doc.termlist_begin(); t != doc.termlist_end(); ++t) {
+        const std::string term = *t;
+        // omindex gives each title word ("S") a wdf of 5.
+        const bool title = term[0] == 'S';
+        const std::string word = title ? term.substr(1) : term;
+        if (!word.empty() && !(word[0] >= 'A' && word[0] <= 'Z')) length += title ? t.get_wdf() / 5 : t.get_wdf();
+      }
+      const std::string data = doc.get_data();
+      lengths[data.substr(4, data.find('\n') - 4)] = length;
+      total += length;
+    }
+  }
+  ASSERT_EQ(lengths.size(), 4u);
+  EXPECT_EQ(lengths["/docs/fox.html"], 3u + 13u);  // "The Quick Fox", and 13 words of text
+  char average[32];
+  std::snprintf(average, sizeof average, "%.6g", total / 4.0);
+  QueryForm form{{{"fox"}, {"river"}}, "Or", {}, {{"xapian", Database(), "", "", {{"statistics", "bm25"}}}}};
+  form.stemming = true;
+  std::map<std::string, std::string> hits;
+  size_t entries = 0;
+  for (const Found& f : Search(form)) {
+    ASSERT_EQ(f.error, "");
+    EXPECT_EQ(f.properties.count("digest"), 0u);
+    if (f.properties.count("statistics")) {
+      ++entries;
+      EXPECT_EQ(f.properties.at("bm25-documents"), "4");
+      EXPECT_EQ(f.properties.at("bm25-average-length"), average);
+      EXPECT_EQ(f.properties.at("bm25-df"), "fox=2 river=3");
+      continue;
+    }
+    EXPECT_EQ(f.properties.at("bm25-length"), std::to_string(lengths[f.id])) << f.id;
+    hits[f.id] = f.properties.at("bm25-tf");
+  }
+  EXPECT_EQ(entries, 1u);
+  // "fox" in the title and the text of one, the text of the other.
+  EXPECT_EQ(hits, (std::map<std::string, std::string>{{"/docs/fox.html", "fox=2 river=1"},
+                                                      {"/notes/Cars.html", "fox=1 river=0"},
+                                                      {"/docs/old/geese.txt", "fox=0 river=1"},
+                                                      {"/readme.txt", "fox=0 river=1"}}));
+}
+
 // A database neither omindex nor tessik's indexer made: searched by the
 // usual prefixes, shown as text with its first line the title.
 TEST(XapianEngine, SearchesOtherDatabasesAsText) {
@@ -185,11 +241,39 @@ TEST(XapianEngine, SearchesOtherDatabasesAsText) {
   }
   Session session({PluginPath("xapian")});
   const std::vector<Found> found = session.Search({{{"heading"}, {"body"}}, "And", {}, {{"xapian", db.string()}}});
-  fs::remove_all(db);
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found[0].error, "");
   EXPECT_EQ(found[0].title, "A heading");
   EXPECT_EQ(found[0].properties.at("snippet"), "The words of the body.");
+  // Its statistics: the title's and the text's terms.
+  const std::vector<Found> counted =
+      session.Search({{{"heading"}, {"body"}}, "And", {}, {{"xapian", db.string(), "", "", {{"statistics", "bm25"}}}}});
+  fs::remove_all(db);
+  ASSERT_EQ(counted.size(), 2u);
+  EXPECT_EQ(counted[0].properties.at("bm25-df"), "body=1 heading=1");
+  EXPECT_EQ(counted[0].properties.at("bm25-average-length"), "2");
+  EXPECT_EQ(counted[1].properties.at("bm25-length"), "2");
+  EXPECT_EQ(counted[1].properties.at("bm25-tf"), "body=1 heading=1");
+}
+
+// A database of tessik-index-xapian's layout but of an older format (no
+// lengths, no digests): the plugin says to rebuild it.
+TEST(XapianEngine, AnOlderTessikDatabaseIsReported) {
+  Watchdog watchdog(std::chrono::seconds(60), "searches");
+  const fs::path db = TempPath("older");
+  {
+    Xapian::WritableDatabase writer(db.string(), Xapian::DB_CREATE_OR_OVERWRITE);
+    Xapian::Document doc;
+    doc.set_data("d1\tcat\tA fox\tThe fox text.");
+    doc.add_term("fox");
+    writer.add_document(doc);
+    writer.commit();
+  }
+  Session session({PluginPath("xapian")});
+  const std::vector<Found> found = session.Search({{{"fox"}}, "And", {}, {{"xapian", db.string()}}});
+  fs::remove_all(db);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_NE(found[0].error.find("rebuild it with tessik-index-xapian"), std::string::npos) << found[0].error;
 }
 
 }  // namespace

@@ -81,8 +81,12 @@ struct Found {
 
 // The properties beside the standard ones that tests look at: a
 // document's (plugins/kit/Names.h) and the few an engine adds of its own.
-inline const char* const kOtherProperties[] = {"snippet",  "category", "path", "url",
-                                               "modified", "size",     "type", "author"};
+inline const char* const kOtherProperties[] = {"snippet",     "category",       "path",
+                                               "url",         "modified",       "size",
+                                               "type",        "author",         "source-rank",
+                                               "bm25-length", "bm25-tf",        "digest",
+                                               "statistics",  "bm25-documents", "bm25-average-length",
+                                               "bm25-df"};
 
 inline std::string Narrow(const TessikChar* text) {
   std::string out;

@@ -2,6 +2,7 @@
 // (run_sharded.sh starts them): the same hits, in the same order and with
 // the same scores, as over the whole index; and a server that is down gives
 // an error entry while the other plugins' hits still arrive.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -39,6 +40,40 @@ TEST(ShardedXapian, SearchesAsOneIndex) {
     }
     if (std::string(compose) == "Or") {
       EXPECT_GT(whole.size(), 5u);
+    }
+  }
+}
+
+// The statistics over the shards (two remote databases: their lengths
+// summed by value stream) are those of the whole index.
+TEST(ShardedXapian, StatisticsAreThoseOfTheWholeIndex) {
+  const std::string stub = Env("TESSIK_SHARDED_STUB");
+  ASSERT_FALSE(stub.empty()) << "run through run_sharded.sh";
+  Session session({PluginPath("xapian")});
+  const std::vector<std::pair<std::string, std::string>> asked = {{"statistics", "bm25"}};
+  for (bool stemming : {false, true}) {
+    QueryForm form{{{"the"}, {"bank"}, {"engines"}, {"car", {"title"}}}, "Or"};
+    form.stemming = stemming;
+    form.domains = {{"xapian", TESSIK_FIXTURE_DIR "/fixture.xapian", "", "", asked}};
+    const std::vector<Found> whole = session.Search(form);
+    form.domains = {{"xapian", stub, "", "", asked}};
+    const std::vector<Found> sharded = session.Search(form);
+    ASSERT_EQ(sharded.size(), whole.size());
+    ASSERT_GT(whole.size(), 5u);
+    EXPECT_EQ(whole[0].properties.count("statistics"), 1u);
+    for (size_t i = 0; i < whole.size(); ++i) {
+      EXPECT_TRUE(sharded[i].error.empty()) << sharded[i].error;
+      std::map<std::string, std::string> a = whole[i].properties, b = sharded[i].properties;
+      a.erase("source-rank"), b.erase("source-rank");  // equal scores may come in another order
+      if (whole[i].properties.count("statistics")) {
+        EXPECT_EQ(b, a);
+        continue;
+      }
+      const auto same = std::find_if(sharded.begin(), sharded.end(), [&](const Found& f) { return f.id == whole[i].id; });
+      ASSERT_NE(same, sharded.end()) << whole[i].id;
+      b = same->properties;
+      b.erase("source-rank");
+      EXPECT_EQ(b, a) << whole[i].id;
     }
   }
 }

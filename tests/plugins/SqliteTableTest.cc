@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
 #include <set>
 #include <stdexcept>
@@ -168,6 +169,92 @@ TEST_F(SqliteTableTest, LimitsCutAndTheFileIsNotWritten) {
   EXPECT_EQ(bytes(), before);
   EXPECT_EQ(fs::last_write_time(*path_), time);
   EXPECT_FALSE(fs::exists(*path_ + "-journal"));
+}
+
+// Statistics over a table of someone else's: the title and text columns
+// make up a row's length (counted by hand: 19, 37, 12, 8, 6 and 6 tokens
+// of heading, body and notes), no digest; a search that keeps rows by their
+// words counts those words.
+TEST_F(SqliteTableTest, StatisticsCountTheTitleAndTextColumns) {
+  struct Counted {
+    std::map<std::string, std::string> entry;
+    std::map<std::string, std::string> hits;  // id: "length tf"
+  };
+  auto count = [&](QueryForm form, const char* name = "pages") {
+    QueryForm::Domain source = Source(name);
+    source.others.emplace_back("statistics", "bm25");
+    form.domains = {source};
+    Counted counted;
+    for (const Found& f : session_.Search(form)) {
+      EXPECT_TRUE(f.error.empty()) << f.error;
+      EXPECT_EQ(f.properties.count("digest"), 0u);
+      if (f.properties.count("statistics")) {
+        counted.entry = f.properties;
+        counted.entry.erase("statistics");
+      } else {
+        counted.hits[f.id] = f.properties.at("bm25-length") + " " + f.properties.at("bm25-tf");
+      }
+    }
+    return counted;
+  };
+  using Map = std::map<std::string, std::string>;
+  auto entry = [](const char* documents, const char* average, const char* df) {
+    return Map{{"bm25-documents", documents}, {"bm25-average-length", average}, {"bm25-df", df}};
+  };
+  Counted c = count({{{"fox"}}});
+  EXPECT_EQ(c.entry, entry("6", "14.6667", "fox=3"));
+  EXPECT_EQ(c.hits, (Map{{"p1", "19 fox=4"}, {"p2", "37 fox=1"}, {"p4", "8 fox=1"}}));
+  c = count({{{"fox", {"title"}}}});
+  EXPECT_EQ(c.entry, entry("6", "14.6667", "fox=2"));
+  EXPECT_EQ(c.hits, (Map{{"p1", "19 fox=1"}, {"p4", "8 fox=1"}}));
+  QueryForm exact{{{"Fox"}}};
+  exact.caseSensitive = true;
+  c = count(exact);
+  EXPECT_EQ(c.entry, entry("6", "14.6667", "fox=2"));
+  EXPECT_EQ(c.hits, (Map{{"p1", "19 fox=1"}, {"p4", "8 fox=1"}}));
+  c = count({{{"saturn", {"body"}}, {"sky"}}});
+  EXPECT_EQ(c.entry, entry("6", "14.6667", "saturn=1 sky=1"));
+  EXPECT_EQ(c.hits, (Map{{"p3", "12 saturn=1 sky=2"}}));
+  // Nothing ranked: the lengths, counted by the table's tokenizer.
+  c = count({{}, "And", {"birds"}});
+  EXPECT_EQ(c.entry, entry("6", "14.6667", ""));
+  EXPECT_EQ(c.hits, (Map{{"p5", "6 "}, {"p6", "6 "}}));
+  // A porter table: without stems asked, the word itself; with them, its stems.
+  QueryForm hunting{{{"hunting"}}};
+  c = count(hunting, "stemmed");
+  EXPECT_EQ(c.entry, entry("2", "6", "hunting=1"));
+  EXPECT_EQ(c.hits, (Map{{"1", "6 hunting=1"}}));
+  hunting.stemming = true;
+  c = count(hunting, "stemmed");
+  EXPECT_EQ(c.entry, entry("2", "6", "hunting=2"));
+  EXPECT_EQ(c.hits, (Map{{"1", "6 hunting=2"}, {"2", "6 hunting=2"}}));
+  // A title word over a table without titles has no documents.
+  Execute(*path_ + "-lines", "CREATE VIRTUAL TABLE lines USING fts5(line); INSERT INTO lines VALUES('a fox here');");
+  QueryForm::Domain lines{"lines", *path_ + "-lines", "", "sqlite", {{"table", "lines"}, {"statistics", "bm25"}}};
+  std::vector<Found> found = session_.Search({{{"fox", {"title"}}}, "And", {}, {lines}});
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].properties.at("bm25-df"), "fox=0");
+  EXPECT_EQ(found[0].properties.at("bm25-average-length"), "3");
+  found = session_.Search({{{"fox"}}, "And", {}, {lines}});
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[1].properties.at("bm25-tf"), "fox=1");
+  fs::remove(*path_ + "-lines");
+}
+
+// A database of tessik-index-sqlite's layout but of another version (the
+// first ones had no digests): the plugin says to rebuild it.
+TEST_F(SqliteTableTest, AnOlderOwnDatabaseIsReported) {
+  const std::string old = TempPath("older") + ".sqlite";
+  Execute(old,
+          "CREATE TABLE docs(rowid INTEGER PRIMARY KEY, id TEXT UNIQUE NOT NULL, category TEXT NOT NULL,"
+          " title TEXT NOT NULL, body TEXT NOT NULL);"
+          "CREATE VIRTUAL TABLE plain USING fts5(title, body, content='docs', content_rowid='rowid');"
+          "INSERT INTO docs VALUES(1, 'd1', 'c', 'A fox', 'The fox.');"
+          "INSERT INTO plain(plain) VALUES('rebuild');");
+  const std::vector<Found> found = session_.Search({{{"fox"}}, "And", {}, {{"sqlite", old}}});
+  fs::remove(old);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_NE(found[0].error.find("rebuild it with tessik-index-sqlite"), std::string::npos) << found[0].error;
 }
 
 table::Columns Named(std::string t, std::string title = "", std::vector<std::string> text = {}, std::string id = "",

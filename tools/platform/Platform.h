@@ -18,6 +18,12 @@ namespace tessik_cli {
 bool IsTerminal(std::FILE* stream);
 // The columns of the terminal `stream` writes to; 0 when it is none.
 int TerminalColumns(std::FILE* stream);
+// Its lines; 0 when it is none.
+int TerminalRows(std::FILE* stream);
+// Whether the terminal `stream` writes to moves the cursor on ANSI escape
+// sequences (switched on where the console must be asked to): what redraws
+// a table in place needs.
+bool TerminalEscapes(std::FILE* stream);
 // The columns a terminal gives `c`: 2 for East Asian wide and fullwidth
 // characters and emoji, 0 for combining marks, zero-width characters and
 // controls, 1 for the rest.

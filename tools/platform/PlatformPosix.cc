@@ -1,3 +1,4 @@
+#include <string_view>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -14,6 +15,18 @@ int TerminalColumns(std::FILE* stream) {
   winsize size{};
   if (!IsTerminal(stream) || ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
   return size.ws_col;
+}
+
+int TerminalRows(std::FILE* stream) {
+  winsize size{};
+  if (!IsTerminal(stream) || ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_row;
+}
+
+bool TerminalEscapes(std::FILE* stream) {
+  // Every terminal but a dumb one follows them.
+  const char* term = std::getenv("TERM");
+  return IsTerminal(stream) && (term == nullptr || std::string_view(term) != "dumb");
 }
 
 std::filesystem::path ProgramFolder() {

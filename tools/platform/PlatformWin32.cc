@@ -19,6 +19,23 @@ int TerminalColumns(std::FILE* stream) {
   return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
+int TerminalRows(std::FILE* stream) {
+  if (!IsTerminal(stream)) return 0;
+  HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!GetConsoleScreenBufferInfo(handle, &info)) return 0;
+  return info.srWindow.Bottom - info.srWindow.Top + 1;
+}
+
+bool TerminalEscapes(std::FILE* stream) {
+  if (!IsTerminal(stream)) return false;
+  HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (!GetConsoleMode(handle, &mode)) return false;
+  return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+         SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
 std::filesystem::path ProgramFolder() {
   std::wstring name(MAX_PATH, L'\0');
   for (;;) {

@@ -41,9 +41,17 @@ const char kSearchHelp[] =
     "  --poll MS          with --async: merge and deliver every MS milliseconds (10)\n"
     "  --sort KEY         score (the default) or a property: domain, id, title,\n"
     "                     snippet, category\n"
-    "  --limit N          the best N hits (each plugin is asked for N, up to its max)\n"
-    "  --format F         table (the default, fitted to the terminal), json, or xml\n"
-    "                     (the merged results document)\n"
+    "  --limit N          the best N hits of every source together\n"
+    "  --source-limit N   ask each source for its best N (default: the larger of\n"
+    "                     --limit and 100, up to its plugin's max)\n"
+    "  --merge M          how hits from different sources are ranked together:\n"
+    "                     stats (the default: scored again as one index over every\n"
+    "                     source would), rrf (by their ranks in their sources),\n"
+    "                     minmax (each source's scores scaled to 0..1), or plugin\n"
+    "                     (each plugin's own score, its best hit 1)\n"
+    "  --format F         table (the default, fitted to the terminal), json, jsonl\n"
+    "                     (with --async one JSON object per batch, then the final\n"
+    "                     one), or xml (the merged results document)\n"
     "\n"
     "Exit status:\n"
     "  0    the search ran and every plugin answered without failing\n"
@@ -168,15 +176,29 @@ bool ParseSearchOptions(std::span<char* const> arguments, SearchOptions& o, std:
         return false;
       }
       o.limit = limit;
+    } else if (name == "--source-limit") {
+      uint32_t limit = 0;
+      if (!ParseCount(value.c_str(), limit) || limit == 0) {
+        error = "--source-limit takes a number above 0, not \"" + value + "\"";
+        return false;
+      }
+      o.sourceLimit = limit;
+    } else if (name == "--merge") {
+      if (!ParseMerge(value, o.merge)) {
+        error = "--merge takes stats, rrf, minmax or plugin, not \"" + value + "\"";
+        return false;
+      }
     } else if (name == "--format") {
-      if (value == "table") {
+      if (value == "jsonl") {
+        o.format = Format::kJsonLines;
+      } else if (value == "table") {
         o.format = Format::kTable;
       } else if (value == "json") {
         o.format = Format::kJson;
       } else if (value == "xml") {
         o.format = Format::kXml;
       } else {
-        error = "--format takes table, json or xml, not \"" + value + "\"";
+        error = "--format takes table, json, jsonl or xml, not \"" + value + "\"";
         return false;
       }
     } else {

@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "search/Merge.h"
+
 namespace tessik_cli {
 
-enum class Format { kTable, kXml, kJson };
+enum class Format { kTable, kXml, kJson, kJsonLines };
 
 struct SearchDomain {
   std::string name;
@@ -32,6 +34,8 @@ struct SearchOptions {
   uint32_t pollMs = 10;  // a source answers in milliseconds: 100 would be most of a search
   std::string sort = "score";  // "score" or a property name
   std::optional<uint32_t> limit;
+  std::optional<uint32_t> sourceLimit;  // --source-limit; none: the larger of limit and 100
+  Merge merge = kDefaultMerge;
   Format format = Format::kTable;
   bool help = false;
 };

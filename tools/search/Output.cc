@@ -19,8 +19,11 @@ std::string Pad(const std::string& text, size_t columns) {
 
 std::string Score(double score) {
   if (std::isnan(score)) return "  nan";
+  // Five columns whatever the method: merged scores may pass 10.
   char text[32];
-  std::snprintf(text, sizeof text, "%5.3f", score);
+  const double size = std::fabs(score);
+  std::snprintf(text, sizeof text, size < 9.9995 ? "%5.3f" : size < 99.995 ? "%5.2f" : size < 999.95 ? "%5.1f" : "%5.0f",
+                score);
   return text;
 }
 
@@ -74,28 +77,57 @@ std::string TableText(const TableLayout& l, const std::vector<Row>& rows) {
   return text;
 }
 
-std::string SearchJson(const std::string& queryXml, const std::vector<PluginReport>& plugins,
-                       const std::vector<Row>& rows) {
-  using Json = nlohmann::ordered_json;
-  Json json = {{"query", queryXml}, {"plugins", Json::array()}, {"hits", Json::array()}};
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json HitsJson(const std::vector<Ranked>& ranked) {
+  Json hits = Json::array();
+  size_t rank = 0;
+  for (const Ranked& r : ranked) {
+    Json properties = Json::object();
+    for (const auto& [name, value] : r.row.properties) properties[name] = value;
+    Json domains = Json::array(), ranks = Json::object();
+    for (const auto& [domain, at] : r.sources) {
+      domains.push_back(domain);
+      ranks[domain] = at;
+    }
+    hits.push_back({{"rank", ++rank},
+                    {"score", std::isfinite(r.row.score) ? Json(r.row.score) : Json()},
+                    {"domain", r.row.domain},
+                    {"domains", std::move(domains)},
+                    {"source_ranks", std::move(ranks)},
+                    {"title", r.row.title},
+                    {"snippet", r.row.snippet},
+                    {"id", r.row.id},
+                    {"properties", std::move(properties)}});
+  }
+  return hits;
+}
+
+std::string Dump(const Json& json, bool oneLine) {
+  return (oneLine ? json.dump(-1, ' ', false, Json::error_handler_t::replace)
+                  : json.dump(1, ' ', false, Json::error_handler_t::replace)) +
+         "\n";
+}
+
+}  // namespace
+
+std::string SearchJson(const std::string& queryXml, const char* merge, const std::vector<PluginReport>& plugins,
+                       const std::vector<Ranked>& ranked, bool oneLine) {
+  Json json = {{"query", queryXml}, {"merge", merge}, {"plugins", Json::array()}};
   for (const PluginReport& p : plugins) {
     Json entry = {{"name", p.name}, {"domain", p.domain}, {"status", p.status}, {"hits", p.hits}, {"more", p.more}};
+    if (p.fused) entry["fused"] = true;
     if (!p.error.empty()) entry["error"] = p.error;
     json["plugins"].push_back(std::move(entry));
   }
-  size_t rank = 0;
-  for (const Row& r : rows) {
-    Json properties = Json::object();
-    for (const auto& [name, value] : r.properties) properties[name] = value;
-    json["hits"].push_back({{"rank", ++rank},
-                            {"score", std::isfinite(r.score) ? Json(r.score) : Json()},
-                            {"domain", r.domain},
-                            {"title", r.title},
-                            {"snippet", r.snippet},
-                            {"id", r.id},
-                            {"properties", std::move(properties)}});
-  }
-  return json.dump(1, ' ', false, Json::error_handler_t::replace) + "\n";
+  json["hits"] = HitsJson(ranked);
+  return Dump(json, oneLine);
+}
+
+std::string BatchJson(size_t batches, const std::vector<Ranked>& ranked) {
+  return Dump(Json{{"batch", batches}, {"hits", HitsJson(ranked)}}, true);
 }
 
 std::string ResultsXml(const std::vector<Row>& rows, int32_t& status) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "search/Ranking.h"
 #include "search/Results.h"
 
 namespace tessik_cli {
@@ -19,6 +20,7 @@ struct PluginReport {
   size_t hits = 0;
   std::string error;  // empty when it did not fail
   bool more = false;  // it had more matches than it returned
+  bool fused = false;  // ranked by its hits' ranks: it gave no statistics that make sense
 };
 
 // Column widths of the table, fixed once so that batches printed one after
@@ -29,15 +31,22 @@ struct TableLayout {
 // `width`: the line's columns; `domains`: the domains expected; `rows`: the
 // hits when all are known (their titles may narrow the title column).
 TableLayout MakeLayout(size_t width, const std::vector<std::string>& domains, const std::vector<Row>* rows);
-// The table: a header line, then a line per row, ranked from 1.
+// The table: a header line, then a line per row, ranked from 1; a score
+// takes five columns, with as many decimals as fit.
 std::string TableText(const TableLayout& layout, const std::vector<Row>& rows);
 
-// The one JSON form of a search: {"query", "plugins": [{"name", "domain",
-// "status", "hits", "more", "error"?}], "hits": [{"rank", "score", "domain",
-// "title", "snippet", "id", "properties"}]}. Text that is not valid UTF-8
-// is written with U+FFFD.
-std::string SearchJson(const std::string& queryXml, const std::vector<PluginReport>& plugins,
-                       const std::vector<Row>& rows);
+// The one JSON form of a search: {"query", "merge", "plugins": [{"name",
+// "domain", "status", "hits", "more", "fused"?, "error"?}], "hits": [{"rank",
+// "score" (the merged score), "domain" (the source of the best copy),
+// "domains" (every source that returned it), "source_ranks" ({domain: its
+// rank there}), "title", "snippet", "id", "properties"}]}. Text that is not
+// valid UTF-8 is written with U+FFFD. One line when `oneLine`, else
+// indented; ends with a newline.
+std::string SearchJson(const std::string& queryXml, const char* merge, const std::vector<PluginReport>& plugins,
+                       const std::vector<Ranked>& ranked, bool oneLine = false);
+// A line of --format jsonl while an asynchronous search runs: {"batch": the
+// batches so far, "hits": the best so far, as in SearchJson}.
+std::string BatchJson(size_t batches, const std::vector<Ranked>& ranked);
 
 // The rows as a results document (UTF-8), in their order; `status` is the
 // library's, from writing it.

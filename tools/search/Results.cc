@@ -4,20 +4,18 @@
 #include <cstdlib>
 
 #include "kit/Names.h"
+#include "search/Ranking.h"
 
 namespace tessik_cli {
 namespace {
 
+namespace names = tessik_plugins;
+
 const TessikChar kError[] = TESSIK_TEXT("error");
 
-// Plugin failures are entries with an "error" property; every other entry is a hit.
-class HitsOnly final : public CHitSelector {
+class Everything final : public CHitSelector {
  public:
-  bool Accept(IHit* hit) override { return hit->GetProperty(kError) == nullptr; }
-};
-class FailuresOnly final : public CHitSelector {
- public:
-  bool Accept(IHit* hit) override { return hit->GetProperty(kError) != nullptr; }
+  bool Accept(IHit*) override { return true; }
 };
 
 std::string Property(IHit& hit, const TessikChar* name) { return Narrow(hit.GetProperty(name)); }
@@ -58,78 +56,96 @@ void CollectNames(const TessikChar* text, std::vector<TString>& names) {
 
 }  // namespace
 
-Results::~Results() { Tessik_ReleaseHitList(all_); }
-
-void Results::Sort(IHitList& list) {
-  if (sort_ == "score") {
-    // Equal scores in a fixed order, so one search prints the same table every time.
-    const std::vector<const TessikChar*> ties = {TESSIK_TEXT("domain"), TESSIK_TEXT("id")};
-    list.SortByScore(&ties);
-  } else {
-    list.SortByProperty(Widen(sort_).c_str());
-  }
-}
-
-std::vector<Row> Results::Read(IHitList& list, std::optional<uint32_t> limit) {
-  std::vector<Row> rows;
-  HitsOnly hits;
-  for (IHit* hit = list.GetNextHit(true, hits); hit != nullptr && (!limit || rows.size() < *limit);
-       hit = list.GetNextHit(false, hits)) {
-    Row row;
-    row.score = hit->GetNormScore();
-    row.domain = Property(*hit, TESSIK_TEXT("domain"));
-    row.title = Property(*hit, TESSIK_TEXT("title"));
-    row.snippet = Property(*hit, TESSIK_TEXT("snippet"));
-    row.id = Property(*hit, TESSIK_TEXT("id"));
-    for (const TString& name : names_) {
-      const TessikChar* value = hit->GetProperty(name.c_str());
-      if (value == nullptr) continue;
-      if (Narrow(name) == tessik_plugins::kMoreProperty) {
-        if (Narrow(value) == "true") cut_.insert(row.domain);
-        continue;
-      }
-      row.properties.emplace_back(Narrow(name), Narrow(value));
-    }
-    rows.push_back(std::move(row));
-  }
-  return rows;
-}
-
-int32_t Results::Add(const TessikChar* text, std::vector<Row>* batch) {
-  if (all_ == nullptr && (all_ = Tessik_NewHitList()) == nullptr) return TESSIK_E_OUT_OF_MEMORY;
+int32_t Results::Add(const TessikChar* text) {
   IHitList* list = nullptr;
   const int32_t status = Tessik_ConvertXMLToHitList(text, &list);
   if (status != TESSIK_OK) return status;
+  struct ListGuard {
+    IHitList* l;
+    ~ListGuard() { Tessik_ReleaseHitList(l); }
+  } guard{list};
   ++batches_;
   CollectNames(text, names_);
-  Sort(*list);
-  std::vector<Row> rows = Read(*list, std::nullopt);
-  for (const Row& row : rows) ++perDomain_[row.domain];
-  all_->Append(*list);
-  Tessik_ReleaseHitList(list);
-  if (batch != nullptr) *batch = std::move(rows);
+  std::vector<Row> hits, statistics;
+  Everything all;
+  for (IHit* hit = list->GetNextHit(true, all); hit != nullptr; hit = list->GetNextHit(false, all)) {
+    Row row;
+    row.score = hit->GetNormScore();
+    row.domain = Property(*hit, TESSIK_TEXT("domain"));
+    if (hit->GetProperty(kError) != nullptr) {
+      Failure f;
+      f.domain = row.domain;
+      f.error = Property(*hit, kError);
+      const std::string code = Property(*hit, TESSIK_TEXT("status"));
+      if (!code.empty()) f.status = static_cast<int32_t>(std::strtol(code.c_str(), nullptr, 10));
+      failures_.push_back(std::move(f));
+      continue;
+    }
+    row.title = Property(*hit, TESSIK_TEXT("title"));
+    row.snippet = Property(*hit, TESSIK_TEXT("snippet"));
+    row.id = Property(*hit, TESSIK_TEXT("id"));
+    bool isStatistics = false;
+    for (const TString& name : names_) {
+      const TessikChar* value = hit->GetProperty(name.c_str());
+      if (value == nullptr) continue;
+      const std::string n = Narrow(name);
+      if (n == names::kMoreProperty) {
+        if (Narrow(value) == "true") cut_.insert(row.domain);
+        continue;
+      }
+      if (n == names::kStatisticsProperty) isStatistics = true;
+      row.properties.emplace_back(n, Narrow(value));
+    }
+    (isStatistics ? statistics : hits).push_back(std::move(row));
+  }
+  // A source's statistics come with its first hits; read them first.
+  for (const Row& entry : statistics) ranker_.AddStatistics(entry);
+  for (const Row& hit : hits) {
+    ++perDomain_[hit.domain];
+    ranker_.AddHit(hit);
+  }
   return TESSIK_OK;
 }
 
-std::vector<Row> Results::Rows(std::optional<uint32_t> limit) {
-  if (all_ == nullptr) return {};
-  Sort(*all_);
-  return Read(*all_, limit);
-}
-
-std::vector<Failure> Results::Failures() {
-  std::vector<Failure> failures;
-  if (all_ == nullptr) return failures;
-  FailuresOnly select;
-  for (IHit* hit = all_->GetNextHit(true, select); hit != nullptr; hit = all_->GetNextHit(false, select)) {
-    Failure f;
-    f.domain = Property(*hit, TESSIK_TEXT("domain"));
-    f.error = Property(*hit, kError);
-    const std::string status = Property(*hit, TESSIK_TEXT("status"));
-    if (!status.empty()) f.status = static_cast<int32_t>(std::strtol(status.c_str(), nullptr, 10));
-    failures.push_back(std::move(f));
+int32_t SortByProperty(std::vector<Row>& rows, const std::string& name) {
+  IHitList* list = Tessik_NewHitList();
+  if (list == nullptr) return TESSIK_E_OUT_OF_MEMORY;
+  struct ListGuard {
+    IHitList* l;
+    ~ListGuard() { Tessik_ReleaseHitList(l); }
+  } guard{list};
+  static const TessikChar kIndex[] = TESSIK_TEXT("tessik sort index");
+  const TString key = Widen(name);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    IHit* hit = Tessik_NewHit();
+    if (hit == nullptr) return TESSIK_E_OUT_OF_MEMORY;
+    hit->SetProperty(kIndex, Widen(std::to_string(i)).c_str());
+    for (const auto& [n, v] : rows[i].properties) {
+      if (n == name) hit->SetProperty(key.c_str(), Widen(v).c_str());
+    }
+    list->AddHit(hit);  // the list owns it from here
   }
-  return failures;
+  list->SortByProperty(key.c_str());
+  std::vector<size_t> order;
+  std::vector<std::string> values;
+  Everything all;
+  for (IHit* hit = list->GetNextHit(true, all); hit != nullptr; hit = list->GetNextHit(false, all)) {
+    order.push_back(std::strtoul(Narrow(hit->GetProperty(kIndex)).c_str(), nullptr, 10));
+    const TessikChar* value = hit->GetProperty(key.c_str());
+    values.push_back(value == nullptr ? std::string("\x01") : Narrow(value));
+  }
+  // The library's sort is not stable: equal values keep the ranked order.
+  for (size_t begin = 0; begin < order.size();) {
+    size_t end = begin + 1;
+    while (end < order.size() && values[end] == values[begin]) ++end;
+    std::sort(order.begin() + begin, order.begin() + end);
+    begin = end;
+  }
+  std::vector<Row> sorted;
+  sorted.reserve(rows.size());
+  for (size_t i : order) sorted.push_back(std::move(rows[i]));
+  rows = std::move(sorted);
+  return TESSIK_OK;
 }
 
 }  // namespace tessik_cli

@@ -16,6 +16,10 @@
 #include "tessik/Hits.h"
 
 namespace tessik_cli {
+class Ranker;
+}
+
+namespace tessik_cli {
 
 struct Row {
   double score = 0;
@@ -30,39 +34,38 @@ struct Failure {
   int32_t status = TESSIK_E_FAILED;
 };
 
+// Reads results documents as they arrive: their hits and the sources'
+// statistics go to the ranking (statistics first, so a source's hits find
+// them), failures are kept here.
 class Results {
  public:
-  // `sort`: "score" or a property name.
-  explicit Results(std::string sort) : sort_(std::move(sort)) {}
-  ~Results();
-  Results(const Results&) = delete;
-  Results& operator=(const Results&) = delete;
+  explicit Results(Ranker& ranker) : ranker_(ranker) {}
 
   // Adds a results document. Returns its status (the library's, from
-  // reading it) and, in `batch` when not null, the document's hits in
-  // sort order.
-  int32_t Add(const TessikChar* text, std::vector<Row>* batch);
+  // reading it).
+  int32_t Add(const TessikChar* text);
 
-  // Every hit so far in sort order, at most `limit` of them.
-  std::vector<Row> Rows(std::optional<uint32_t> limit);
-  std::vector<Failure> Failures();
-  // Hits so far per domain.
+  const std::vector<Failure>& Failures() const { return failures_; }
+  // Hits so far per domain, duplicates included: each counts for the
+  // source that returned it.
   const std::map<std::string, size_t>& PerDomain() const { return perDomain_; }
   // The domains whose plugin said it had more matches than it returned.
   const std::set<std::string>& Cut() const { return cut_; }
   size_t Batches() const { return batches_; }
 
  private:
-  void Sort(IHitList& list);
-  std::vector<Row> Read(IHitList& list, std::optional<uint32_t> limit);
-
-  std::string sort_;
-  IHitList* all_ = nullptr;
+  Ranker& ranker_;
   std::vector<TString> names_;  // property names seen, first seen first
+  std::vector<Failure> failures_;
   std::map<std::string, size_t> perDomain_;
   std::set<std::string> cut_;
   size_t batches_ = 0;
 };
+
+// `rows` ordered by the value of property `name` as the library orders
+// hits (case-insensitive, locale-aware; rows without it last), keeping the
+// given order among equals. Returns the library's status.
+int32_t SortByProperty(std::vector<Row>& rows, const std::string& name);
 
 }  // namespace tessik_cli
 

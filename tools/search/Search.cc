@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/LiveLine.h"
+#include "kit/Names.h"
 #include "kit/Text.h"
 #include "platform/Platform.h"
 #include "search/Async.h"
@@ -18,6 +19,7 @@
 #include "search/Output.h"
 #include "search/Query.h"
 #include "search/QueryText.h"
+#include "search/Ranking.h"
 #include "search/Results.h"
 #include "sources/Sources.h"
 #include "tessik/Query.h"
@@ -123,8 +125,61 @@ std::string Progress(const Results& results, std::chrono::steady_clock::time_poi
   return line + elapsed;
 }
 
+std::vector<Row> RowsOf(const std::vector<Ranked>& ranked) {
+  std::vector<Row> rows;
+  rows.reserve(ranked.size());
+  for (const Ranked& r : ranked) rows.push_back(r.row);
+  return rows;
+}
+
+// A table on the terminal, redrawn in place: the cursor goes back up over
+// what was drawn, which is cleared, and the new table takes its place.
+class LiveTable {
+ public:
+  explicit LiveTable(bool on) : on_(on) {
+    const int rows = on ? TerminalRows(stdout) : 0;
+    // Room for the header, the live line and the prompt: the cursor cannot
+    // go back above the top of the screen.
+    rows_ = rows > 4 ? static_cast<size_t>(rows - 3) : 0;
+    on_ = on_ && rows_ > 0;
+  }
+  bool On() const { return on_; }
+  size_t Rows() const { return rows_; }
+  void Draw(const std::string& text) {
+    Clear();
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
+    lines_ = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+  }
+  void Clear() {
+    if (lines_ > 0) std::fprintf(stdout, "\r\x1b[%zuA\x1b[J", lines_);
+    std::fflush(stdout);
+    lines_ = 0;
+  }
+
+ private:
+  bool on_;
+  size_t rows_ = 0;
+  size_t lines_ = 0;  // drawn and not yet cleared
+};
+
 // The domains the search addresses: those the query asks for, else every
 // loaded plugin's; each with its --data and the limit.
+// How many hits each source is asked for: its own best by its own
+// statistics can miss the best of everything, so more than the table shows.
+std::optional<uint32_t> SourceLimit(const SearchOptions& o) {
+  if (o.sourceLimit) return o.sourceLimit;
+  if (o.limit) return std::max<uint32_t>(*o.limit, 100);
+  return std::nullopt;
+}
+
+// The properties every domain of the search gets: the ranking's request
+// for statistics.
+void AskStatistics(const SearchOptions& o, DomainTarget& target) {
+  if (o.merge == Merge::kStats)
+    target.properties.emplace_back(tessik_plugins::kStatisticsProperty, tessik_plugins::kStatisticsBm25);
+}
+
 std::vector<DomainTarget> Targets(const SearchQuery& wanted, const SearchOptions& o,
                                   const std::vector<PluginReport>& plugins) {
   std::vector<std::string> names = wanted.domains;
@@ -136,10 +191,11 @@ std::vector<DomainTarget> Targets(const SearchQuery& wanted, const SearchOptions
   }
   std::vector<DomainTarget> targets;
   for (const std::string& name : names) {
-    DomainTarget target{name, "", o.limit, {}};
+    DomainTarget target{name, "", SourceLimit(o), {}};
     for (const SearchDomain& d : o.domains) {
       if (Fold(d.name) == Fold(name) && !d.data.empty()) target.data = d.data;
     }
+    AskStatistics(o, target);
     targets.push_back(std::move(target));
   }
   return targets;
@@ -201,7 +257,8 @@ bool LoadSources(uint32_t session, const SearchOptions& o, const SourceList& lis
       report.error = "its path " + s->path + " is gone";
       std::fprintf(stderr, "tessik search: source %s failed: %s\n", s->name.c_str(), report.error.c_str());
     } else {
-      targets.push_back(SourceTarget(list, *s, o.limit));
+      targets.push_back(SourceTarget(list, *s, SourceLimit(o)));
+      AskStatistics(o, targets.back());
     }
     plugins.push_back(std::move(report));
   }
@@ -324,10 +381,16 @@ int Search(std::span<char* const> arguments) {
     ~QueryGuard() { Tessik_ReleaseQuery(q); }
   } queryGuard{query};
 
-  // Collect.
-  Results results(o.sort);
+  // Collect, ranking as the hits come.
+  const bool byScore = o.sort == "score";
+  Ranker ranker(o.merge, byScore ? std::optional<size_t>(o.limit) : std::nullopt);
+  Results results(ranker);
   bool answered = false, interrupted = false;
-  std::vector<Row> rows;
+  std::vector<Ranked> ranked;
+  std::vector<std::string> domains;  // those expected, for the table's layout
+  for (const PluginReport& p : plugins) {
+    if (p.status == TESSIK_OK) domains.push_back(p.domain);
+  }
   try {
     if (anyLoaded) {
       if (const int32_t status = Tessik_InitSearch(session); status != TESSIK_OK) {
@@ -340,20 +403,42 @@ int Search(std::span<char* const> arguments) {
         return Fail(kExitLibrary, "searching", status);
       }
       answered = text != nullptr && *text != 0;
-      const int32_t status = answered ? results.Add(text, nullptr) : TESSIK_OK;
+      const int32_t status = answered ? results.Add(text) : TESSIK_OK;
       Tessik_Release(text);
       if (status != TESSIK_OK) return Fail(kExitLibrary, "reading the merged results", status);
     } else if (anyLoaded) {
       LiveLine live(stderr, IsTerminal(stderr));
+      // On a terminal the table of the best so far is redrawn in place.
+      LiveTable table(o.format == Format::kTable && byScore && TerminalEscapes(stdout));
       const auto start = std::chrono::steady_clock::now();
+      auto lastDrawn = start - std::chrono::seconds(1);
+      bool changed = false;
       int32_t readStatus = TESSIK_OK;
-      auto onResults = [&](const TessikChar* text) {
-        if (const int32_t status = results.Add(text, nullptr); status != TESSIK_OK) readStatus = status;
+      auto draw = [&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (changed && table.On() && now - lastDrawn >= std::chrono::milliseconds(100)) {
+          std::vector<Ranked> best = ranker.Best();
+          if (best.size() > table.Rows()) best.resize(table.Rows());
+          const std::vector<Row> shown = RowsOf(best);
+          live.Wipe();
+          table.Draw(TableText(MakeLayout(TableWidth(), domains, &shown), shown));
+          lastDrawn = now;
+          changed = false;
+        }
+        live.Draw(Progress(results, start));
       };
-      const AsyncOutcome outcome = RunAsyncSearch(
-          session, query, o.pollMs, onResults, [&] { live.Draw(Progress(results, start)); },
-          std::chrono::milliseconds(100));
+      auto onResults = [&](const TessikChar* text) {
+        if (const int32_t status = results.Add(text); status != TESSIK_OK) readStatus = status;
+        changed = true;
+        if (o.format == Format::kJsonLines) {
+          std::fputs(BatchJson(results.Batches(), ranker.Best()).c_str(), stdout);
+          std::fflush(stdout);
+        }
+      };
+      const AsyncOutcome outcome =
+          RunAsyncSearch(session, query, o.pollMs, onResults, draw, std::chrono::milliseconds(100));
       live.Wipe();
+      table.Clear();
       if (outcome.status != TESSIK_OK) return Fail(kExitLibrary, "starting the asynchronous search", outcome.status);
       if (readStatus != TESSIK_OK) return Fail(kExitLibrary, "reading the merged results", readStatus);
       interrupted = outcome.interrupted;
@@ -364,8 +449,26 @@ int Search(std::span<char* const> arguments) {
         std::fprintf(stderr, "tessik search: %s arrived\n", Count(results.Batches(), "batch", "batches").c_str());
     }
     // Rank and limit.
-    rows = results.Rows(o.limit);
+    ranked = ranker.Best();
+    if (!byScore) {
+      std::vector<Row> rows = RowsOf(ranked);
+      if (const int32_t status = SortByProperty(rows, o.sort); status != TESSIK_OK)
+        return Fail(kExitLibrary, "sorting the hits", status);
+      std::vector<Ranked> sorted;
+      for (Row& row : rows) {
+        const auto it = std::find_if(ranked.begin(), ranked.end(),
+                                     [&](const Ranked& r) { return r.row.domain == row.domain && r.row.id == row.id; });
+        sorted.push_back({std::move(row), it != ranked.end() ? it->sources : std::vector<std::pair<std::string, size_t>>{}});
+        if (o.limit && sorted.size() == *o.limit) break;
+      }
+      ranked = std::move(sorted);
+    }
     Account(plugins, results);
+    for (const std::string& domain : ranker.Fused()) {
+      for (PluginReport& p : plugins) {
+        if (p.domain == domain) p.fused = true;
+      }
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "tessik search: handling the hits: %s\n", e.what());
     return kExitLibrary;
@@ -384,8 +487,9 @@ int Search(std::span<char* const> arguments) {
     }
   }
 
-  // Render.
+  // Render: every format from the one ranked list.
   std::string text;
+  const std::vector<Row> rows = RowsOf(ranked);
   switch (o.format) {
     case Format::kXml: {
       int32_t status = TESSIK_OK;
@@ -393,15 +497,10 @@ int Search(std::span<char* const> arguments) {
       if (status != TESSIK_OK) return Fail(kExitLibrary, "writing the results document", status);
       break;
     }
-    case Format::kJson: text = SearchJson(queryXml, plugins, rows); break;
+    case Format::kJson: text = SearchJson(queryXml, MergeName(o.merge), plugins, ranked); break;
+    case Format::kJsonLines: text = SearchJson(queryXml, MergeName(o.merge), plugins, ranked, true); break;
     case Format::kTable:
-      if (!rows.empty()) {
-        std::vector<std::string> domains;
-        for (const PluginReport& p : plugins) {
-          if (p.status == TESSIK_OK) domains.push_back(p.domain);
-        }
-        text = TableText(MakeLayout(TableWidth(), domains, &rows), rows);
-      }
+      if (!rows.empty()) text = TableText(MakeLayout(TableWidth(), domains, &rows), rows);
       break;
   }
   std::fputs(text.c_str(), stdout);

@@ -1,0 +1,453 @@
+#include "search/Ranking.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <limits>
+
+#include "kit/Names.h"
+
+namespace tessik_cli {
+namespace {
+
+namespace names = tessik_plugins;
+
+// BM25 as one index over every source would score: the usual constants.
+constexpr double kK1 = 1.2, kB = 0.75;
+// Reciprocal rank fusion's constant.
+constexpr double kFusion = 60;
+// Beyond these a statistic is not a count of anything real.
+constexpr double kMostDocuments = 1e12, kLongest = 1e12;
+
+const std::string* Find(const Row& row, std::string_view name) {
+  for (const auto& [n, v] : row.properties) {
+    if (n == name) return &v;
+  }
+  return nullptr;
+}
+
+// A decimal number; false for anything else, NaN and infinities included.
+bool Number(std::string_view text, double& value) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  if (text.empty()) return false;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size() && std::isfinite(value);
+}
+
+// "word=count word=count": false when a pair is malformed or a count is
+// negative or beyond `most`.
+bool Counts(std::string_view text, double most, std::vector<std::pair<std::string, double>>& out) {
+  out.clear();
+  size_t at = 0;
+  while (at < text.size()) {
+    if (text[at] == ' ') {
+      ++at;
+      continue;
+    }
+    const size_t end = std::min(text.find(' ', at), text.size());
+    const std::string_view pair = text.substr(at, end - at);
+    const size_t eq = pair.rfind('=');
+    double count = 0;
+    if (eq == 0 || eq == std::string_view::npos || !Number(pair.substr(eq + 1), count) || count < 0 || count > most)
+      return false;
+    out.emplace_back(std::string(pair.substr(0, eq)), count);
+    at = end;
+  }
+  return true;
+}
+
+// NaN ranks below everything.
+double Comparable(double score) { return std::isnan(score) ? -std::numeric_limits<double>::infinity() : score; }
+
+bool Hidden(const std::string& name) {
+  return name == names::kSourceRankProperty || name.rfind(names::kStatisticsPrefix, 0) == 0;
+}
+
+}  // namespace
+
+struct Ranker::Source {
+  size_t seen = 0;  // hits so far
+  double best = -std::numeric_limits<double>::infinity(), worst = std::numeric_limits<double>::infinity();
+  bool statistics = false;  // it reported statistics that make sense, before its hits
+  bool fused = false;       // its hits are fused by rank (under stats)
+  double documents = 0, averageLength = 0;
+  std::vector<std::pair<std::string, double>> df;
+};
+
+struct Ranker::Copy {
+  Row row;
+  Source* source = nullptr;
+  size_t rank = 0;  // in its source, from 1
+  std::vector<std::pair<std::string, double>> tf;
+  double length = 0;
+  double score = 0;  // under the method, before fusion
+};
+
+// A document's copies: almost always one, so that one takes no allocation.
+class CopyList {
+ public:
+  void push_back(size_t c) {
+    if (size_++ == 0) {
+      first_ = c;
+    } else {
+      rest_.push_back(c);
+    }
+  }
+  size_t front() const { return first_; }
+  size_t size() const { return size_; }
+  class iterator {
+   public:
+    iterator(const CopyList* list, size_t at) : list_(list), at_(at) {}
+    size_t operator*() const { return at_ == 0 ? list_->first_ : list_->rest_[at_ - 1]; }
+    iterator& operator++() {
+      ++at_;
+      return *this;
+    }
+    bool operator!=(const iterator& other) const { return at_ != other.at_; }
+
+   private:
+    const CopyList* list_;
+    size_t at_;
+  };
+  iterator begin() const { return {this, 0}; }
+  iterator end() const { return {this, size_}; }
+
+ private:
+  size_t first_ = 0, size_ = 0;
+  std::vector<size_t> rest_;
+};
+
+struct Ranker::Doc {
+  CopyList copies;
+  size_t best = 0;  // the copy whose evidence is best
+  double score = 0;
+  bool kept = false;
+};
+
+bool Ranker::Order::operator()(size_t a, size_t b) const {
+  const Doc& x = ranker->docs_[a];
+  const Doc& y = ranker->docs_[b];
+  const double sx = Comparable(x.score), sy = Comparable(y.score);
+  if (sx != sy) return sx > sy;
+  const Copy& cx = ranker->copies_[x.best];
+  const Copy& cy = ranker->copies_[y.best];
+  if (cx.rank != cy.rank) return cx.rank < cy.rank;
+  if (cx.row.domain != cy.row.domain) return cx.row.domain < cy.row.domain;
+  if (cx.row.id != cy.row.id) return cx.row.id < cy.row.id;
+  return a < b;
+}
+
+Ranker::Ranker(Merge merge, std::optional<size_t> limit) : merge_(merge), limit_(limit), kept_(Order{this}) {}
+Ranker::~Ranker() = default;
+
+Ranker::Source& Ranker::SourceOf(const std::string& domain) { return sources_[domain]; }
+
+void Ranker::AddStatistics(const Row& entry) {
+  Source& s = SourceOf(entry.domain);
+  if (s.statistics || s.fused) return;  // a second copy of one plugin says the same; late ones come too late
+  if (s.seen > 0) {
+    s.fused = true;
+    dirty_ = true;
+    return;
+  }
+  const std::string* documents = Find(entry, names::kDocumentsProperty);
+  const std::string* average = Find(entry, names::kAverageLengthProperty);
+  const std::string* df = Find(entry, names::kDocumentCountsProperty);
+  bool ok = documents != nullptr && average != nullptr && df != nullptr && Number(*documents, s.documents) &&
+            Number(*average, s.averageLength) && s.documents >= 1 && s.documents <= kMostDocuments &&
+            s.averageLength >= 0 && s.averageLength <= kLongest && Counts(*df, s.documents, s.df);
+  if (!ok) {
+    s.fused = true;
+    s.df.clear();
+    return;
+  }
+  s.statistics = true;
+  documents_ += s.documents;
+  totalLength_ += s.documents * s.averageLength;
+  for (const auto& [term, count] : s.df) df_[term] += count;
+  // What is kept is scored again now, once per source, so the hits that
+  // follow go straight to their place.
+  if (merge_ == Merge::kStats) {
+    if (Incremental()) {
+      Rescore();
+    } else {
+      dirty_ = true;
+    }
+  }
+}
+
+void Ranker::AddHit(const Row& hit) {
+  Source& s = SourceOf(hit.domain);
+  Copy copy;
+  copy.row = hit;
+  copy.source = &s;
+  ++s.seen;
+  double rank = 0;
+  const std::string* given = Find(hit, names::kSourceRankProperty);
+  copy.rank = given != nullptr && Number(*given, rank) && rank >= 1 && rank <= kMostDocuments
+                  ? static_cast<size_t>(rank)
+                  : s.seen;
+  s.best = std::max(s.best, Comparable(hit.score));
+  s.worst = std::min(s.worst, Comparable(hit.score));
+  if (merge_ == Merge::kMinMax) dirty_ = true;  // the source's range may have moved
+  if (merge_ == Merge::kStats && !s.fused) {
+    const std::string* length = Find(hit, names::kLengthProperty);
+    const std::string* tf = Find(hit, names::kTermCountsProperty);
+    bool ok = s.statistics && length != nullptr && tf != nullptr && Number(*length, copy.length) &&
+              copy.length >= 0 && copy.length <= kLongest && Counts(*tf, kLongest, copy.tf);
+    // A term the document holds that its own source says no document holds.
+    for (const auto& [term, count] : copy.tf) {
+      if (!ok) break;
+      const auto held = std::find_if(s.df.begin(), s.df.end(), [&](const auto& d) { return d.first == term; });
+      ok = count == 0 || (held != s.df.end() && held->second >= 1);
+    }
+    if (!ok) {
+      // Fused by rank from now on: a source whose statistics miss a hit
+      // cannot be scored like the others.
+      s.fused = true;
+      if (s.statistics) {
+        documents_ -= s.documents;
+        totalLength_ -= s.documents * s.averageLength;
+        for (const auto& [term, count] : s.df) df_[term] -= count;
+        s.statistics = false;
+      }
+      dirty_ = true;
+    }
+  }
+
+  // Which document it is: keys by their hash, each match checked against
+  // the copies it came from, so a collision never joins two documents.
+  struct Key {
+    const char* kind;
+    const std::string* value;
+    uint64_t hash;
+  };
+  Key keys[4];
+  size_t count = 0;
+  const auto hashOf = [](std::string_view kind, std::string_view a, std::string_view b) {
+    const std::hash<std::string_view> h;
+    return (h(a) * 0x9e3779b97f4a7c15ULL) ^ (h(b) + 0x632be59bd9b4e019ULL) ^ h(kind);
+  };
+  for (const char* kind : {"path", "url", "digest"}) {
+    if (const std::string* value = Find(hit, kind); value != nullptr && !value->empty())
+      keys[count++] = {kind, value, hashOf(kind, *value, {})};
+  }
+  // Domain and id only when nothing else tells: the copies of one plugin
+  // loaded twice share their paths too.
+  if (count == 0) keys[count++] = {"id", &hit.id, hashOf("id", hit.domain, hit.id)};
+  const auto holds = [&](size_t doc, const Key& key) {
+    for (size_t c : docs_[doc].copies) {
+      const Row& row = copies_[c].row;
+      if (std::string_view(key.kind) == "id" ? row.domain == hit.domain && row.id == hit.id
+                                             : Find(row, key.kind) != nullptr && *Find(row, key.kind) == *key.value)
+        return true;
+    }
+    return false;
+  };
+  size_t doc = docs_.size();
+  bool known[4] = {};
+  for (size_t k = 0; k < count; ++k) {
+    const auto [begin, end] = byKey_.equal_range(keys[k].hash);
+    for (auto it = begin; it != end && !known[k]; ++it) {
+      if (!holds(it->second, keys[k])) continue;
+      known[k] = true;
+      if (doc == docs_.size()) doc = it->second;
+    }
+  }
+  if (doc == docs_.size()) docs_.emplace_back();
+  for (size_t k = 0; k < count; ++k) {
+    if (!known[k]) byKey_.emplace(keys[k].hash, doc);
+  }
+  copies_.push_back(std::move(copy));
+  docs_[doc].copies.push_back(copies_.size() - 1);
+  if (!dirty_ && Incremental()) {
+    Score(doc);
+    Keep(doc);
+  } else {
+    dirty_ = true;
+  }
+}
+
+bool Ranker::Incremental() const {
+  if (merge_ == Merge::kMinMax) return false;
+  if (merge_ != Merge::kStats) return true;
+  return std::none_of(sources_.begin(), sources_.end(), [](const auto& s) { return s.second.fused; });
+}
+
+double Ranker::CopyScore(const Copy& c) const {
+  switch (merge_) {
+    case Merge::kPlugin: return c.row.score;
+    case Merge::kRrf: return 1 / (kFusion + static_cast<double>(c.rank));
+    case Merge::kMinMax: {
+      const double range = c.source->best - c.source->worst;
+      if (!std::isfinite(range) || range <= 0) return 1;
+      return (Comparable(c.row.score) - c.source->worst) / range;
+    }
+    case Merge::kStats: {
+      if (!c.source->statistics) return 0;
+      const double average = documents_ > 0 ? totalLength_ / documents_ : 0;
+      const double norm = average > 0 ? c.length / average : 1;
+      double score = 0;
+      for (const auto& [term, tf] : c.tf) {
+        const auto idf = idf_.find(term);
+        if (idf == idf_.end() || tf <= 0) continue;
+        score += idf->second * tf * (kK1 + 1) / (tf + kK1 * (1 - kB + kB * norm));
+      }
+      return score;
+    }
+  }
+  return 0;
+}
+
+// A document's score under a method whose copies' scores stand alone.
+void Ranker::Score(size_t index) {
+  Doc& doc = docs_[index];
+  if (doc.kept) {
+    kept_.erase(index);
+    doc.kept = false;
+  }
+  doc.best = doc.copies.front();
+  double best = -std::numeric_limits<double>::infinity();
+  for (size_t c : doc.copies) {
+    Copy& copy = copies_[c];
+    copy.score = CopyScore(copy);
+    const Copy& current = copies_[doc.best];
+    if (Comparable(copy.score) > best || (Comparable(copy.score) == best && copy.rank < current.rank)) {
+      best = Comparable(copy.score);
+      doc.best = c;
+    }
+  }
+  doc.score = merge_ == Merge::kRrf ? FusedSum(doc, false) : copies_[doc.best].score;
+}
+
+// The sum of a document's reciprocal ranks, each source counted once (by
+// its copy ranked best there); with `unscoredOnly`, only sources without
+// statistics.
+double Ranker::FusedSum(const Doc& doc, bool unscoredOnly) const {
+  std::vector<std::pair<const Source*, double>> best;
+  for (size_t c : doc.copies) {
+    const Copy& copy = copies_[c];
+    if (unscoredOnly && copy.source->statistics) continue;
+    const double score = 1 / (kFusion + static_cast<double>(copy.rank));
+    auto it = std::find_if(best.begin(), best.end(), [&](const auto& b) { return b.first == copy.source; });
+    if (it == best.end()) {
+      best.emplace_back(copy.source, score);
+    } else {
+      it->second = std::max(it->second, score);
+    }
+  }
+  double sum = 0;
+  for (const auto& b : best) sum += b.second;
+  return sum;
+}
+
+void Ranker::Keep(size_t index) {
+  if (docs_[index].kept) {
+    kept_.erase(index);
+    docs_[index].kept = false;
+  }
+  // Most hits of a long search fall short of the best N: no node for them.
+  if (limit_ && kept_.size() >= *limit_ && (*limit_ == 0 || !Order{this}(index, *std::prev(kept_.end())))) return;
+  kept_.insert(index);
+  docs_[index].kept = true;
+  if (limit_ && kept_.size() > *limit_) {
+    const auto last = std::prev(kept_.end());
+    docs_[*last].kept = false;
+    kept_.erase(last);
+  }
+}
+
+void Ranker::Rescore() {
+  idf_.clear();
+  for (const auto& [term, count] : df_) {
+    const double n = std::min(count, documents_);
+    idf_.emplace(term, std::log(1 + (documents_ - n + 0.5) / (n + 0.5)));
+  }
+  kept_.clear();
+  for (Doc& d : docs_) d.kept = false;
+  for (size_t i = 0; i < docs_.size(); ++i) Score(i);
+  if (merge_ == Merge::kStats && !Incremental()) {
+    // Stats-scored hits make one list; each source without statistics is a
+    // list of its own; a document's score is its reciprocal ranks' sum.
+    std::vector<size_t> scored;
+    for (size_t i = 0; i < docs_.size(); ++i) {
+      for (size_t c : docs_[i].copies) {
+        if (copies_[c].source->statistics) {
+          scored.push_back(i);
+          break;
+        }
+      }
+    }
+    auto bestStats = [&](size_t i) {
+      double best = -std::numeric_limits<double>::infinity();
+      for (size_t c : docs_[i].copies) {
+        if (copies_[c].source->statistics) best = std::max(best, copies_[c].score);
+      }
+      return best;
+    };
+    std::vector<double> statsScore(docs_.size(), 0);
+    for (size_t i : scored) statsScore[i] = bestStats(i);
+    std::stable_sort(scored.begin(), scored.end(), [&](size_t a, size_t b) {
+      if (statsScore[a] != statsScore[b]) return statsScore[a] > statsScore[b];
+      return Order{this}(a, b);
+    });
+    std::vector<double> fused(docs_.size(), 0);
+    for (size_t r = 0; r < scored.size(); ++r) fused[scored[r]] += 1 / (kFusion + static_cast<double>(r + 1));
+    for (size_t i = 0; i < docs_.size(); ++i) {
+      Doc& d = docs_[i];
+      double bestCopy = -1;
+      for (size_t c : d.copies) {
+        Copy& copy = copies_[c];
+        if (copy.source->statistics) continue;
+        copy.score = 1 / (kFusion + static_cast<double>(copy.rank));
+        if (copy.score > bestCopy && statsScore[i] == 0) {
+          bestCopy = copy.score;
+          d.best = c;
+        }
+      }
+      d.score = fused[i] + FusedSum(d, true);
+    }
+  }
+  for (size_t i = 0; i < docs_.size(); ++i) Keep(i);
+  dirty_ = false;
+}
+
+std::vector<Ranked> Ranker::Best() {
+  if (dirty_) Rescore();
+  std::vector<Ranked> best;
+  best.reserve(kept_.size());
+  for (size_t index : kept_) {
+    const Doc& d = docs_[index];
+    Ranked r;
+    r.row = copies_[d.best].row;
+    r.row.score = d.score;
+    std::erase_if(r.row.properties, [](const auto& p) { return Hidden(p.first); });
+    std::vector<size_t> order;
+    for (size_t c : d.copies) order.push_back(c);
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+      if (a == d.best || b == d.best) return a == d.best && b != d.best;
+      return Comparable(copies_[a].score) > Comparable(copies_[b].score);
+    });
+    for (size_t c : order) {
+      const Copy& copy = copies_[c];
+      const bool listed = std::any_of(r.sources.begin(), r.sources.end(),
+                                      [&](const auto& s) { return s.first == copy.row.domain; });
+      if (!listed) r.sources.emplace_back(copy.row.domain, copy.rank);
+    }
+    best.push_back(std::move(r));
+  }
+  return best;
+}
+
+std::vector<std::string> Ranker::Fused() const {
+  std::vector<std::string> fused;
+  if (merge_ != Merge::kStats) return fused;
+  for (const auto& [name, s] : sources_) {
+    if (s.seen > 0 && !s.statistics) fused.push_back(name);
+  }
+  return fused;
+}
+
+}  // namespace tessik_cli
