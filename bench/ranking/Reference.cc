@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <set>
 
+#include "kit/Digest.h"
 #include "kit/Text.h"
 #include "ranking/Bm25Weight.h"
 
@@ -18,19 +19,6 @@ constexpr const char* kDomain = "XD";
 // their occurrences are this term's wdf.
 constexpr const char* kLong = "XLONG";
 constexpr size_t kMaxTerm = 240;
-
-struct Text {
-  std::vector<std::string> terms;
-  std::string joined;  // the terms, one space between: what makes two texts one
-};
-
-Text TextOf(const Document& d) {
-  Text t;
-  t.terms = Terms(d.title);
-  for (std::string& term : Terms(d.text)) t.terms.push_back(std::move(term));
-  for (const std::string& term : t.terms) t.joined += (t.joined.empty() ? "" : " ") + term;
-  return t;
-}
 
 }  // namespace
 
@@ -49,12 +37,17 @@ Reference::Reference(const std::string& path, const std::vector<Document>& docum
   std::map<std::string, Entry> byText;
   std::vector<Entry> wordless;  // no text to be the same as another's: each its own
   for (const Document& d : documents) {
-    Text t = TextOf(d);
+    // The kit's own reading of "the same text", which the plugins' digests
+    // are taken of: the folded words of title and text, one space between.
+    const std::string text = tessik_plugins::NormalisedText(d.title, d.text);
     ++perDomain_[d.domain];
-    Entry& e = t.joined.empty() ? wordless.emplace_back() : byText[t.joined];
+    Entry& e = text.empty() ? wordless.emplace_back() : byText[text];
     e.keys.insert(d.Key());
     e.domains.insert(d.domain);
-    if (e.terms.empty()) e.terms = std::move(t.terms);
+    if (e.terms.empty()) {
+      e.terms = Terms(d.title);
+      for (std::string& term : Terms(d.text)) e.terms.push_back(std::move(term));
+    }
   }
   std::vector<Entry*> entries;
   for (auto& [text, e] : byText) entries.push_back(&e);

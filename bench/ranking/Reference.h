@@ -3,10 +3,10 @@
 // merged list. Its words are the plugin kit's: tessik_plugins::Words splits
 // title and text, tessik_plugins::Fold folds each word, nothing is stemmed,
 // and title and text count together (a document's length is the number of
-// its words). Documents whose folded words are the same, in the same order
-// (one text filed under two ids), are one document, under the least of
-// their keys: in N and df too, since a search engine over everything would
-// hold the text once.
+// its words). Documents of one tessik_plugins::NormalisedText (their folded
+// words the same, in the same order: one text filed under two ids) are one
+// document, under the least of their keys: in N and df too, since a search
+// engine over everything would hold the text once.
 #ifndef TESSIK_BENCH_RANKING_REFERENCE_H_
 #define TESSIK_BENCH_RANKING_REFERENCE_H_
 
