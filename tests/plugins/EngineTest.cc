@@ -379,8 +379,11 @@ TEST_P(EngineTest, StatisticsOnlyWhenAsked) {
       for (size_t i = 0; i < counted.hits.size(); ++i) {
         const Found& hit = counted.hits[i];
         EXPECT_EQ(hit.properties.at("source-rank"), std::to_string(i + 1)) << hit.id;
-        for (const char* name : kCounted)
-          if (std::string(name) != "statistics") EXPECT_EQ(hit.properties.count(name), statistics ? 1u : 0u) << name;
+        for (const char* name : kCounted) {
+          if (std::string(name) != "statistics") {
+            EXPECT_EQ(hit.properties.count(name), statistics ? 1u : 0u) << name;
+          }
+        }
       }
       EXPECT_EQ(counted.hits[0].id, "pets/s1");  // three foxes against two
     }

@@ -478,8 +478,8 @@ TEST(PluginKit, CountWordCountsWhatWordsSplit) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"Linux linux LINUX Linux's Linux' 'Linux x'Linux Linux_ _Linux Linux2 (Linux).", "Linux"},
       {"don't don\xE2\x80\x99t dont don''t", "don't"},
-      {"caf\xC3\xA9 cafe caf\xC3\xA9s \xC3\xA9caf\xC3\xA9", "caf\xC3\xA9"},
-      {"a\xC2\xA0fox \xE2\x80\x9cfox\xE2\x80\x9d foxfox fox\xFF fox\xC3", "fox"},
+      {"caf\xC3\xA9 cafe caf\xC3\xA9s \xC3\xA9" "caf\xC3\xA9", "caf\xC3\xA9"},
+      {"a\xC2\xA0" "fox \xE2\x80\x9c" "fox\xE2\x80\x9d foxfox fox\xFF fox\xC3", "fox"},
       {"aaa aa a aa", "aa"},
       {"O_CREAT's O_CREAT O_CREATE", "O_CREAT"},
   };

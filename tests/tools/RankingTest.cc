@@ -112,6 +112,21 @@ TEST(Ranking, OneDocumentFromTwoSourcesIsShownOnceWithBoth) {
   EXPECT_EQ(best[3].row.id, "g1");
 }
 
+// Two engines over one fixture score a document the same: which copy is
+// shown must not depend on which engine answered first.
+TEST(Ranking, EqualCopiesShowTheSameSourceWhicheverCameFirst) {
+  for (const bool aFirst : {true, false}) {
+    Ranker ranker(Merge::kPlugin, std::nullopt);
+    const Row a = Hit("a", "d1", 0.5, {{"digest", "1"}}), b = Hit("b", "d1", 0.5, {{"digest", "1"}});
+    ranker.AddHit(aFirst ? a : b);
+    ranker.AddHit(aFirst ? b : a);
+    const std::vector<Ranked> best = ranker.Best();
+    ASSERT_EQ(best.size(), 1u);
+    EXPECT_EQ(best[0].row.domain, "a");
+    EXPECT_EQ(best[0].sources, (std::vector<std::pair<std::string, size_t>>{{"a", 1}, {"b", 1}}));
+  }
+}
+
 TEST(Ranking, FoundTwiceNeverRanksLowerUnderRankFusion) {
   Ranker ranker(Merge::kRrf, std::nullopt);
   ranker.AddHit(Hit("a", "1", 1, {{"url", "u1"}}));

@@ -93,12 +93,16 @@ run search "${q[@]}" --stem geese
 [ "$status" -eq 0 ] && [ "$(titles)" = "Geese in flight" ] || fail "--stem"
 
 # JSON: one object; a plugin that fails is a plugin entry, never a hit.
+# Every engine serves the same fixture, so each document is one hit that
+# names every engine, while each plugin is credited with what it returned.
 run search "${data[@]}" --format json car
 summary=$(json_summary)
 ok=1
 [ "$status" -eq 0 ] || ok=0
 for d in "${domains[@]}"; do grep -qx "plugin Plugins/$d $d 0 2 false" <<<"$summary" || ok=0; done
-[ "$(grep -c '^hit .* props$' <<<"$summary")" -eq $((2 * ${#domains[@]})) ] || ok=0
+[ "$(grep -c '^hit .* props$' <<<"$summary")" -eq 2 ] || ok=0
+python3 -c 'import json, sys; assert all(len(h["domains"]) == int(sys.argv[1]) for h in json.load(sys.stdin)["hits"])' \
+  ${#domains[@]} <<<"$out" || ok=0
 grep -q '^hit 1 ' <<<"$summary" || ok=0
 [ $ok = 1 ] || fail "json"
 sync_json=$out
@@ -112,16 +116,14 @@ run search --data "files=$fixture/no-such-folder" car
 # XML: the ranked results document, one Result per hit.
 run search "${data[@]}" --format xml car
 [ "$status" -eq 0 ] && [[ $out == '<?xml version="1.0" encoding="UTF-8"'* ]] && [[ $out == *'</Results>' ]] &&
-  [ "$(grep -o '<Result ' <<<"$out" | wc -l)" -eq $((2 * ${#domains[@]})) ] || fail "xml"
+  [ "$(grep -o '<Result ' <<<"$out" | wc -l)" -eq 2 ] || fail "xml"
 
 # Every format in both kinds of search draws on one ranked, limited list:
 # the same titles in the same order, and the same exit status when nothing
 # matches.
-# "car" in the title and the text leads on every engine, "car" in the title
-# alone comes next; equal scores go by domain.
-expected=$(for _ in "${domains[@]}"; do echo "Old Car Repair"; done
-           for _ in "${domains[@]}"; do echo "Fast car"; done)
-expected=$(head -n 3 <<<"$expected")
+# "car" in the title and the text leads, "car" in the title alone comes
+# next, each once however many engines found it.
+expected=$'Old Car Repair\nFast car'
 matrix_start=$(date +%s%N)
 for mode in sync async; do
   extra=()
@@ -133,7 +135,7 @@ for mode in sync async; do
   run search "${data[@]}" "${extra[@]}" --limit 3 --format xml car
   [ "$status" -eq 0 ] && [ "$(xml_titles)" = "$expected" ] || fail "$mode xml --limit 3"
   run search "${data[@]}" "${extra[@]}" --sort title --limit 2 --any car bicycle
-  [ "$status" -eq 0 ] && [ "$(titles)" = $'Bicycle\nBicycle' ] || [ ${#domains[@]} -lt 2 ] || fail "$mode --sort title --limit 2"
+  [ "$status" -eq 0 ] && [ "$(titles)" = $'Bicycle\nFast car' ] || fail "$mode --sort title --limit 2"
   for format in table json xml; do
     run search "${data[@]}" "${extra[@]}" --format $format xyzzyqqq
     [ "$status" -eq 0 ] || fail "$mode $format, no match: exit 0"
@@ -163,7 +165,7 @@ run search "${q[@]}" --async --synonyms automobile
 # arrive, cleaned, in every kind of search.
 for extra in "" "--async"; do
   run search "${data[@]}" $extra --any --format json zebra fox
-  [ "$status" -eq 0 ] && [ "$(json_summary | grep -c '^hit ')" -eq $((2 * ${#domains[@]})) ] &&
+  [ "$status" -eq 0 ] && [ "$(json_summary | grep -c '^hit ')" -eq 2 ] &&
     grep -q $'Zebra\xef\xbf\xbdcrossing' <<<"$out" || fail "characters XML cannot carry ($extra)"
 done
 

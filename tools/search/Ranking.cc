@@ -126,6 +126,15 @@ struct Ranker::Doc {
   bool kept = false;
 };
 
+// Between copies of one document that score the same, the one whose
+// evidence is shown: the better rank in its source, then the domain, then
+// the id. Never the order they came in, which differs from search to search.
+bool Ranker::Before(const Copy& a, const Copy& b) {
+  if (a.rank != b.rank) return a.rank < b.rank;
+  if (a.row.domain != b.row.domain) return a.row.domain < b.row.domain;
+  return a.row.id < b.row.id;
+}
+
 bool Ranker::Order::operator()(size_t a, size_t b) const {
   const Doc& x = ranker->docs_[a];
   const Doc& y = ranker->docs_[b];
@@ -313,8 +322,8 @@ void Ranker::Score(size_t index) {
   for (size_t c : doc.copies) {
     Copy& copy = copies_[c];
     copy.score = CopyScore(copy);
-    const Copy& current = copies_[doc.best];
-    if (Comparable(copy.score) > best || (Comparable(copy.score) == best && copy.rank < current.rank)) {
+    if (c == doc.copies.front() || Comparable(copy.score) > best ||
+        (Comparable(copy.score) == best && Before(copy, copies_[doc.best]))) {
       best = Comparable(copy.score);
       doc.best = c;
     }
@@ -402,7 +411,7 @@ void Ranker::Rescore() {
         Copy& copy = copies_[c];
         if (copy.source->statistics) continue;
         copy.score = 1 / (kFusion + static_cast<double>(copy.rank));
-        if (copy.score > bestCopy && statsScore[i] == 0) {
+        if (statsScore[i] == 0 && (copy.score > bestCopy || (copy.score == bestCopy && Before(copy, copies_[d.best])))) {
           bestCopy = copy.score;
           d.best = c;
         }
@@ -428,7 +437,9 @@ std::vector<Ranked> Ranker::Best() {
     for (size_t c : d.copies) order.push_back(c);
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
       if (a == d.best || b == d.best) return a == d.best && b != d.best;
-      return Comparable(copies_[a].score) > Comparable(copies_[b].score);
+      if (Comparable(copies_[a].score) != Comparable(copies_[b].score))
+        return Comparable(copies_[a].score) > Comparable(copies_[b].score);
+      return Before(copies_[a], copies_[b]);
     });
     for (size_t c : order) {
       const Copy& copy = copies_[c];

@@ -82,6 +82,7 @@ class Ranker {
   };
 
   Source& SourceOf(const std::string& domain);
+  static bool Before(const Copy& a, const Copy& b);
   double CopyScore(const Copy& copy) const;
   double FusedSum(const Doc& doc, bool unscoredOnly) const;
   void Score(size_t doc);
