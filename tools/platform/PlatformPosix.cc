@@ -11,17 +11,20 @@ namespace tessik_cli {
 
 bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
 
-int TerminalColumns(std::FILE* stream) {
+namespace {
+
+// The terminal's size; all zero when `stream` writes to none.
+winsize TerminalSize(std::FILE* stream) {
   winsize size{};
-  if (!IsTerminal(stream) || ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
-  return size.ws_col;
+  if (!IsTerminal(stream) || ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return {};
+  return size;
 }
 
-int TerminalRows(std::FILE* stream) {
-  winsize size{};
-  if (!IsTerminal(stream) || ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
-  return size.ws_row;
-}
+}  // namespace
+
+int TerminalColumns(std::FILE* stream) { return TerminalSize(stream).ws_col; }
+
+int TerminalRows(std::FILE* stream) { return TerminalSize(stream).ws_row; }
 
 bool TerminalEscapes(std::FILE* stream) {
   // Every terminal but a dumb one follows them.

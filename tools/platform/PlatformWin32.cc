@@ -11,20 +11,28 @@ namespace tessik_cli {
 
 bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
-int TerminalColumns(std::FILE* stream) {
-  if (!IsTerminal(stream)) return 0;
+namespace {
+
+// The console window `stream` writes to; false when it is none.
+bool ConsoleWindow(std::FILE* stream, SMALL_RECT& window) {
+  if (!IsTerminal(stream)) return false;
   HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
   CONSOLE_SCREEN_BUFFER_INFO info;
-  if (!GetConsoleScreenBufferInfo(handle, &info)) return 0;
-  return info.srWindow.Right - info.srWindow.Left + 1;
+  if (!GetConsoleScreenBufferInfo(handle, &info)) return false;
+  window = info.srWindow;
+  return true;
+}
+
+}  // namespace
+
+int TerminalColumns(std::FILE* stream) {
+  SMALL_RECT w;
+  return ConsoleWindow(stream, w) ? w.Right - w.Left + 1 : 0;
 }
 
 int TerminalRows(std::FILE* stream) {
-  if (!IsTerminal(stream)) return 0;
-  HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-  CONSOLE_SCREEN_BUFFER_INFO info;
-  if (!GetConsoleScreenBufferInfo(handle, &info)) return 0;
-  return info.srWindow.Bottom - info.srWindow.Top + 1;
+  SMALL_RECT w;
+  return ConsoleWindow(stream, w) ? w.Bottom - w.Top + 1 : 0;
 }
 
 bool TerminalEscapes(std::FILE* stream) {
