@@ -19,6 +19,7 @@
 #include "platform/Platform.h"
 #include "search/Options.h"
 #include "search/Search.h"
+#include "serve/Serve.h"
 #include "sources/Sources.h"
 #include "tessik/TessikClient.h"
 #include "words/Words.h"
@@ -56,6 +57,8 @@ constexpr Command kCommands[] = {
      tessik_cli::Search, kAny},
     {"sources", "add|list|update|remove ...", "the sources searches run over: add, list, update, remove",
      tessik_cli::kSourcesHelp, tessik_cli::Sources, kAny},
+    {"serve", "[OPTIONS]", "serve the sources over HTTP: a search page and a JSON API", tessik_serve::kServeHelp,
+     tessik_serve::Serve, kAny},
     {"synonyms", "WORD", "print the synonyms of WORD, one a line", nullptr, tessik_cli::Synonyms, 1},
     {"stems", "WORD", "print the base forms of WORD, one a line", nullptr, tessik_cli::Stems, 1},
     {"version", "", "print the library's version and check that it answers", nullptr, Version, 0},

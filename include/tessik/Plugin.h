@@ -57,6 +57,13 @@
 //  - Facts about a whole search ride on the plugin's last hit (in an
 //    asynchronous search, the last hit of its last batch) as properties:
 //    "more" = "true" says the plugin had more matches than it returned.
+//  - In an asynchronous search, "answered" = "true" on the last entry a
+//    plugin sends for a domain (its last hit, else its statistics entry)
+//    says that domain's answer is complete, before the whole search is; a
+//    domain with nothing to send gets an entry of its own, score 0, with
+//    only "domain" and "answered", which is no hit. An error entry ends
+//    its domain too. A server that streams a search uses it to show which
+//    sources are done.
 //  - Every hit carries "source-rank": its 1-based position in its domain's
 //    own best-first list.
 //  - Statistics for one ranking over every source. A search core that

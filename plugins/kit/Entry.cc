@@ -168,9 +168,12 @@ void RunAsync(Session* session, Request request, PluginNotify notify) {
       const Found& found = answer.found;
       for (size_t begin = 0; (begin < found.hits.size() || (begin == 0 && found.statistics.known)) && !session->abort;
            begin += batch) {
-        TessikChar* text = WriteResults(found, begin, begin + batch, domain.name, answer.keys);
+        const bool ends = begin + batch >= found.hits.size();
+        TessikChar* text = WriteResults(found, begin, begin + batch, domain.name, answer.keys, ends);
         report(text != nullptr ? text : Unwritable(domain.name));
       }
+      // Nothing carried the end: no hit, and no statistics asked for.
+      if (found.hits.empty() && !found.statistics.known && !session->abort) report(WriteAnswered(domain.name));
     }
   } catch (const std::bad_alloc&) {
     report(WriteError(PluginConfig().domain, "out of memory", TESSIK_E_OUT_OF_MEMORY));

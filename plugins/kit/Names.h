@@ -44,6 +44,13 @@ inline constexpr std::string_view kStatusProperty = "status";
 // returned, its limit cut them.
 inline constexpr std::string_view kMoreProperty = "more";
 
+// The end of one domain's answer in an asynchronous search: "answered" =
+// "true" on the last entry sent for it (its last hit, else its statistics
+// entry), or on an entry of its own with only "domain" when it sent none.
+// An error entry ends its domain too. A reader that shows a search as it
+// streams can tell which sources are done before the whole search is.
+inline constexpr std::string_view kAnsweredProperty = "answered";
+
 // Every hit's 1-based position in its domain's own best-first list, with
 // or without statistics.
 inline constexpr std::string_view kSourceRankProperty = "source-rank";

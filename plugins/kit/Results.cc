@@ -35,7 +35,7 @@ TessikChar* Write(IHitList& list) {
 // The statistics entry of `found` (score 0, never a hit); false when the
 // library could not make it.
 bool AddStatistics(IHitList& list, const Statistics& s, const std::string& domain,
-                   const std::vector<std::string>& keys) {
+                   const std::vector<std::string>& keys, bool ends) {
   HitPtr hit(Tessik_NewHit());
   if (!hit) return false;
   hit->SetNormScore(0);
@@ -44,6 +44,7 @@ bool AddStatistics(IHitList& list, const Statistics& s, const std::string& domai
   Set(*hit, kDocumentsProperty, std::to_string(s.documents));
   Set(*hit, kAverageLengthProperty, AverageText(s.documents, s.length));
   Set(*hit, kDocumentCountsProperty, CountPairs(keys, s.df));
+  if (ends) Set(*hit, kAnsweredProperty, "true");
   list.AddHit(hit.get());
   hit.release();
   return true;
@@ -52,8 +53,9 @@ bool AddStatistics(IHitList& list, const Statistics& s, const std::string& domai
 // Hits [begin, end) of `found` into `list`, after the statistics entry when
 // the range is the first; false when the library could not make a hit.
 bool AddHits(IHitList& list, const Found& found, size_t begin, size_t end, const std::string& domain,
-             const std::vector<std::string>& keys) {
-  if (begin == 0 && found.statistics.known && !AddStatistics(list, found.statistics, domain, keys)) return false;
+             const std::vector<std::string>& keys, bool ends = false) {
+  if (begin == 0 && found.statistics.known && !AddStatistics(list, found.statistics, domain, keys, ends && found.hits.empty()))
+    return false;
   const std::vector<Hit>& hits = found.hits;
   for (size_t i = begin; i < end && i < hits.size(); ++i) {
     HitPtr hit(Tessik_NewHit());
@@ -73,6 +75,7 @@ bool AddHits(IHitList& list, const Found& found, size_t begin, size_t end, const
     }
     if (!h.digest.empty()) Set(*hit, kDigestProperty, h.digest);
     if (found.more && i + 1 == hits.size()) Set(*hit, kMoreProperty, "true");
+    if (ends && i + 1 == hits.size()) Set(*hit, kAnsweredProperty, "true");
     list.AddHit(hit.get());  // the list owns it from here
     hit.release();
   }
@@ -93,10 +96,23 @@ bool AddError(IHitList& list, const std::string& domain, const std::string& mess
 
 }  // namespace
 
-TessikChar* WriteResults(const Found& found, size_t begin, size_t end, const std::string& domain,
-                         const std::vector<std::string>& keys) {
+TessikChar* WriteAnswered(const std::string& domain) {
   ListPtr list(Tessik_NewHitList());
-  if (!list || !AddHits(*list, found, begin, end, domain, keys)) return nullptr;
+  if (!list) return nullptr;
+  HitPtr hit(Tessik_NewHit());
+  if (!hit) return nullptr;
+  hit->SetNormScore(0);
+  Set(*hit, "domain", domain);
+  Set(*hit, kAnsweredProperty, "true");
+  list->AddHit(hit.get());
+  hit.release();
+  return Write(*list);
+}
+
+TessikChar* WriteResults(const Found& found, size_t begin, size_t end, const std::string& domain,
+                         const std::vector<std::string>& keys, bool ends) {
+  ListPtr list(Tessik_NewHitList());
+  if (!list || !AddHits(*list, found, begin, end, domain, keys, ends)) return nullptr;
   return Write(*list);
 }
 

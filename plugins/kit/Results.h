@@ -56,12 +56,14 @@ struct Found {
 // that hit also carries "more". When the range starts at the first hit and
 // the statistics are known, the statistics entry comes first (also when
 // the range holds no hit); `keys` (kit/Statistics.h) name the terms the
-// counts are of. Every text is cleaned of what XML cannot carry
-// (CleanText), so one odd document never costs the others. Returns a
-// buffer of Tessik_Allocate the caller owns, or null when the library
-// could not write it.
+// counts are of. With `ends`, the last entry written (the last hit, else
+// the statistics entry) carries "answered": the domain's answer ends
+// there. Every text is cleaned of what XML cannot carry (CleanText), so
+// one odd document never costs the others. Returns a buffer of
+// Tessik_Allocate the caller owns, or null when the library could not
+// write it.
 TessikChar* WriteResults(const Found& found, size_t begin, size_t end, const std::string& domain,
-                         const std::vector<std::string>& keys = {});
+                         const std::vector<std::string>& keys = {}, bool ends = false);
 
 // What a plugin says for one domain of a search: its hits, or, when
 // `error` is not empty, that its search failed with `status`. `keys`: as
@@ -84,6 +86,10 @@ TessikChar* WriteAnswers(const std::vector<Answer>& answers);
 // entries by their "error" property; the library merges them like hits, so
 // the other plugins' hits still arrive beside them.
 TessikChar* WriteError(const std::string& domain, const std::string& message, int status);
+// An entry of its own that ends `domain`'s answer (kit/Names.h,
+// "answered"), for an answer with no entry to carry it. Ownership as for
+// WriteResults.
+TessikChar* WriteAnswered(const std::string& domain);
 
 }  // namespace tessik_plugins
 

@@ -81,9 +81,9 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-Json HitsJson(const std::vector<Ranked>& ranked) {
+Json HitsJson(const std::vector<Ranked>& ranked, size_t offset = 0) {
   Json hits = Json::array();
-  size_t rank = 0;
+  size_t rank = offset;
   for (const Ranked& r : ranked) {
     Json properties = Json::object();
     for (const auto& [name, value] : r.row.properties) properties[name] = value;
@@ -105,6 +105,18 @@ Json HitsJson(const std::vector<Ranked>& ranked) {
   return hits;
 }
 
+void AddFacts(Json& json, const SearchFacts& facts, const std::vector<PluginReport>& plugins) {
+  json["partial"] = facts.partial;
+  if (!facts.timedOut.empty()) json["timed_out"] = facts.timedOut;
+  json["plugins"] = Json::array();
+  for (const PluginReport& p : plugins) {
+    Json entry = {{"name", p.name}, {"domain", p.domain}, {"status", p.status}, {"hits", p.hits}, {"more", p.more}};
+    if (p.fused) entry["fused"] = true;
+    if (!p.error.empty()) entry["error"] = p.error;
+    json["plugins"].push_back(std::move(entry));
+  }
+}
+
 std::string Dump(const Json& json, bool oneLine) {
   return (oneLine ? json.dump(-1, ' ', false, Json::error_handler_t::replace)
                   : json.dump(1, ' ', false, Json::error_handler_t::replace)) +
@@ -114,20 +126,32 @@ std::string Dump(const Json& json, bool oneLine) {
 }  // namespace
 
 std::string SearchJson(const std::string& queryXml, const char* merge, const std::vector<PluginReport>& plugins,
-                       const std::vector<Ranked>& ranked, bool oneLine) {
-  Json json = {{"query", queryXml}, {"merge", merge}, {"plugins", Json::array()}};
-  for (const PluginReport& p : plugins) {
-    Json entry = {{"name", p.name}, {"domain", p.domain}, {"status", p.status}, {"hits", p.hits}, {"more", p.more}};
-    if (p.fused) entry["fused"] = true;
-    if (!p.error.empty()) entry["error"] = p.error;
-    json["plugins"].push_back(std::move(entry));
-  }
-  json["hits"] = HitsJson(ranked);
+                       const std::vector<Ranked>& ranked, const SearchFacts& facts, bool oneLine) {
+  Json json = {{"query", queryXml}, {"merge", merge}};
+  AddFacts(json, facts, plugins);
+  json["hits"] = HitsJson(ranked, facts.offset);
   return Dump(json, oneLine);
 }
 
-std::string BatchJson(size_t batches, const std::vector<Ranked>& ranked) {
-  return Dump(Json{{"batch", batches}, {"hits", HitsJson(ranked)}}, true);
+std::string DoneJson(const SearchFacts& facts, const std::vector<PluginReport>& plugins, size_t hits,
+                     double milliseconds) {
+  Json json = {{"hits", hits}, {"ms", milliseconds}};
+  AddFacts(json, facts, plugins);
+  return Dump(json, true);
+}
+
+std::string BatchJson(size_t batches, const std::vector<Ranked>& ranked, const std::map<std::string, size_t>* arrived,
+                      size_t offset) {
+  Json json = {{"batch", batches}};
+  if (arrived != nullptr) json["arrived"] = *arrived;
+  json["hits"] = HitsJson(ranked, offset);
+  return Dump(json, true);
+}
+
+std::string SourceJson(const PluginReport& p, double milliseconds) {
+  Json json = {{"domain", p.domain}, {"status", p.status}, {"hits", p.hits}, {"ms", milliseconds}};
+  if (!p.error.empty()) json["error"] = p.error;
+  return Dump(json, true);
 }
 
 std::string ResultsXml(const std::vector<Row>& rows, int32_t& status) {

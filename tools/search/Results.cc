@@ -12,6 +12,7 @@ namespace {
 namespace names = tessik_plugins;
 
 const TessikChar kError[] = TESSIK_TEXT("error");
+const TessikChar kAnswered[] = TESSIK_TEXT("answered");  // kit/Names.h
 
 class Everything final : public CHitSelector {
  public:
@@ -72,6 +73,13 @@ int32_t Results::Add(const TessikChar* text) {
     Row row;
     row.score = hit->GetNormScore();
     row.domain = Property(*hit, TESSIK_TEXT("domain"));
+    if (hit->GetProperty(kAnswered) != nullptr) {
+      answered_.insert(row.domain);
+      // The entry of its own that ends an answer with nothing else in it.
+      if (hit->GetProperty(TESSIK_TEXT("id")) == nullptr && hit->GetProperty(TESSIK_TEXT("statistics")) == nullptr &&
+          hit->GetProperty(kError) == nullptr)
+        continue;
+    }
     if (hit->GetProperty(kError) != nullptr) {
       Failure f;
       f.domain = row.domain;
@@ -93,6 +101,7 @@ int32_t Results::Add(const TessikChar* text) {
         if (Narrow(value) == "true") cut_.insert(row.domain);
         continue;
       }
+      if (n == names::kAnsweredProperty) continue;
       if (n == names::kStatisticsProperty) isStatistics = true;
       row.properties.emplace_back(n, Narrow(value));
     }

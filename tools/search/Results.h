@@ -52,6 +52,9 @@ class Results {
   // The domains whose plugin said it had more matches than it returned.
   const std::set<std::string>& Cut() const { return cut_; }
   size_t Batches() const { return batches_; }
+  // The domains whose plugin said their answer is complete ("answered"
+  // entries of an asynchronous search, kit/Names.h).
+  const std::set<std::string>& Answered() const { return answered_; }
 
  private:
   Ranker& ranker_;
@@ -59,6 +62,7 @@ class Results {
   std::vector<Failure> failures_;
   std::map<std::string, size_t> perDomain_;
   std::set<std::string> cut_;
+  std::set<std::string> answered_;
   size_t batches_ = 0;
 };
 

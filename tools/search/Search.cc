@@ -10,11 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "common/Interrupt.h"
 #include "common/LiveLine.h"
 #include "kit/Names.h"
 #include "kit/Text.h"
 #include "platform/Platform.h"
 #include "search/Async.h"
+#include "search/Core.h"
 #include "search/Options.h"
 #include "search/Output.h"
 #include "search/Query.h"
@@ -83,27 +85,6 @@ std::vector<PluginReport> LoadPlugins(uint32_t session, const SearchOptions& o) 
   return plugins;
 }
 
-// Counts hits and failures against the plugins; domains that answered
-// without a plugin of their name (a library loaded under another file name)
-// get an entry of their own.
-void Account(std::vector<PluginReport>& plugins, Results& results) {
-  auto entry = [&](const std::string& domain) -> PluginReport& {
-    for (PluginReport& p : plugins) {
-      if (p.domain == domain) return p;
-    }
-    plugins.push_back({domain, domain, TESSIK_OK, 0, ""});
-    return plugins.back();
-  };
-  for (const auto& [domain, count] : results.PerDomain()) entry(domain).hits = count;
-  for (const Failure& f : results.Failures()) {
-    PluginReport& p = entry(f.domain);
-    p.status = f.status;
-    p.error = f.error;
-    std::fprintf(stderr, "tessik search: plugin %s failed: %s: %s\n", p.name.c_str(), OneLine(f.error).c_str(),
-                 DescribeStatus(f.status).c_str());
-  }
-}
-
 size_t TableWidth() {
   if (const int columns = TerminalColumns(stdout); columns > 0) return static_cast<size_t>(columns);
   if (const char* env = std::getenv("COLUMNS"); env != nullptr && std::atoi(env) > 0) return std::atoi(env);
@@ -123,13 +104,6 @@ std::string Progress(const Results& results, std::chrono::steady_clock::time_poi
   char elapsed[32];
   std::snprintf(elapsed, sizeof elapsed, ", %.1f s", seconds);
   return line + elapsed;
-}
-
-std::vector<Row> RowsOf(const std::vector<Ranked>& ranked) {
-  std::vector<Row> rows;
-  rows.reserve(ranked.size());
-  for (const Ranked& r : ranked) rows.push_back(r.row);
-  return rows;
 }
 
 // A table on the terminal, redrawn in place: the cursor goes back up over
@@ -165,21 +139,6 @@ class LiveTable {
 
 // The domains the search addresses: those the query asks for, else every
 // loaded plugin's; each with its --data and the limit.
-// How many hits each source is asked for: its own best by its own
-// statistics can miss the best of everything, so more than the table shows.
-std::optional<uint32_t> SourceLimit(const SearchOptions& o) {
-  if (o.sourceLimit) return o.sourceLimit;
-  if (o.limit) return std::max<uint32_t>(*o.limit, 100);
-  return std::nullopt;
-}
-
-// The properties every domain of the search gets: the ranking's request
-// for statistics.
-void AskStatistics(const SearchOptions& o, DomainTarget& target) {
-  if (o.merge == Merge::kStats)
-    target.properties.emplace_back(tessik_plugins::kStatisticsProperty, tessik_plugins::kStatisticsBm25);
-}
-
 std::vector<DomainTarget> Targets(const SearchQuery& wanted, const SearchOptions& o,
                                   const std::vector<PluginReport>& plugins) {
   std::vector<std::string> names = wanted.domains;
@@ -199,25 +158,6 @@ std::vector<DomainTarget> Targets(const SearchQuery& wanted, const SearchOptions
     targets.push_back(std::move(target));
   }
   return targets;
-}
-
-// A source's domain as the search core addresses it: the plugin of its
-// engine answers for it, with the data and columns from the list.
-DomainTarget SourceTarget(const SourceList& list, const Source& source, std::optional<uint32_t> limit) {
-  DomainTarget target{source.name, source.engine == "files" ? IndexFile(list, source) : source.path, limit, {}};
-  target.properties.emplace_back("engine", source.engine);
-  if (source.engine == "sqlite") {
-    std::string text;
-    for (const std::string& column : source.Values("text")) text += (text.empty() ? "" : "\n") + column;
-    const std::pair<const char*, std::string> columns[] = {
-        {"table", source.Value("table")}, {"title-column", source.Value("title")}, {"text-columns", text},
-        {"id-column", source.Value("id")}, {"url-column", source.Value("url")},
-        {"category-column", source.Value("category")}};
-    for (const auto& [name, value] : columns) {
-      if (!value.empty()) target.properties.emplace_back(name, value);
-    }
-  }
-  return target;
 }
 
 // The sources a search runs over (those named, else every one in `list`),
@@ -257,8 +197,7 @@ bool LoadSources(uint32_t session, const SearchOptions& o, const SourceList& lis
       report.error = "its path " + s->path + " is gone";
       std::fprintf(stderr, "tessik search: source %s failed: %s\n", s->name.c_str(), report.error.c_str());
     } else {
-      targets.push_back(SourceTarget(list, *s, SourceLimit(o)));
-      AskStatistics(o, targets.back());
+      targets.push_back(SourceTarget(list, *s, o));
     }
     plugins.push_back(std::move(report));
   }
@@ -435,13 +374,14 @@ int Search(std::span<char* const> arguments) {
           std::fflush(stdout);
         }
       };
-      const AsyncOutcome outcome =
-          RunAsyncSearch(session, query, o.pollMs, onResults, draw, std::chrono::milliseconds(100));
+      InterruptScope interrupt;
+      const AsyncOutcome outcome = RunAsyncSearch(session, query, o.pollMs, onResults, draw,
+                                                  std::chrono::milliseconds(100), InterruptScope::Pressed());
       live.Wipe();
       table.Clear();
       if (outcome.status != TESSIK_OK) return Fail(kExitLibrary, "starting the asynchronous search", outcome.status);
       if (readStatus != TESSIK_OK) return Fail(kExitLibrary, "reading the merged results", readStatus);
-      interrupted = outcome.interrupted;
+      interrupted = outcome.stopped || InterruptScope::Pressed();
       // The end came: every plugin answered, with hits or without.
       answered = true;
       if (interrupted) std::fprintf(stderr, "tessik search: interrupted; the search was aborted\n");
@@ -449,25 +389,11 @@ int Search(std::span<char* const> arguments) {
         std::fprintf(stderr, "tessik search: %s arrived\n", Count(results.Batches(), "batch", "batches").c_str());
     }
     // Rank and limit.
-    ranked = ranker.Best();
-    if (!byScore) {
-      std::vector<Row> rows = RowsOf(ranked);
-      if (const int32_t status = SortByProperty(rows, o.sort); status != TESSIK_OK)
-        return Fail(kExitLibrary, "sorting the hits", status);
-      std::vector<Ranked> sorted;
-      for (Row& row : rows) {
-        const auto it = std::find_if(ranked.begin(), ranked.end(),
-                                     [&](const Ranked& r) { return r.row.domain == row.domain && r.row.id == row.id; });
-        sorted.push_back({std::move(row), it != ranked.end() ? it->sources : std::vector<std::pair<std::string, size_t>>{}});
-        if (o.limit && sorted.size() == *o.limit) break;
-      }
-      ranked = std::move(sorted);
-    }
-    Account(plugins, results);
-    for (const std::string& domain : ranker.Fused()) {
-      for (PluginReport& p : plugins) {
-        if (p.domain == domain) p.fused = true;
-      }
+    if (const int32_t status = RankedList(ranker, o, ranked); status != TESSIK_OK)
+      return Fail(kExitLibrary, "sorting the hits", status);
+    for (const PluginReport* p : Account(plugins, results, ranker)) {
+      std::fprintf(stderr, "tessik search: plugin %s failed: %s: %s\n", p->name.c_str(), OneLine(p->error).c_str(),
+                   DescribeStatus(p->status).c_str());
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "tessik search: handling the hits: %s\n", e.what());
@@ -479,8 +405,7 @@ int Search(std::span<char* const> arguments) {
                  wanted.domains.empty() ? "" : " (does a loaded plugin serve the domains asked for?)");
   }
   // A plugin's limit cut what the user would have seen.
-  for (PluginReport& p : plugins) {
-    p.more = results.Cut().count(p.domain) > 0;
+  for (const PluginReport& p : plugins) {
     if (p.more && (!o.limit || p.hits < *o.limit)) {
       std::fprintf(stderr, "tessik search: %s had more matches than the %zu it returned%s\n", p.domain.c_str(), p.hits,
                    o.limit ? " (its plugin's max)" : "; --limit asks for more");
@@ -488,6 +413,8 @@ int Search(std::span<char* const> arguments) {
   }
 
   // Render: every format from the one ranked list.
+  SearchFacts facts;
+  facts.partial = interrupted;
   std::string text;
   const std::vector<Row> rows = RowsOf(ranked);
   switch (o.format) {
@@ -497,8 +424,8 @@ int Search(std::span<char* const> arguments) {
       if (status != TESSIK_OK) return Fail(kExitLibrary, "writing the results document", status);
       break;
     }
-    case Format::kJson: text = SearchJson(queryXml, MergeName(o.merge), plugins, ranked); break;
-    case Format::kJsonLines: text = SearchJson(queryXml, MergeName(o.merge), plugins, ranked, true); break;
+    case Format::kJson: text = SearchJson(queryXml, MergeName(o.merge), plugins, ranked, facts); break;
+    case Format::kJsonLines: text = SearchJson(queryXml, MergeName(o.merge), plugins, ranked, facts, true); break;
     case Format::kTable:
       if (!rows.empty()) text = TableText(MakeLayout(TableWidth(), domains, &rows), rows);
       break;

@@ -386,12 +386,10 @@ long long CountRows(const Source& source) {
   return n;
 }
 
-struct Line {
-  std::string name, engine, path, documents, indexed, state;
-};
+}  // namespace
 
-Line Describe(const SourceList& list, const Source& source) {
-  Line line{source.name, source.engine, source.path, "-", "-", "ready"};
+SourceState Describe(const SourceList& list, const Source& source) {
+  SourceState line{source.name, source.engine, source.path, "-", "-", "ready"};
   std::error_code error;
   if (!fs::exists(PathOf(source.path), error)) {
     line.state = "path missing";
@@ -415,6 +413,8 @@ Line Describe(const SourceList& list, const Source& source) {
   return line;
 }
 
+namespace {
+
 int List(const Options& o) {
   if (!o.positional.empty()) {
     std::fprintf(stderr, "tessik sources list: takes no arguments\n");
@@ -425,14 +425,14 @@ int List(const Options& o) {
     std::printf("# no list at %s yet: searches run over the bundled samples\n", list.file.c_str());
     list = Samples();
   }
-  std::vector<Line> lines = {{"NAME", "ENGINE", "PATH", "DOCUMENTS", "LAST INDEXED", "STATE"}};
+  std::vector<SourceState> lines = {{"NAME", "ENGINE", "PATH", "DOCUMENTS", "LAST INDEXED", "STATE"}};
   for (const Source& s : list.sources) lines.push_back(Describe(list, s));
   size_t widths[5] = {};
-  for (const Line& l : lines) {
+  for (const SourceState& l : lines) {
     const std::string* cells[] = {&l.name, &l.engine, &l.path, &l.documents, &l.indexed};
     for (int i = 0; i < 5; ++i) widths[i] = std::max(widths[i], Columns(*cells[i]));
   }
-  for (const Line& l : lines) {
+  for (const SourceState& l : lines) {
     const std::string* cells[] = {&l.name, &l.engine, &l.path, &l.documents, &l.indexed};
     std::string text;
     for (int i = 0; i < 5; ++i) {

@@ -20,6 +20,13 @@ extern const char kSourcesHelp[];
 // SourceError for a list that cannot be read.
 SourceList ListToSearch(const std::string& config);
 
+// A source as "tessik sources list" shows it: "-" for what is not known;
+// state "ready", "path missing", "unreadable..." or the folder index's own.
+struct SourceState {
+  std::string name, engine, path, documents, indexed, state;
+};
+SourceState Describe(const SourceList& list, const Source& source);
+
 }  // namespace tessik_cli
 
 #endif  // TESSIK_TOOLS_SOURCES_SOURCES_H_
