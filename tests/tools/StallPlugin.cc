@@ -2,9 +2,13 @@
 // is aborted: the command line's Ctrl-C test needs a search that is still
 // running when the interrupt comes. Its synchronous search answers the same
 // hit at once. A watchdog ends a search nobody aborts after a minute, so a
-// broken abort fails the test instead of hanging it.
+// broken abort fails the test instead of hanging it. With TESSIK_STALL_LOG
+// set, each abort of a running search appends a line "abort" to that file,
+// so a test in another thread or process sees when the abort came.
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -93,10 +97,15 @@ STALL_EXPORT int32_t AsyncSearch(void* handle, const void*, PluginNotify notify,
 STALL_EXPORT int32_t AbortAsyncSearch(void* handle) {
   auto* s = static_cast<Session*>(handle);
   if (s == nullptr) return TESSIK_E_NULL_ARGUMENT;
+  bool running = false;
   {
     std::lock_guard<std::mutex> lock(s->mu);
+    running = !s->abort;
     s->abort = true;
   }
   s->wake.notify_all();
+  if (const char* log = std::getenv("TESSIK_STALL_LOG"); log != nullptr && running && s->worker.joinable()) {
+    std::ofstream(log, std::ios::app) << "abort\n";
+  }
   return TESSIK_OK;
 }

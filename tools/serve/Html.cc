@@ -15,6 +15,7 @@ std::string Head() {
   return "<!doctype html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
          "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
          "<title>Tessik</title><link rel=\"stylesheet\" href=\"/app.css\">"
+         "<link rel=\"icon\" type=\"image/svg+xml\" href=\"/favicon.svg\">"
          "<link rel=\"search\" type=\"application/opensearchdescription+xml\" title=\"Tessik\" href=\"/opensearch.xml\">"
          "<script src=\"/app.js\" defer></script></head>\n<body>\n";
 }

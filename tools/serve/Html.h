@@ -25,9 +25,10 @@ std::string ResultsPage(const SearchRequest& request, const std::vector<tessik_c
 // other ("javascript:", "data:") gives "".
 std::string SafeLink(std::string_view url);
 
-// The page's script and style, from the binary.
+// The page's script, style and icon (SVG), from the binary.
 extern const char kAppJs[];
 extern const char kAppCss[];
+extern const char kFavicon[];
 
 }  // namespace tessik_serve
 

@@ -280,15 +280,17 @@ void Searches::Run(uint32_t session, const std::vector<std::pair<std::string, in
   } else if (const int32_t status = tessik_cli::RankedList(ranker, o, ranked); status != TESSIK_OK) {
     answer = ErrorAnswer(500, "sorting the hits failed: " + tessik_cli::DescribeStatus(status));
   } else {
-    tessik_cli::Account(plugins, results, ranker);
     tessik_cli::SearchFacts facts;
     facts.partial = outcome.stopped;
     facts.offset = offset;
     if (search.timedOut) {
+      // The sources asked that had not answered (before Account adds the
+      // domains that answered under other names).
       for (const PluginReport& p : plugins) {
         if (p.status == TESSIK_OK && results.Answered().count(p.domain) == 0) facts.timedOut.push_back(p.domain);
       }
     }
+    tessik_cli::Account(plugins, results, ranker);
     ranked = page(std::move(ranked));
     answer.hits = ranked.size();
     const char* merge = tessik_cli::MergeName(o.merge);

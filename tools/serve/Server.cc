@@ -248,19 +248,23 @@ class Server::Impl::Connection : public std::enable_shared_from_this<Connection>
       if (!bearer && !SameSecret(Cookie("tessik_token"), s_.o_.token))
         return Send(ErrorAnswer(401, "a token is needed: Authorization: Bearer <token>, or open /?token=<token> once"));
     }
+    static const char* const kPaths[] = {"/",        "/app.js", "/app.css", "/favicon.svg",  "/opensearch.xml",
+                                         "/health",  "/synonyms", "/stems", "/search", "/search/stream"};
+    if (std::none_of(std::begin(kPaths), std::end(kPaths), [&](const char* p) { return path == p; }))
+      return Send(ErrorAnswer(404, "no such page: " + tessik_plugins::CleanText(path)));
     if (path == "/search" || path == "/search/stream") return StartSearch(params, path == "/search/stream");
     if (!params.empty() && path != "/synonyms" && path != "/stems")
       return Send(ErrorAnswer(400, "unknown parameter \"" + tessik_plugins::CleanText(params[0].first) + "\""));
     if (path == "/") return Send({200, "text/html; charset=utf-8", SearchPage(s_.searches_.Served().Names()), 0});
     if (path == "/app.js") return Send({200, "text/javascript; charset=utf-8", kAppJs, 0});
     if (path == "/app.css") return Send({200, "text/css; charset=utf-8", kAppCss, 0});
+    if (path == "/favicon.svg") return Send({200, "image/svg+xml", kFavicon, 0});
     if (path == "/opensearch.xml") {
       return Send({200, "application/opensearchdescription+xml",
                    OpenSearch("http://" + std::string(Sv(request_[http::field::host]))), 0});
     }
     if (path == "/health") return Send(Health());
-    if (path == "/synonyms" || path == "/stems") return LookUp(params, path == "/synonyms");
-    Send(ErrorAnswer(404, "no such page: " + tessik_plugins::CleanText(path)));
+    LookUp(params, path == "/synonyms");
   }
 
   Answer Health() const {
