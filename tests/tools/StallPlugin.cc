@@ -4,7 +4,9 @@
 // hit at once. A watchdog ends a search nobody aborts after a minute, so a
 // broken abort fails the test instead of hanging it. With TESSIK_STALL_LOG
 // set, each abort of a running search appends a line "abort" to that file,
-// so a test in another thread or process sees when the abort came.
+// so a test in another thread or process sees when the abort came. With
+// TESSIK_STALL_SYNC_MS set, a synchronous search first sleeps that long:
+// the caller holds the library's machine-wide plugin lock meanwhile.
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -78,6 +80,8 @@ STALL_EXPORT int32_t FinishSearch(void* handle) {
 
 STALL_EXPORT int32_t SyncSearch(void* handle, const void*, TessikChar** resultText, uint32_t) {
   if (handle == nullptr || resultText == nullptr) return TESSIK_E_NULL_ARGUMENT;
+  if (const char* ms = std::getenv("TESSIK_STALL_SYNC_MS"); ms != nullptr)
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(ms)));
   *resultText = Results();
   return *resultText != nullptr ? TESSIK_OK : TESSIK_E_OUT_OF_MEMORY;
 }
