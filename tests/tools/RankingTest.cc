@@ -127,6 +127,24 @@ TEST(Ranking, EqualCopiesShowTheSameSourceWhicheverCameFirst) {
   }
 }
 
+// Enough documents that the table of keys grows several times; each found
+// again by a second source, in the other order, must meet its first copy.
+TEST(Ranking, ManyDocumentsFoundTwiceAreEachOne) {
+  Ranker ranker(Merge::kPlugin, std::nullopt);
+  constexpr int kDocs = 1000;
+  for (int i = 0; i < kDocs; ++i)
+    ranker.AddHit(Hit("a", std::to_string(i), 0.5, {{"path", "/d/" + std::to_string(i)}}));
+  for (int i = kDocs - 1; i >= 0; --i)
+    ranker.AddHit(Hit("b", "x" + std::to_string(i), 0.25, {{"path", "/d/" + std::to_string(i)}}));
+  const std::vector<Ranked> best = ranker.Best();
+  ASSERT_EQ(best.size(), static_cast<size_t>(kDocs));
+  for (const Ranked& r : best) {
+    EXPECT_EQ(r.row.domain, "a");
+    ASSERT_EQ(r.sources.size(), 2u) << r.row.id;
+    EXPECT_EQ(r.sources[1].first, "b");
+  }
+}
+
 TEST(Ranking, FoundTwiceNeverRanksLowerUnderRankFusion) {
   Ranker ranker(Merge::kRrf, std::nullopt);
   ranker.AddHit(Hit("a", "1", 1, {{"url", "u1"}}));

@@ -100,10 +100,8 @@ int32_t Results::Add(const TessikChar* text) {
   }
   // A source's statistics come with its first hits; read them first.
   for (const Row& entry : statistics) ranker_.AddStatistics(entry);
-  for (const Row& hit : hits) {
-    ++perDomain_[hit.domain];
-    ranker_.AddHit(hit);
-  }
+  for (const Row& hit : hits) ++perDomain_[hit.domain];
+  ranker_.AddHits(std::move(hits));
   return TESSIK_OK;
 }
 
