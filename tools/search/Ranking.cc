@@ -80,7 +80,8 @@ uint64_t Mix(uint64_t x) {
 }
 
 bool Hidden(const std::string& name) {
-  return name == names::kSourceRankProperty || name.rfind(names::kStatisticsPrefix, 0) == 0;
+  return name == names::kSourceRankProperty || name == names::kPluginProperty ||
+         name.rfind(names::kStatisticsPrefix, 0) == 0;
 }
 
 }  // namespace

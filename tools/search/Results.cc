@@ -12,6 +12,7 @@ namespace {
 namespace names = tessik_plugins;
 
 const TessikChar kError[] = TESSIK_TEXT("error");
+const TessikChar kPlugin[] = TESSIK_TEXT("plugin");
 
 class Everything final : public CHitSelector {
  public:
@@ -76,6 +77,7 @@ int32_t Results::Add(const TessikChar* text) {
       Failure f;
       f.domain = row.domain;
       f.error = Property(*hit, kError);
+      f.plugin = Property(*hit, kPlugin);
       const std::string code = Property(*hit, TESSIK_TEXT("status"));
       if (!code.empty()) f.status = static_cast<int32_t>(std::strtol(code.c_str(), nullptr, 10));
       failures_.push_back(std::move(f));
@@ -100,7 +102,14 @@ int32_t Results::Add(const TessikChar* text) {
   }
   // A source's statistics come with its first hits; read them first.
   for (const Row& entry : statistics) ranker_.AddStatistics(entry);
-  for (const Row& hit : hits) ++perDomain_[hit.domain];
+  for (const Row& hit : hits) {
+    ++perDomain_[hit.domain];
+    std::string plugin;
+    for (const auto& [name, value] : hit.properties) {
+      if (name == names::kPluginProperty) plugin = value;
+    }
+    ++perPlugin_[{std::move(plugin), hit.domain}];
+  }
   ranker_.AddHits(std::move(hits));
   return TESSIK_OK;
 }

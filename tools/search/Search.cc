@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -83,20 +84,39 @@ std::vector<PluginReport> LoadPlugins(uint32_t session, const SearchOptions& o) 
   return plugins;
 }
 
-// Counts hits and failures against the plugins; domains that answered
-// without a plugin of their name (a library loaded under another file name)
-// get an entry of their own.
+// Counts hits and failures against the plugins, each for the plugin that
+// returned it: the one its "plugin" property names (the library's name of
+// it, the file name's stem) with its domain, else that plugin's one report
+// when the domain guessed for it from its file name answered nothing (its
+// configuration names another), else by domain alone. Domains that
+// answered without a plugin of their name (a library loaded under another
+// file name) get an entry of their own.
 void Account(std::vector<PluginReport>& plugins, Results& results) {
-  auto entry = [&](const std::string& domain) -> PluginReport& {
+  std::set<std::string> answered;
+  for (const auto& [domain, count] : results.PerDomain()) answered.insert(domain);
+  for (const Failure& f : results.Failures()) answered.insert(f.domain);
+  auto entry = [&](const std::string& plugin, const std::string& domain) -> PluginReport& {
+    PluginReport* guessed = nullptr;
+    size_t reports = 0;
+    for (PluginReport& p : plugins) {
+      if (plugin.empty() || Stem(p.name) != plugin) continue;
+      if (p.domain == domain) return p;
+      ++reports;
+      guessed = &p;
+    }
+    if (reports == 1 && answered.count(guessed->domain) == 0) {
+      guessed->domain = domain;
+      return *guessed;
+    }
     for (PluginReport& p : plugins) {
       if (p.domain == domain) return p;
     }
     plugins.push_back({domain, domain, TESSIK_OK, 0, ""});
     return plugins.back();
   };
-  for (const auto& [domain, count] : results.PerDomain()) entry(domain).hits = count;
+  for (const auto& [key, count] : results.PerPlugin()) entry(key.first, key.second).hits += count;
   for (const Failure& f : results.Failures()) {
-    PluginReport& p = entry(f.domain);
+    PluginReport& p = entry(f.plugin, f.domain);
     p.status = f.status;
     p.error = f.error;
     std::fprintf(stderr, "tessik search: plugin %s failed: %s: %s\n", p.name.c_str(), OneLine(f.error).c_str(),
