@@ -9,11 +9,11 @@
 
 namespace tessik_ranking {
 
-Command::Command(std::string program, const std::string& home) : program_(std::move(program)) {
+Command::Command(std::string program, const std::string& home, bool userCache) : program_(std::move(program)) {
   const std::filesystem::path root = tessik_plugins::PathOf(home);
   for (const char* name : {"config", "cache"}) std::filesystem::create_directories(root / name);
-  environment_ = {{"XDG_CONFIG_HOME", tessik_plugins::Utf8Of(root / "config")},
-                  {"XDG_CACHE_HOME", tessik_plugins::Utf8Of(root / "cache")}};
+  environment_ = {{"XDG_CONFIG_HOME", tessik_plugins::Utf8Of(root / "config")}};
+  if (!userCache) environment_.emplace_back("XDG_CACHE_HOME", tessik_plugins::Utf8Of(root / "cache"));
 }
 
 CommandRun Command::Search(const std::vector<std::string>& options, const std::vector<std::string>& words) const {

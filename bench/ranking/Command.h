@@ -1,7 +1,9 @@
 // The tessik command as the yardstick runs it: a whole process per search,
-// over the bundled samples only (its own, empty, configuration and cache
-// folders, so that the list of whoever runs the yardstick is never read),
-// its hits read from --format json.
+// its hits read from --format json. Its configuration folder is an empty
+// one of the yardstick's, so that without --config it searches the bundled
+// samples and never the list of whoever runs it; the cache folder too,
+// unless the runs name a list, whose folder sources' indexes lie in the
+// cache.
 #ifndef TESSIK_BENCH_RANKING_COMMAND_H_
 #define TESSIK_BENCH_RANKING_COMMAND_H_
 
@@ -28,8 +30,8 @@ struct CommandRun {
 class Command {
  public:
   // `home`: an empty folder of the yardstick's, for the configuration and
-  // cache folders.
-  Command(std::string program, const std::string& home);
+  // (unless `userCache`) cache folders.
+  Command(std::string program, const std::string& home, bool userCache = false);
 
   // "tessik search OPTIONS --format json -- WORDS". Runs a search; its
   // hits also when a plugin failed (exit 1), none when the output is no

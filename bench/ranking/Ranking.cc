@@ -38,13 +38,24 @@ const char kHelp[] =
     "usage: tessik-ranking [OPTIONS]\n"
     "\n"
     "Measures how close the merged top 10 of \"tessik search\" comes to one\n"
-    "centralised index over the union of the bundled samples (quotes, glosses,\n"
-    "manpages), for each merge method. Not a test: it prints numbers.\n"
+    "centralised index over the union of the collections searched, for each\n"
+    "merge method. Not a test: it prints numbers.\n"
     "\n"
-    "The reference: one Xapian index over every document of the three samples,\n"
-    "read from the texts their own indexers read (sample/text/glosses.tsv and\n"
-    "manpages.tsv, and the quotes/ folder made title and text by the folder\n"
-    "index's own reading), each keyed \"domain/id\" as the command's hits name it.\n"
+    "The collections: the sources of the list --config names, else of your own\n"
+    "list (tessik sources) when there is one, else the bundled samples (quotes,\n"
+    "glosses, manpages), the same on every machine. Every command run is given\n"
+    "the same list (--config, and --source for each source read).\n"
+    "\n"
+    "The reference: one Xapian index over every document of the collections.\n"
+    "The samples without a list are read from the texts their own indexers read\n"
+    "(sample/text/glosses.tsv and manpages.tsv, and the quotes/ folder made title\n"
+    "and text by the folder index's own reading). A list's sources are read from\n"
+    "what their engine searches: folders as the folder index reads them (with\n"
+    "the source's excludes, size limit and hidden files; the folder as it is now,\n"
+    "so update its index first), the stored id, title and text of a database of\n"
+    "tessik-index-xapian, the rows of an FTS5 table (its id or rowid, title and\n"
+    "text columns) or of a database of tessik-index-sqlite. Each document is\n"
+    "keyed \"domain/id\" as the command's hits name it.\n"
     "Words: tessik_plugins::Words of the title and of the text, each folded by\n"
     "tessik_plugins::Fold (the plugin kit's own functions), no stemming, title\n"
     "and text counted together; a document's length is its number of words.\n"
@@ -67,7 +78,8 @@ const char kHelp[] =
     "written to the --save file so that later runs can ask the same set.\n"
     "\n"
     "Each query runs through the command once per method, in its own empty\n"
-    "XDG_CONFIG_HOME and XDG_CACHE_HOME (the bundled samples, never your list):\n"
+    "XDG_CONFIG_HOME (and XDG_CACHE_HOME without a list, where the indexes of\n"
+    "its folder sources lie):\n"
     "  tessik search --format json --limit 10 --merge METHOD -- WORDS\n"
     "(without --merge while the command has none: that is the method \"plugin\").\n"
     "Per method it prints the means over the queries of:\n"
@@ -88,6 +100,7 @@ const char kHelp[] =
     "\n"
     "Options:\n"
     "  --tessik PATH      the command (default: this build's)\n"
+    "  --config FILE      the list of sources (default: yours, if you have one)\n"
     "  --sample DIR       the sample documents (default: this build's sample/)\n"
     "  --wordnet DIR      WordNet's index files (default: /usr/share/wordnet)\n"
     "  --queries FILE     run the queries of FILE (one a line) instead of making a set\n"
@@ -99,14 +112,17 @@ const char kHelp[] =
     "  --jobs N           command runs at once (2)\n"
     "  --json FILE        also write the numbers, per query too, as JSON\n"
     "\n"
-    "Left out: the user's own folder sources (tessik sources list); the yardstick\n"
-    "measures the bundled samples only.\n"
+    "Left out: Xapian databases that omindex made. They store only the start of\n"
+    "each text (its \"sample\"), not the text whose words the index holds, so the\n"
+    "reference cannot read them as their engine does; they are named when run,\n"
+    "and the command runs leave them out too (--source for each source read).\n"
     "\n"
     "Exit status: 0 done; 1 it could not run (samples, WordNet, the command);\n"
     "2 a wrong command line.\n";
 
 struct Options {
   std::string tessik = TESSIK_PROGRAM;
+  std::string config;
   std::string sample = TESSIK_SAMPLE_DIR;
   std::string wordnet = "/usr/share/wordnet";
   std::string queries, save = TESSIK_RANKING_QUERIES, json;
@@ -136,6 +152,7 @@ bool Parse(int argc, char** argv, Options& o, bool& help, std::string& error) {
     }
     const std::string value = argv[++i];
     if (arg == "--tessik") o.tessik = value;
+    else if (arg == "--config") o.config = value;
     else if (arg == "--sample") o.sample = value;
     else if (arg == "--wordnet") o.wordnet = value;
     else if (arg == "--queries") o.queries = value;
@@ -419,8 +436,33 @@ int Run(const Options& o) {
   auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); };
   Scratch scratch;
 
+  // The list: the one named, else the user's own when there is one; else
+  // the bundled samples, which every machine has.
+  tessik_cli::SourceList list;
+  if (!o.config.empty()) {
+    list = tessik_cli::ReadList(o.config);
+    if (!list.exists) throw std::runtime_error("no list of sources at " + o.config);
+  } else {
+    try {
+      list = tessik_cli::ReadList(tessik_cli::DefaultListFile());
+    } catch (const tessik_cli::SourceError&) {
+      list = {};  // no home to hold one: the samples
+    }
+  }
   std::vector<Document> documents;
-  ReadSamples(o.sample, [&](Document&& d) { documents.push_back(std::move(d)); });
+  const auto keep = [&](Document&& d) { documents.push_back(std::move(d)); };
+  SourcesRead read;
+  std::vector<std::string> listOptions;  // every command run's, before the method's
+  if (list.exists) {
+    read = ReadSources(list, keep);
+    if (read.read.empty()) throw std::runtime_error("no source of " + list.file + " can be read");
+    listOptions = {"--config", list.file};
+    for (const std::string& name : read.read) listOptions.insert(listOptions.end(), {"--source", name});
+    for (const auto& [name, why] : read.leftOut)
+      std::fprintf(stderr, "tessik-ranking: source %s left out: %s\n", name.c_str(), why.c_str());
+  } else {
+    ReadSamples(o.sample, keep);
+  }
   const Reference reference(scratch.Path("reference.xapian"), documents);
   documents.clear();
   std::vector<std::string> domains;
@@ -446,7 +488,7 @@ int Run(const Options& o) {
   }
   std::fprintf(stderr, "tessik-ranking: %zu queries (%s)\n", queries.size(), queryFile.c_str());
 
-  const Command command(o.tessik, scratch.Path("home"));
+  const Command command(o.tessik, scratch.Path("home"), list.exists);
   if (!command.Takes("--limit")) throw std::runtime_error("cannot run " + o.tessik + " help search");
   const bool hasMerge = command.Takes("--merge"), hasSourceLimit = command.Takes("--source-limit");
   std::vector<Method> methods;
@@ -462,7 +504,10 @@ int Run(const Options& o) {
 
   std::vector<Job> jobs;
   for (size_t q = 0; q < queries.size(); ++q) {
-    auto add = [&](int method, std::vector<std::string> options) { jobs.push_back({q, method, std::move(options), {}}); };
+    auto add = [&](int method, std::vector<std::string> options) {
+      options.insert(options.begin(), listOptions.begin(), listOptions.end());
+      jobs.push_back({q, method, std::move(options), {}});
+    };
     for (size_t m = 0; m < methods.size(); ++m) {
       if (!methods[m].available) continue;
       std::vector<std::string> options = {"--limit", "10"};
@@ -472,13 +517,22 @@ int Run(const Options& o) {
     if (hasSourceLimit) {
       add(-1, {"--limit", "100000", "--source-limit", "100"});
     } else {
-      for (const std::string& domain : domains) add(-1, {"--source", domain, "--limit", "100"});
+      for (const std::string& domain : domains) {
+        // One source alone: the list's other --source options go.
+        std::vector<std::string> one = {"--source", domain, "--limit", "100"};
+        if (list.exists) one.insert(one.begin(), {"--config", list.file});
+        jobs.push_back({q, -1, std::move(one), {}});
+      }
     }
   }
   std::fprintf(stderr, "tessik-ranking: %zu searches, %zu at a time\n", jobs.size(), o.jobs);
   RunAll(jobs, queries, command, o.jobs);
 
   const Outcome outcome = Measure(jobs, queries, methods, reference);
+  if (list.exists) {
+    std::printf("Sources: the list %s\n", list.file.c_str());
+    for (const auto& [name, why] : read.leftOut) std::printf("Left out: %s (%s)\n", name.c_str(), why.c_str());
+  }
   Report(outcome, queries, methods, reference, queryFile, hasSourceLimit);
   std::printf("(%.0f s in all)\n", elapsed());
   if (!o.json.empty()) WriteJson(o.json, outcome, queries, methods, reference, queryFile, hasSourceLimit);

@@ -66,6 +66,11 @@
 //    sources are done.
 //  - Every hit carries "source-rank": its 1-based position in its domain's
 //    own best-first list.
+//  - Every hit, statistics entry and error entry carries "plugin": the
+//    name of the plugin that wrote it as the library names plugins (the
+//    file name of its library without folder and extension, "quotes" for
+//    Plugins/quotes.so). Two copies of one plugin may answer under one
+//    domain; applications credit each entry to the plugin it names.
 //  - Statistics for one ranking over every source. A search core that
 //    re-scores every source's hits under one BM25 model, with the
 //    statistics summed over the sources, asks a domain for what that needs

@@ -900,6 +900,18 @@ IndexState Inspect(const IndexOptions& options) {
 
 std::string LockFileOf(const std::string& index) { return index + "-lock"; }
 
+void ReadDocuments(const IndexOptions& options, const std::function<void(const std::string& rel, Content&&)>& each) {
+  CheckRoot(options.root);
+  std::vector<Entry> entries;
+  const std::atomic<bool> never{false};
+  Walker(options, never, nullptr).Walk(PathOf(options.root), entries);
+  Reader reader(options);
+  for (const Entry& e : entries) {
+    Document doc = reader.Read(e);
+    if (doc.reason.empty()) each(e.rel, std::move(doc.content));
+  }
+}
+
 void RemoveIndex(const std::string& index) {
   std::error_code ec;
   if (fs::is_directory(PathOf(index), ec)) throw std::runtime_error(index + " is a folder, not an index");

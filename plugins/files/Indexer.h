@@ -29,6 +29,8 @@
 #include <string>
 #include <vector>
 
+#include "files/Content.h"
+
 namespace tessik_plugins::folder {
 
 // An index of another version is rebuilt by Update, and reported as "old
@@ -95,6 +97,14 @@ struct IndexState {
 
 // Never writes; "stale" by a quick walk comparing size+mtime.
 IndexState Inspect(const IndexOptions& options);
+
+// Every document Update would put in the index for `options`, read as it
+// reads them, in path order: each(rel, content), rel the path below the
+// root ('/'-separated). Files that are no document are left out as Update
+// leaves them out. Never opens the index (options.index only keeps an
+// index inside the folder out of the walk). Throws std::runtime_error when
+// the root is no folder.
+void ReadDocuments(const IndexOptions& options, const std::function<void(const std::string& rel, Content&&)>& each);
 
 // Deletes the index and its companion files; never anything else.
 void RemoveIndex(const std::string& index);

@@ -55,6 +55,12 @@ inline constexpr std::string_view kAnsweredProperty = "answered";
 // or without statistics.
 inline constexpr std::string_view kSourceRankProperty = "source-rank";
 
+// Which plugin answered, on every hit, statistics entry and error entry:
+// the plugin's name as the library names it (its file's name without
+// folder and extension), so that two copies of one plugin answering under
+// one domain can each be credited with their own hits.
+inline constexpr std::string_view kPluginProperty = "plugin";
+
 // The statistics of one BM25 over every source (tessik/Plugin.h). The core
 // asks by setting the domain's "statistics" property to "bm25"; without it
 // none of the following is written.

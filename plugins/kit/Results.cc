@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "kit/Config.h"
 #include "kit/Names.h"
 #include "kit/Statistics.h"
 #include "kit/Text.h"
@@ -40,6 +41,7 @@ bool AddStatistics(IHitList& list, const Statistics& s, const std::string& domai
   if (!hit) return false;
   hit->SetNormScore(0);
   Set(*hit, "domain", domain);
+  Set(*hit, kPluginProperty, PluginConfig().name);
   Set(*hit, kStatisticsProperty, std::string(kStatisticsBm25));
   Set(*hit, kDocumentsProperty, std::to_string(s.documents));
   Set(*hit, kAverageLengthProperty, AverageText(s.documents, s.length));
@@ -69,6 +71,7 @@ bool AddHits(IHitList& list, const Found& found, size_t begin, size_t end, const
     if (!h.category.empty()) Set(*hit, "category", h.category);
     for (const auto& [name, value] : h.properties) Set(*hit, name, value);
     Set(*hit, kSourceRankProperty, std::to_string(i + 1));
+    Set(*hit, kPluginProperty, PluginConfig().name);
     if (h.counted) {
       Set(*hit, kLengthProperty, std::to_string(h.length));
       Set(*hit, kTermCountsProperty, CountPairs(keys, h.tf));
@@ -87,6 +90,7 @@ bool AddError(IHitList& list, const std::string& domain, const std::string& mess
   if (!hit) return false;
   hit->SetNormScore(0);
   Set(*hit, "domain", domain);
+  Set(*hit, kPluginProperty, PluginConfig().name);
   Set(*hit, kErrorProperty, message);
   Set(*hit, kStatusProperty, std::to_string(status));
   list.AddHit(hit.get());

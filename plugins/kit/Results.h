@@ -51,8 +51,8 @@ struct Found {
 
 // A results document for hits [begin, end) of `found`, every one with the
 // properties "domain", "id", "title", "snippet" and, when it has one,
-// "category" (kit/Names.h), and "source-rank", its position in `found`
-// from 1. When the range ends with the last hit and the engine had more,
+// "category" (kit/Names.h), "source-rank", its position in `found` from 1,
+// and "plugin", the name of the plugin writing it (its configuration's). When the range ends with the last hit and the engine had more,
 // that hit also carries "more". When the range starts at the first hit and
 // the statistics are known, the statistics entry comes first (also when
 // the range holds no hit); `keys` (kit/Statistics.h) name the terms the
@@ -81,8 +81,8 @@ struct Answer {
 TessikChar* WriteAnswers(const std::vector<Answer>& answers);
 
 // A results document holding one entry that reports a failure instead of a
-// hit: score 0 and the properties "domain", "error" (what failed, in words)
-// and "status" (a status code as decimal text). Applications tell such
+// hit: score 0 and the properties "domain", "plugin", "error" (what failed,
+// in words) and "status" (a status code as decimal text). Applications tell such
 // entries by their "error" property; the library merges them like hits, so
 // the other plugins' hits still arrive beside them.
 TessikChar* WriteError(const std::string& domain, const std::string& message, int status);

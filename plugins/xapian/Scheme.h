@@ -47,6 +47,23 @@ inline bool IsWordTerm(const std::string& term) { return !term.empty() && !(term
 // Xapian limits a term to 245 bytes; longer words are not indexed as exact terms.
 inline constexpr size_t kMaxTerm = 240;
 
+// A document's data, its four fields; the text the last (it may hold tabs).
+struct Stored {
+  std::string id, category, title, text;
+};
+inline Stored Parse(const std::string& data) {
+  Stored stored;
+  std::string* const fields[] = {&stored.id, &stored.category, &stored.title, &stored.text};
+  size_t start = 0;
+  for (int f = 0; f < 4; ++f) {
+    const size_t tab = f < 3 ? data.find('\t', start) : std::string::npos;
+    *fields[f] = data.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
+    if (tab == std::string::npos) break;
+    start = tab + 1;
+  }
+  return stored;
+}
+
 }  // namespace tessik_plugins::xapian_scheme
 
 #endif  // TESSIK_PLUGINS_XAPIAN_SCHEME_H_

@@ -400,18 +400,11 @@ class Searcher {
     const std::string stored = document.get_data();
     Hit hit;
     if (layout_ == Layout::kTessik) {
-      std::string fields[4];
-      size_t start = 0;
-      for (int f = 0; f < 4; ++f) {
-        const size_t tab = f < 3 ? stored.find('\t', start) : std::string::npos;
-        fields[f] = stored.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
-        if (tab == std::string::npos) break;
-        start = tab + 1;
-      }
-      hit.id = fields[0];
-      hit.category = fields[1];
-      hit.title = fields[2];
-      hit.snippet = Snippet(fields[3], 160);
+      scheme::Stored fields = scheme::Parse(stored);
+      hit.id = std::move(fields.id);
+      hit.category = std::move(fields.category);
+      hit.title = std::move(fields.title);
+      hit.snippet = Snippet(fields.text, 160);
       return hit;
     }
     if (layout_ == Layout::kOther) {

@@ -315,6 +315,37 @@ TEST_F(FolderIndexTest, AnIndexInsideItsFolderIsNoDocument) {
   EXPECT_EQ(folder::Inspect(options_).state, "ready");
 }
 
+// What a reader of the folder gets is what the index holds: the same files
+// left out, the same titles and texts, and the index never opened.
+TEST_F(FolderIndexTest, ReadDocumentsGivesWhatUpdateIndexes) {
+  Write("kept.txt", "Kept\nplain words\n");
+  Write("web/page.html", "<html><head><title>The Page</title></head><body><p>Hello</p></body></html>");
+  Write("image.dat", std::string("GIF8\0\0\x01\x02", 8));
+  Write("big.txt", std::string(300, 'x'));
+  Write(".profile", "hidden file\n");
+  Write("build/out.txt", "made by a build\n");
+  options_.excludes = {"build"};
+  options_.maxSize = 200;
+  std::map<std::string, Document> read;
+  folder::ReadDocuments(options_, [&](const std::string& rel, folder::Content&& content) {
+    read[rel] = {content.title, content.text, "", ""};
+  });
+  EXPECT_FALSE(fs::exists(options_.index));
+  std::vector<std::string> paths;
+  for (const auto& [rel, doc] : read) paths.push_back(rel);
+  EXPECT_EQ(paths, (std::vector<std::string>{"kept.txt", "web/page.html"}));
+  Run();
+  const std::map<std::string, Document> indexed = Documents();
+  ASSERT_EQ(indexed.size(), read.size());
+  for (const auto& [rel, doc] : read) {
+    ASSERT_EQ(indexed.count(rel), 1u) << rel;
+    EXPECT_EQ(doc.title, indexed.at(rel).title) << rel;
+    EXPECT_EQ(doc.text, indexed.at(rel).text) << rel;
+  }
+  options_.root = (dir_ / "no such folder").string();
+  EXPECT_THROW(folder::ReadDocuments(options_, [](const std::string&, folder::Content&&) {}), std::runtime_error);
+}
+
 TEST_F(FolderIndexTest, InspectTellsReadyStaleIncompleteAndMissing) {
   EXPECT_EQ(folder::Inspect(options_).state, "missing");
   EXPECT_FALSE(folder::Inspect(options_).exists);

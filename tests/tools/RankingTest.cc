@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -33,7 +34,7 @@ Row Stats(const std::string& domain, const std::string& documents, const std::st
 
 Row Scored(const std::string& domain, const std::string& id, double score, const std::string& length,
            const std::string& tf) {
-  return Hit(domain, id, score, {{"bm25-length", length}, {"bm25-tf", tf}});
+  return Hit(domain, id, score, {{"bm25-length", length}, {"bm25-tf", tf}, {"plugin", domain}});
 }
 
 std::vector<std::string> Order(Ranker& ranker) {
@@ -53,7 +54,8 @@ TEST(Ranking, OneSourceScoresAsBm25ByHand) {
   const std::vector<Ranked> best = ranker.Best();
   ASSERT_EQ(best.size(), 1u);
   EXPECT_NEAR(best[0].row.score, std::log(4.4) * 1.6, 1e-9);
-  // The merge's inputs are not shown as the document's properties.
+  // The merge's inputs and which plugin answered are not shown as the
+  // document's properties.
   EXPECT_TRUE(best[0].row.properties.empty());
 }
 
@@ -124,6 +126,24 @@ TEST(Ranking, EqualCopiesShowTheSameSourceWhicheverCameFirst) {
     ASSERT_EQ(best.size(), 1u);
     EXPECT_EQ(best[0].row.domain, "a");
     EXPECT_EQ(best[0].sources, (std::vector<std::pair<std::string, size_t>>{{"a", 1}, {"b", 1}}));
+  }
+}
+
+// Enough documents that the table of keys grows several times; each found
+// again by a second source, in the other order, must meet its first copy.
+TEST(Ranking, ManyDocumentsFoundTwiceAreEachOne) {
+  Ranker ranker(Merge::kPlugin, std::nullopt);
+  constexpr int kDocs = 1000;
+  for (int i = 0; i < kDocs; ++i)
+    ranker.AddHit(Hit("a", std::to_string(i), 0.5, {{"path", "/d/" + std::to_string(i)}}));
+  for (int i = kDocs - 1; i >= 0; --i)
+    ranker.AddHit(Hit("b", "x" + std::to_string(i), 0.25, {{"path", "/d/" + std::to_string(i)}}));
+  const std::vector<Ranked> best = ranker.Best();
+  ASSERT_EQ(best.size(), static_cast<size_t>(kDocs));
+  for (const Ranked& r : best) {
+    EXPECT_EQ(r.row.domain, "a");
+    ASSERT_EQ(r.sources.size(), 2u) << r.row.id;
+    EXPECT_EQ(r.sources[1].first, "b");
   }
 }
 
@@ -218,11 +238,12 @@ TEST(Ranking, ResultsDocumentsFeedStatisticsFirstAndCountEveryCopy) {
       u"<Result norm_score=\"1\"><Property name=\"domain\">a</Property><Property name=\"id\">1</Property>"
       u"<Property name=\"bm25-length\">4</Property><Property name=\"bm25-tf\">w=1</Property></Result>"
       u"<Result norm_score=\"1\"><Property name=\"domain\">b</Property><Property name=\"id\">1</Property>"
-      u"<Property name=\"digest\">d</Property></Result>"
+      u"<Property name=\"digest\">d</Property><Property name=\"plugin\">b</Property></Result>"
       u"<Result norm_score=\"0.5\"><Property name=\"domain\">b</Property><Property name=\"id\">2</Property>"
-      u"<Property name=\"digest\">d</Property><Property name=\"more\">true</Property></Result>"
-      u"<Result norm_score=\"0\"><Property name=\"domain\">c</Property><Property name=\"error\">down</Property>"
-      u"<Property name=\"status\">-5</Property></Result>"
+      u"<Property name=\"digest\">d</Property><Property name=\"plugin\">b2</Property>"
+      u"<Property name=\"more\">true</Property></Result>"
+      u"<Result norm_score=\"0\"><Property name=\"domain\">c</Property><Property name=\"plugin\">c</Property>"
+      u"<Property name=\"error\">down</Property><Property name=\"status\">-5</Property></Result>"
       u"<Result norm_score=\"0\"><Property name=\"domain\">a</Property><Property name=\"statistics\">bm25</Property>"
       u"<Property name=\"bm25-documents\">3</Property><Property name=\"bm25-average-length\">4</Property>"
       u"<Property name=\"bm25-df\">w=1</Property></Result>"
@@ -231,7 +252,11 @@ TEST(Ranking, ResultsDocumentsFeedStatisticsFirstAndCountEveryCopy) {
   EXPECT_EQ(results.PerDomain().at("a"), 1u);
   EXPECT_EQ(results.PerDomain().at("b"), 2u);  // two copies of one text, both returned by b
   EXPECT_EQ(results.PerDomain().count("c"), 0u);
+  // Each hit for the plugin that returned it; none named: by domain alone.
+  using Key = std::pair<std::string, std::string>;
+  EXPECT_EQ(results.PerPlugin(), (std::map<Key, size_t>{{{"", "a"}, 1}, {{"b", "b"}, 1}, {{"b2", "b"}, 1}}));
   ASSERT_EQ(results.Failures().size(), 1u);
+  EXPECT_EQ(results.Failures()[0].plugin, "c");
   EXPECT_EQ(results.Failures()[0].status, -5);
   EXPECT_EQ(results.Cut().count("b"), 1u);
   EXPECT_EQ(ranker.Fused(), Names{"b"});  // b gave no statistics; a did, after its hit in the text

@@ -1,6 +1,8 @@
 #include "search/Core.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <set>
 
 #include "kit/Names.h"
 
@@ -38,20 +40,38 @@ DomainTarget SourceTarget(const SourceList& list, const Source& source, const Se
 
 std::vector<const PluginReport*> Account(std::vector<PluginReport>& plugins, const Results& results,
                                          const Ranker& ranker) {
-  auto entry = [&](const std::string& domain) -> PluginReport& {
-    for (PluginReport& p : plugins) {
-      if (p.domain == domain) return p;
+  std::set<std::string> answered;
+  for (const auto& [domain, count] : results.PerDomain()) answered.insert(domain);
+  for (const Failure& f : results.Failures()) answered.insert(f.domain);
+  const auto stem = [](const std::string& name) { return std::filesystem::path(name).stem().string(); };
+  // The report of the plugin a hit names with its domain; else that
+  // plugin's one report when the domain guessed for it from its file name
+  // answered nothing (its configuration names another); else by domain.
+  auto entry = [&](const std::string& plugin, const std::string& domain) -> size_t {
+    size_t guessed = plugins.size(), reports = 0;
+    for (size_t i = 0; i < plugins.size(); ++i) {
+      if (plugin.empty() || stem(plugins[i].name) != plugin) continue;
+      if (plugins[i].domain == domain) return i;
+      ++reports;
+      guessed = i;
+    }
+    if (reports == 1 && answered.count(plugins[guessed].domain) == 0) {
+      plugins[guessed].domain = domain;
+      return guessed;
+    }
+    for (size_t i = 0; i < plugins.size(); ++i) {
+      if (plugins[i].domain == domain) return i;
     }
     plugins.push_back({domain, domain, TESSIK_OK, 0, ""});
-    return plugins.back();
+    return plugins.size() - 1;
   };
-  for (const auto& [domain, count] : results.PerDomain()) entry(domain).hits = count;
-  std::vector<std::string> failed;
+  for (const auto& [key, count] : results.PerPlugin()) plugins[entry(key.first, key.second)].hits += count;
+  std::vector<size_t> failed;
   for (const Failure& f : results.Failures()) {
-    PluginReport& p = entry(f.domain);
-    p.status = f.status;
-    p.error = f.error;
-    failed.push_back(f.domain);
+    const size_t at = entry(f.plugin, f.domain);
+    plugins[at].status = f.status;
+    plugins[at].error = f.error;
+    failed.push_back(at);
   }
   for (const std::string& domain : ranker.Fused()) {
     for (PluginReport& p : plugins) {
@@ -61,9 +81,7 @@ std::vector<const PluginReport*> Account(std::vector<PluginReport>& plugins, con
   for (PluginReport& p : plugins) p.more = results.Cut().count(p.domain) > 0;
   // Pointers only now: entry() may have grown the vector.
   std::vector<const PluginReport*> failures;
-  for (const PluginReport& p : plugins) {
-    if (std::find(failed.begin(), failed.end(), p.domain) != failed.end()) failures.push_back(&p);
-  }
+  for (size_t at : failed) failures.push_back(&plugins[at]);
   return failures;
 }
 

@@ -32,14 +32,25 @@ const std::string* Find(const Row& row, std::string_view name) {
 bool Number(std::string_view text, double& value) {
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
   if (text.empty()) return false;
+  // Most are small whole numbers (ranks, lengths, counts): read at once.
+  if (text.size() <= 15) {
+    uint64_t whole = 0;
+    size_t at = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9') whole = whole * 10 + (text[at++] - '0');
+    if (at == text.size()) {
+      value = static_cast<double>(whole);
+      return true;
+    }
+  }
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   return error == std::errc() && end == text.data() + text.size() && std::isfinite(value);
 }
 
-// "word=count word=count": false when a pair is malformed or a count is
-// negative or beyond `most`.
-bool Counts(std::string_view text, double most, std::vector<std::pair<std::string, double>>& out) {
-  out.clear();
+// "word=count word=count", each pair handed to `each(word, count)`: false
+// when a pair is malformed, a count is negative or beyond `most`, or
+// `each` says no.
+template <class Each>
+bool EachCount(std::string_view text, double most, Each&& each) {
   size_t at = 0;
   while (at < text.size()) {
     if (text[at] == ' ') {
@@ -50,9 +61,9 @@ bool Counts(std::string_view text, double most, std::vector<std::pair<std::strin
     const std::string_view pair = text.substr(at, end - at);
     const size_t eq = pair.rfind('=');
     double count = 0;
-    if (eq == 0 || eq == std::string_view::npos || !Number(pair.substr(eq + 1), count) || count < 0 || count > most)
+    if (eq == 0 || eq == std::string_view::npos || !Number(pair.substr(eq + 1), count) || count < 0 ||
+        count > most || !each(pair.substr(0, eq), count))
       return false;
-    out.emplace_back(std::string(pair.substr(0, eq)), count);
     at = end;
   }
   return true;
@@ -61,8 +72,16 @@ bool Counts(std::string_view text, double most, std::vector<std::pair<std::strin
 // NaN ranks below everything.
 double Comparable(double score) { return std::isnan(score) ? -std::numeric_limits<double>::infinity() : score; }
 
+// Spreads a key's hash over the table's low bits.
+uint64_t Mix(uint64_t x) {
+  x ^= x >> 33;
+  x *= 0xff51afd7ed558ccdULL;
+  return x ^ (x >> 33);
+}
+
 bool Hidden(const std::string& name) {
-  return name == names::kSourceRankProperty || name.rfind(names::kStatisticsPrefix, 0) == 0;
+  return name == names::kSourceRankProperty || name == names::kPluginProperty ||
+         name.rfind(names::kStatisticsPrefix, 0) == 0;
 }
 
 }  // namespace
@@ -73,14 +92,19 @@ struct Ranker::Source {
   bool statistics = false;  // it reported statistics that make sense, before its hits
   bool fused = false;       // its hits are fused by rank (under stats)
   double documents = 0, averageLength = 0;
-  std::vector<std::pair<std::string, double>> df;
+  struct Term {
+    std::string word;
+    double count;
+    uint32_t index;  // in the ranker's df_
+  };
+  std::vector<Term> df;
 };
 
 struct Ranker::Copy {
   Row row;
   Source* source = nullptr;
   size_t rank = 0;  // in its source, from 1
-  std::vector<std::pair<std::string, double>> tf;
+  uint32_t tfBegin = 0, tfCount = 0;  // its counts in termCounts_
   double length = 0;
   double score = 0;  // under the method, before fusion
 };
@@ -151,31 +175,94 @@ bool Ranker::Order::operator()(size_t a, size_t b) const {
 Ranker::Ranker(Merge merge, std::optional<size_t> limit) : merge_(merge), limit_(limit), kept_(Order{this}) {}
 Ranker::~Ranker() = default;
 
-Ranker::Source& Ranker::SourceOf(const std::string& domain) { return sources_[domain]; }
+Ranker::Source& Ranker::SourceOf(const std::string& domain) {
+  if (lastSource_ != nullptr && *lastDomain_ == domain) return *lastSource_;
+  auto& entry = *sources_.try_emplace(domain).first;
+  lastDomain_ = &entry.first;
+  lastSource_ = &entry.second;
+  return entry.second;
+}
+
+uint32_t Ranker::TermIndex(const std::string& term) {
+  const auto [it, added] = terms_.try_emplace(term, static_cast<uint32_t>(df_.size()));
+  if (added) df_.push_back(0);
+  return it->second;
+}
+
+void Ranker::KeyTable::Prefetch(uint64_t hash) const {
+  if (!slots_.empty()) __builtin_prefetch(&slots_[Mix(hash) & (slots_.size() - 1)]);
+}
+
+size_t Ranker::KeyTable::Next(uint64_t hash, size_t& at) const {
+  const size_t mask = slots_.size() - 1;
+  for (; at < slots_.size(); ++at) {
+    const auto& [h, doc] = slots_[(Mix(hash) + at) & mask];
+    if (doc == kNone) break;
+    if (h == hash) {
+      ++at;
+      return doc;
+    }
+  }
+  at = slots_.size();
+  return kNone;
+}
+
+void Ranker::KeyTable::Insert(uint64_t hash, size_t doc) {
+  // At most half full, so a probe meets an empty slot soon; growing four
+  // times over, so that fewer keys are filed again.
+  if (2 * (used_ + 1) > slots_.size()) {
+    std::vector<std::pair<uint64_t, size_t>> old(std::max<size_t>(256, 4 * slots_.size()), {0, kNone});
+    old.swap(slots_);
+    used_ = 0;
+    for (const auto& [h, d] : old) {
+      if (d != kNone) Insert(h, d);
+    }
+  }
+  const size_t mask = slots_.size() - 1;
+  for (size_t at = Mix(hash);; ++at) {
+    auto& slot = slots_[at & mask];
+    if (slot.second == kNone) {
+      slot = {hash, doc};
+      ++used_;
+      return;
+    }
+  }
+}
 
 void Ranker::AddStatistics(const Row& entry) {
   Source& s = SourceOf(entry.domain);
   if (s.statistics || s.fused) return;  // a second copy of one plugin says the same; late ones come too late
   if (s.seen > 0) {
     s.fused = true;
+    ++fusedSources_;
     dirty_ = true;
     return;
   }
   const std::string* documents = Find(entry, names::kDocumentsProperty);
   const std::string* average = Find(entry, names::kAverageLengthProperty);
   const std::string* df = Find(entry, names::kDocumentCountsProperty);
+  std::vector<std::pair<std::string_view, double>> counts;
   bool ok = documents != nullptr && average != nullptr && df != nullptr && Number(*documents, s.documents) &&
             Number(*average, s.averageLength) && s.documents >= 1 && s.documents <= kMostDocuments &&
-            s.averageLength >= 0 && s.averageLength <= kLongest && Counts(*df, s.documents, s.df);
+            s.averageLength >= 0 && s.averageLength <= kLongest &&
+            EachCount(*df, s.documents, [&](std::string_view word, double count) {
+              counts.emplace_back(word, count);
+              return true;
+            });
   if (!ok) {
     s.fused = true;
-    s.df.clear();
+    ++fusedSources_;
     return;
   }
   s.statistics = true;
   documents_ += s.documents;
   totalLength_ += s.documents * s.averageLength;
-  for (const auto& [term, count] : s.df) df_[term] += count;
+  for (const auto& [word, count] : counts) {
+    std::string term(word);
+    const uint32_t index = TermIndex(term);
+    df_[index] += count;
+    s.df.push_back({std::move(term), count, index});
+  }
   // What is kept is scored again now, once per source, so the hits that
   // follow go straight to their place.
   if (merge_ == Merge::kStats) {
@@ -187,10 +274,57 @@ void Ranker::AddStatistics(const Row& entry) {
   }
 }
 
-void Ranker::AddHit(const Row& hit) {
+// Which document a hit is: keys by their hash, each match checked against
+// the copies it came from, so a collision never joins two documents.
+size_t Ranker::KeysOf(const Row& hit, Key (&keys)[kMostKeys]) {
+  size_t count = 0;
+  // The kind (its number) is part of the hash: a path is never a digest.
+  const auto hashOf = [](uint64_t kind, std::string_view a, std::string_view b) {
+    const std::hash<std::string_view> h;
+    return (h(a) * 0x9e3779b97f4a7c15ULL) ^ (b.empty() ? 0 : h(b) + 0x632be59bd9b4e019ULL) ^ (kind << 56);
+  };
+  const char* const kinds[] = {"path", "url", "digest"};
+  for (uint64_t kind = 0; kind < 3; ++kind) {
+    if (const std::string* value = Find(hit, kinds[kind]); value != nullptr && !value->empty())
+      keys[count++] = {kinds[kind], value, hashOf(kind + 1, *value, {})};
+  }
+  // Domain and id only when nothing else tells: the copies of one plugin
+  // loaded twice share their paths too.
+  if (count == 0) keys[count++] = {"id", &hit.id, hashOf(0, hit.domain, hit.id)};
+  return count;
+}
+
+void Ranker::AddHit(Row hit) {
+  Key keys[kMostKeys];
+  const size_t count = KeysOf(hit, keys);
+  for (size_t k = 0; k < count; ++k) byKey_.Prefetch(keys[k].hash);
+  Add(hit, keys, count);
+}
+
+void Ranker::AddHits(std::vector<Row>&& hits) {
+  // The table's slots lie anywhere in memory: asked for a few hits ahead,
+  // they are there when their hit's turn comes.
+  constexpr size_t kAhead = 4;
+  Key keys[kAhead + 1][kMostKeys];
+  size_t counts[kAhead + 1] = {};
+  for (size_t i = 0; i < hits.size() + kAhead; ++i) {
+    if (i < hits.size()) {
+      const size_t slot = i % (kAhead + 1);
+      counts[slot] = KeysOf(hits[i], keys[slot]);
+      for (size_t k = 0; k < counts[slot]; ++k) byKey_.Prefetch(keys[slot][k].hash);
+    }
+    if (i >= kAhead) {
+      const size_t slot = (i - kAhead) % (kAhead + 1);
+      Add(hits[i - kAhead], keys[slot], counts[slot]);
+    }
+  }
+  hits.clear();
+}
+
+void Ranker::Add(Row& hit, const Key* keys, size_t count) {
   Source& s = SourceOf(hit.domain);
-  Copy copy;
-  copy.row = hit;
+  // Made in place: a Copy is large, and moving it in would cost.
+  Copy& copy = copies_.emplace_back();
   copy.source = &s;
   ++s.seen;
   double rank = 0;
@@ -204,48 +338,37 @@ void Ranker::AddHit(const Row& hit) {
   if (merge_ == Merge::kStats && !s.fused) {
     const std::string* length = Find(hit, names::kLengthProperty);
     const std::string* tf = Find(hit, names::kTermCountsProperty);
-    bool ok = s.statistics && length != nullptr && tf != nullptr && Number(*length, copy.length) &&
-              copy.length >= 0 && copy.length <= kLongest && Counts(*tf, kLongest, copy.tf);
-    // A term the document holds that its own source says no document holds.
-    for (const auto& [term, count] : copy.tf) {
-      if (!ok) break;
-      const auto held = std::find_if(s.df.begin(), s.df.end(), [&](const auto& d) { return d.first == term; });
-      ok = count == 0 || (held != s.df.end() && held->second >= 1);
-    }
-    if (!ok) {
+    const size_t first = termCounts_.size();
+    // Each count by the term's index: a count of 0 adds nothing to a score,
+    // and one of a term its own source says no document holds is wrong.
+    const auto counted = [&](std::string_view word, double n) {
+      if (n == 0) return true;
+      const auto held = std::find_if(s.df.begin(), s.df.end(), [&](const auto& d) { return d.word == word; });
+      if (held == s.df.end() || held->count < 1) return false;
+      termCounts_.push_back({held->index, n});
+      return true;
+    };
+    const bool ok = s.statistics && length != nullptr && tf != nullptr && Number(*length, copy.length) &&
+                    copy.length >= 0 && copy.length <= kLongest && EachCount(*tf, kLongest, counted);
+    if (ok) {
+      copy.tfBegin = static_cast<uint32_t>(first);
+      copy.tfCount = static_cast<uint32_t>(termCounts_.size() - first);
+    } else {
+      termCounts_.resize(first);
       // Fused by rank from now on: a source whose statistics miss a hit
       // cannot be scored like the others.
       s.fused = true;
+      ++fusedSources_;
       if (s.statistics) {
         documents_ -= s.documents;
         totalLength_ -= s.documents * s.averageLength;
-        for (const auto& [term, count] : s.df) df_[term] -= count;
+        for (const auto& term : s.df) df_[term.index] -= term.count;
         s.statistics = false;
       }
       dirty_ = true;
     }
   }
 
-  // Which document it is: keys by their hash, each match checked against
-  // the copies it came from, so a collision never joins two documents.
-  struct Key {
-    const char* kind;
-    const std::string* value;
-    uint64_t hash;
-  };
-  Key keys[4];
-  size_t count = 0;
-  const auto hashOf = [](std::string_view kind, std::string_view a, std::string_view b) {
-    const std::hash<std::string_view> h;
-    return (h(a) * 0x9e3779b97f4a7c15ULL) ^ (h(b) + 0x632be59bd9b4e019ULL) ^ h(kind);
-  };
-  for (const char* kind : {"path", "url", "digest"}) {
-    if (const std::string* value = Find(hit, kind); value != nullptr && !value->empty())
-      keys[count++] = {kind, value, hashOf(kind, *value, {})};
-  }
-  // Domain and id only when nothing else tells: the copies of one plugin
-  // loaded twice share their paths too.
-  if (count == 0) keys[count++] = {"id", &hit.id, hashOf("id", hit.domain, hit.id)};
   const auto holds = [&](size_t doc, const Key& key) {
     for (size_t c : docs_[doc].copies) {
       const Row& row = copies_[c].row;
@@ -256,20 +379,21 @@ void Ranker::AddHit(const Row& hit) {
     return false;
   };
   size_t doc = docs_.size();
-  bool known[4] = {};
+  bool known[kMostKeys] = {};
   for (size_t k = 0; k < count; ++k) {
-    const auto [begin, end] = byKey_.equal_range(keys[k].hash);
-    for (auto it = begin; it != end && !known[k]; ++it) {
-      if (!holds(it->second, keys[k])) continue;
+    size_t at = 0;
+    for (size_t d = byKey_.Next(keys[k].hash, at); d != KeyTable::kNone && !known[k];
+         d = byKey_.Next(keys[k].hash, at)) {
+      if (!holds(d, keys[k])) continue;
       known[k] = true;
-      if (doc == docs_.size()) doc = it->second;
+      if (doc == docs_.size()) doc = d;
     }
   }
   if (doc == docs_.size()) docs_.emplace_back();
   for (size_t k = 0; k < count; ++k) {
-    if (!known[k]) byKey_.emplace(keys[k].hash, doc);
+    if (!known[k]) byKey_.Insert(keys[k].hash, doc);
   }
-  copies_.push_back(std::move(copy));
+  copy.row = std::move(hit);
   docs_[doc].copies.push_back(copies_.size() - 1);
   if (!dirty_ && Incremental()) {
     Score(doc);
@@ -282,7 +406,7 @@ void Ranker::AddHit(const Row& hit) {
 bool Ranker::Incremental() const {
   if (merge_ == Merge::kMinMax) return false;
   if (merge_ != Merge::kStats) return true;
-  return std::none_of(sources_.begin(), sources_.end(), [](const auto& s) { return s.second.fused; });
+  return fusedSources_ == 0;
 }
 
 double Ranker::CopyScore(const Copy& c) const {
@@ -299,10 +423,10 @@ double Ranker::CopyScore(const Copy& c) const {
       const double average = documents_ > 0 ? totalLength_ / documents_ : 0;
       const double norm = average > 0 ? c.length / average : 1;
       double score = 0;
-      for (const auto& [term, tf] : c.tf) {
-        const auto idf = idf_.find(term);
-        if (idf == idf_.end() || tf <= 0) continue;
-        score += idf->second * tf * (kK1 + 1) / (tf + kK1 * (1 - kB + kB * norm));
+      for (uint32_t i = c.tfBegin; i < c.tfBegin + c.tfCount; ++i) {
+        const auto [term, tf] = termCounts_[i];
+        if (term >= idf_.size()) continue;  // reported after the last re-score
+        score += idf_[term] * tf * (kK1 + 1) / (tf + kK1 * (1 - kB + kB * norm));
       }
       return score;
     }
@@ -369,10 +493,10 @@ void Ranker::Keep(size_t index) {
 }
 
 void Ranker::Rescore() {
-  idf_.clear();
-  for (const auto& [term, count] : df_) {
-    const double n = std::min(count, documents_);
-    idf_.emplace(term, std::log(1 + (documents_ - n + 0.5) / (n + 0.5)));
+  idf_.resize(df_.size());
+  for (size_t term = 0; term < df_.size(); ++term) {
+    const double n = std::min(df_[term], documents_);
+    idf_[term] = std::log(1 + (documents_ - n + 0.5) / (n + 0.5));
   }
   kept_.clear();
   for (Doc& d : docs_) d.kept = false;

@@ -13,6 +13,7 @@ namespace names = tessik_plugins;
 
 const TessikChar kError[] = TESSIK_TEXT("error");
 const TessikChar kAnswered[] = TESSIK_TEXT("answered");  // kit/Names.h
+const TessikChar kPlugin[] = TESSIK_TEXT("plugin");
 
 class Everything final : public CHitSelector {
  public:
@@ -84,6 +85,7 @@ int32_t Results::Add(const TessikChar* text) {
       Failure f;
       f.domain = row.domain;
       f.error = Property(*hit, kError);
+      f.plugin = Property(*hit, kPlugin);
       const std::string code = Property(*hit, TESSIK_TEXT("status"));
       if (!code.empty()) f.status = static_cast<int32_t>(std::strtol(code.c_str(), nullptr, 10));
       failures_.push_back(std::move(f));
@@ -111,8 +113,13 @@ int32_t Results::Add(const TessikChar* text) {
   for (const Row& entry : statistics) ranker_.AddStatistics(entry);
   for (const Row& hit : hits) {
     ++perDomain_[hit.domain];
-    ranker_.AddHit(hit);
+    std::string plugin;
+    for (const auto& [name, value] : hit.properties) {
+      if (name == names::kPluginProperty) plugin = value;
+    }
+    ++perPlugin_[{std::move(plugin), hit.domain}];
   }
+  ranker_.AddHits(std::move(hits));
   return TESSIK_OK;
 }
 

@@ -31,6 +31,7 @@ struct Row {
 
 struct Failure {
   std::string domain, error;
+  std::string plugin;  // the plugin that failed, as it names itself; empty when it does not
   int32_t status = TESSIK_E_FAILED;
 };
 
@@ -49,6 +50,10 @@ class Results {
   // Hits so far per domain, duplicates included: each counts for the
   // source that returned it.
   const std::map<std::string, size_t>& PerDomain() const { return perDomain_; }
+  // The same per plugin and domain: each hit counts for the plugin its
+  // "plugin" property names (empty when it names none), so two copies of
+  // one plugin answering under one domain count apart.
+  const std::map<std::pair<std::string, std::string>, size_t>& PerPlugin() const { return perPlugin_; }
   // The domains whose plugin said it had more matches than it returned.
   const std::set<std::string>& Cut() const { return cut_; }
   size_t Batches() const { return batches_; }
@@ -61,6 +66,7 @@ class Results {
   std::vector<TString> names_;  // property names seen, first seen first
   std::vector<Failure> failures_;
   std::map<std::string, size_t> perDomain_;
+  std::map<std::pair<std::string, std::string>, size_t> perPlugin_;  // (plugin, domain) -> hits
   std::set<std::string> cut_;
   std::set<std::string> answered_;
   size_t batches_ = 0;

@@ -265,4 +265,14 @@ bool IndexIsOurs(const SourceList& list, const Source& source) {
   return PathOf(IndexFile(list, source)) == DefaultIndex(list, source);
 }
 
+tessik_plugins::folder::IndexOptions IndexOptionsOf(const SourceList& list, const Source& source) {
+  tessik_plugins::folder::IndexOptions options;
+  options.root = source.path;
+  options.index = IndexFile(list, source);
+  options.excludes = source.Values("exclude");
+  if (uint64_t bytes = 0; ParseSize(source.Value("max-size", "0"), bytes)) options.maxSize = bytes;
+  options.includeHidden = source.Value("include-hidden") == "true";
+  return options;
+}
+
 }  // namespace tessik_cli

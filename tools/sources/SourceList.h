@@ -22,6 +22,8 @@
 #include <utility>
 #include <vector>
 
+#include "files/Indexer.h"
+
 namespace tessik_cli {
 
 inline constexpr const char* kEngines[] = {"files", "xapian", "sqlite"};
@@ -84,6 +86,10 @@ std::string IndexFile(const SourceList& list, const Source& source);
 // True when the index lies in the cache folder that IndexFile gives by
 // default: that one is ours to delete.
 bool IndexIsOurs(const SourceList& list, const Source& source);
+
+// How a folder source is indexed: its folder, index, excludes, size limit
+// and hidden files, as its keys say.
+tessik_plugins::folder::IndexOptions IndexOptionsOf(const SourceList& list, const Source& source);
 
 }  // namespace tessik_cli
 

@@ -219,16 +219,6 @@ void CheckTable(Source& source) {
   }
 }
 
-folder::IndexOptions IndexOptionsOf(const SourceList& list, const Source& source) {
-  folder::IndexOptions options;
-  options.root = source.path;
-  options.index = IndexFile(list, source);
-  options.excludes = source.Values("exclude");
-  if (uint64_t bytes = 0; ParseSize(source.Value("max-size", "0"), bytes)) options.maxSize = bytes;
-  options.includeHidden = source.Value("include-hidden") == "true";
-  return options;
-}
-
 std::string Megabytes(uint64_t bytes) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
