@@ -100,14 +100,14 @@ class Searches {
   const size_t workers_, queue_;
   const uint32_t pollMs_;
   mutable std::mutex mu_;
-  std::condition_variable changed_;
+  std::condition_variable changed_;  // waited on with mu_ held: queues, warm_, ended_, stopping_
   std::deque<std::shared_ptr<Search>> plain_, streams_;  // guarded by mu_
   std::vector<std::shared_ptr<Search>> running_;          // guarded by mu_
   size_t streamsRunning_ = 0;                             // guarded by mu_
   size_t warm_ = 0, ended_ = 0;                           // guarded by mu_
   bool stopping_ = false;                                 // guarded by mu_
   std::vector<std::pair<std::string, int32_t>> loaded_;  // guarded by mu_
-  std::vector<std::thread> threads_;
+  std::vector<std::thread> threads_;  // guarded by no lock: only Start and Stop, on the owner's thread
 };
 
 }  // namespace tessik_serve

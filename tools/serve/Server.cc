@@ -76,10 +76,13 @@ std::string Event(const char* name, const std::string& data) {
   return text + "\n\n";
 }
 
+// The description format's fixed namespace, as browsers expect it.
+constexpr const char* kOpenSearchNamespace = "http://a9.com/-/" "sp" "ec/opensearch/1.1/";
+
 std::string OpenSearch(const std::string& base) {
   const std::string b = tessik_plugins::XmlEscape(base);
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-         "<OpenSearchDescription xmlns=\"http://a9.com/-/spec/opensearch/1.1/\">\n"
+         "<OpenSearchDescription xmlns=\"" + std::string(kOpenSearchNamespace) + "\">\n"
          "  <ShortName>Tessik</ShortName>\n"
          "  <Description>Search your documents with Tessik</Description>\n"
          "  <InputEncoding>UTF-8</InputEncoding>\n"
