@@ -32,7 +32,9 @@ long ResidentKiB() {
 
 std::vector<std::string> Ids(const std::string& body) {
   std::vector<std::string> ids;
-  for (const auto& h : nlohmann::json::parse(body)["hits"])
+  // Named: a range-for over a member of a temporary would read freed memory.
+  const nlohmann::json answer = nlohmann::json::parse(body);
+  for (const auto& h : answer["hits"])
     ids.push_back(h["domain"].get<std::string>() + "/" + h["id"].get<std::string>());
   return ids;
 }
