@@ -345,26 +345,13 @@ class Walker {
 
 // --------------------------------------------------------- the documents
 
-std::string Iso8601(std::chrono::system_clock::time_point t) {
-  using namespace std::chrono;
-  const auto sys = floor<seconds>(t);
-  const auto days = floor<std::chrono::days>(sys);
-  const year_month_day ymd(days);
-  const hh_mm_ss<seconds> hms(sys - days);
-  char out[32];
-  std::snprintf(out, sizeof out, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(ymd.year()),
-                static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
-                static_cast<int>(hms.hours().count()), static_cast<int>(hms.minutes().count()),
-                static_cast<int>(hms.seconds().count()));
-  return out;
-}
-
 std::string Iso8601(int64_t nanoseconds) {
   using namespace std::chrono;
-  return Iso8601(system_clock::time_point(duration_cast<system_clock::duration>(std::chrono::nanoseconds(nanoseconds))));
+  return tessik_plugins::Iso8601(
+      system_clock::time_point(duration_cast<system_clock::duration>(std::chrono::nanoseconds(nanoseconds))));
 }
 
-std::string NowIso8601() { return Iso8601(std::chrono::system_clock::now()); }
+std::string NowIso8601() { return tessik_plugins::Iso8601(std::chrono::system_clock::now()); }
 
 // A file made into a document, or the reason it is none.
 struct Document {

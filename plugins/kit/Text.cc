@@ -1,5 +1,7 @@
 #include "kit/Text.h"
 
+#include <cstdio>
+
 namespace tessik_plugins {
 
 namespace {
@@ -239,6 +241,20 @@ std::string Utf8Of(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
 #endif
+}
+
+std::string Iso8601(std::chrono::system_clock::time_point t) {
+  using namespace std::chrono;
+  const auto time = floor<seconds>(t);
+  const auto day = floor<days>(time);
+  const year_month_day date(day);
+  const hh_mm_ss<seconds> clock(time - day);
+  char text[48];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+                static_cast<int>(clock.seconds().count()));
+  return text;
 }
 
 }  // namespace tessik_plugins

@@ -3,6 +3,7 @@
 #ifndef TESSIK_PLUGINS_KIT_TEXT_H_
 #define TESSIK_PLUGINS_KIT_TEXT_H_
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -66,6 +67,9 @@ std::string Snippet(std::string_view utf8, size_t limit);
 // valid UTF-16 comes back with U+FFFD, never an exception.
 std::filesystem::path PathOf(std::string_view utf8);
 std::string Utf8Of(const std::filesystem::path& path);
+
+// A moment in UTC as ISO 8601 to the second: "2026-12-07T23:57:05Z".
+std::string Iso8601(std::chrono::system_clock::time_point t);
 
 }  // namespace tessik_plugins
 

@@ -2,7 +2,8 @@
 
 #include <charconv>
 #include <chrono>
-#include <cstdio>
+
+#include "kit/Text.h"
 
 namespace tessik_plugins::omindex {
 
@@ -66,17 +67,7 @@ std::string IsoTime(std::string_view seconds) {
   long long value = 0;
   const auto [end, error] = std::from_chars(seconds.data(), seconds.data() + seconds.size(), value);
   if (error != std::errc() || end != seconds.data() + seconds.size()) return "";
-  using namespace std::chrono;
-  const sys_seconds time{std::chrono::seconds(value)};
-  const sys_days day = floor<days>(time);
-  const year_month_day date(day);
-  const hh_mm_ss<std::chrono::seconds> clock(time - day);
-  char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
-                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
-                static_cast<int>(clock.seconds().count()));
-  return text;
+  return Iso8601(std::chrono::sys_seconds{std::chrono::seconds(value)});
 }
 
 }  // namespace tessik_plugins::omindex

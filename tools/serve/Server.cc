@@ -50,21 +50,6 @@ bool SameSecret(std::string_view a, std::string_view b) {
   return diff == 0;
 }
 
-// The time of day in UTC, ISO 8601 to the second.
-std::string Now() {
-  using namespace std::chrono;
-  const auto now = floor<seconds>(system_clock::now());
-  const auto day = floor<days>(now);
-  const year_month_day date{day};
-  const hh_mm_ss<seconds> time{now - day};
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02ld:%02ld:%02ldZ", static_cast<int>(date.year()),
-                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                static_cast<long>(time.hours().count()), static_cast<long>(time.minutes().count()),
-                static_cast<long>(time.seconds().count()));
-  return text;
-}
-
 std::string Event(const char* name, const std::string& data) {
   std::string text = "event: ";
   text += name;
@@ -526,7 +511,7 @@ void Server::Impl::Log(const Request& request, unsigned status, double ms, size_
   std::string target(Sv(request.target()));
   if (!o_.logQueries) target = target.substr(0, target.find('?'));
   const std::string method(Sv(request.method_string()));
-  std::fprintf(o_.log, "%s %s %s %u %.1f ms %zu hits\n", Now().c_str(), method.empty() ? "-" : method.c_str(),
+  std::fprintf(o_.log, "%s %s %s %u %.1f ms %zu hits\n", tessik_plugins::Iso8601(std::chrono::system_clock::now()).c_str(), method.empty() ? "-" : method.c_str(),
                tessik_plugins::CleanText(target).c_str(), status, ms, hits);
   std::fflush(o_.log);
 }
