@@ -505,7 +505,10 @@ class Searcher {
     std::vector<Xapian::Query> positive, negative;
     for (const Term& term : plan_.required) positive.push_back(TermQuery(term));
     for (const Term& term : plan_.excluded) negative.push_back(TermQuery(term));
-    Xapian::Query query = Xapian::Query::MatchAll;
+    // Searches of several sessions build queries at once, and Xapian counts
+    // the owners of a query without atomics: its shared MatchAll and
+    // MatchNothing objects are never copied, each search makes its own.
+    Xapian::Query query{std::string()};  // every document, as MatchAll
     if (!positive.empty())
       query = Xapian::Query(plan_.any ? Xapian::Query::OP_OR : Xapian::Query::OP_AND, positive.begin(), positive.end());
     if (!negative.empty())
@@ -514,7 +517,7 @@ class Searcher {
     if (!plan_.categories.empty()) {
       const std::vector<Xapian::Query> categories = Categories();
       // No document is in a category the database has no term for.
-      if (categories.empty()) return Xapian::Query::MatchNothing;
+      if (categories.empty()) return Xapian::Query();  // no document, as MatchNothing
       query = Xapian::Query(Xapian::Query::OP_FILTER, query,
                             Xapian::Query(Xapian::Query::OP_OR, categories.begin(), categories.end()));
     }

@@ -289,13 +289,16 @@ class Server::Impl::Connection : public std::enable_shared_from_this<Connection>
         params[0].second.size() > kMostQueryBytes)
       return Send(ErrorAnswer(400, "give one word: ?word=W"));
     const std::string word = params[0].second;
-    asio::post(s_.words_, [self = shared_from_this(), word, synonyms] {
+    asio::post(s_.words_, [self = shared_from_this(), word, synonyms]() mutable {
       std::vector<std::string> found;
       const int32_t status = tessik_cli::LookUpWords(
           synonyms ? tessik_cli::WordLookUp::kSynonyms : tessik_cli::WordLookUp::kStems, word, found);
       Answer answer = status == TESSIK_OK ? ListAnswer(found)
                                           : ErrorAnswer(500, "the word look-up failed: " + tessik_cli::DescribeStatus(status));
-      asio::post(self->s_.io_, [self, answer = std::move(answer)]() mutable { self->Send(std::move(answer)); });
+      // The connection is handed on whole, never let go here: its last
+      // owner must be the serving thread, which alone may close it.
+      asio::io_context& io = self->s_.io_;
+      asio::post(io, [self = std::move(self), answer = std::move(answer)]() mutable { self->Send(std::move(answer)); });
     });
   }
 
