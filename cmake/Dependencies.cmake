@@ -31,19 +31,40 @@ else()
   find_package(nlohmann_json 3 REQUIRED CONFIG)
 endif()
 
+# Boost.Beast and Asio carry the server's HTTP. Header-only: the Windows
+# build takes Debian's headers the way it takes nlohmann-json's, with the
+# socket libraries Asio calls and the Windows version it is built for.
+if(WIN32)
+  find_path(TESSIK_BOOST_DIR boost/version.hpp PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+  set(boost_dir ${PROJECT_BINARY_DIR}/boost-include)
+  file(MAKE_DIRECTORY ${boost_dir})
+  file(CREATE_LINK ${TESSIK_BOOST_DIR}/boost ${boost_dir}/boost SYMBOLIC)
+  add_library(Boost::boost INTERFACE IMPORTED)
+  set_target_properties(Boost::boost PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${boost_dir}
+                        INTERFACE_COMPILE_DEFINITIONS "_WIN32_WINNT=0x0A00" INTERFACE_LINK_LIBRARIES "ws2_32;mswsock")
+else()
+  find_package(Boost 1.74 REQUIRED)
+endif()
+
 # The engine plugins, each with its own switch; TESSIK_ENGINE_PLUGINS OFF
-# leaves both out (the fuzzing build). Xapian's is built on Linux only; the
-# SQLite one everywhere. Decided here, at the top level, so plugins/ and
-# tests/ see the same values.
+# leaves both out (the fuzzing build). Both are built on both platforms.
+# Decided here, at the top level, so plugins/ and tests/ see the same values.
 option(TESSIK_ENGINE_PLUGINS "Build the engine plugins, as TESSIK_XAPIAN_PLUGIN and TESSIK_SQLITE_PLUGIN say" ON)
-option(TESSIK_XAPIAN_PLUGIN "Build the Xapian plugin and its indexer" ${UNIX})
+option(TESSIK_XAPIAN_PLUGIN "Build the Xapian plugin and its indexer" ON)
 option(TESSIK_SQLITE_PLUGIN "Build the SQLite plugin and its indexer" ON)
 if(NOT TESSIK_ENGINE_PLUGINS)
   set(TESSIK_XAPIAN_PLUGIN OFF)
   set(TESSIK_SQLITE_PLUGIN OFF)
 endif()
+# Xapian: Debian's on Linux; on Windows the static build of
+# scripts/windows-deps, whose package file names zlib and the socket and RPC
+# libraries it needs. libssp holds the checks of the fortified calls its
+# configure chose.
 if(TESSIK_XAPIAN_PLUGIN)
   find_package(Xapian REQUIRED CONFIG)
+  if(WIN32)
+    list(APPEND XAPIAN_LIBRARIES ssp)
+  endif()
 endif()
 
 # SQLite, with FTS5, holds the reference plugins' indexes. CMake's own module

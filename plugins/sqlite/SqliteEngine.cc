@@ -366,6 +366,10 @@ Database OpenDatabase(const std::string& data) {
   const int rc = sqlite3_open_v2(data.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
   Database db(raw);
   if (rc != SQLITE_OK) throw EngineError("SQLite: cannot open " + data + ": " + sqlite3_errstr(rc));
+  // Readers starting at once can find each other's lock for an instant (on
+  // Windows a reader takes the pending lock on its way to a shared one):
+  // each waits a little, as the folder index does, instead of failing.
+  sqlite3_busy_timeout(raw, 2000);
   try {
     fts5::Register(db.get());  // for its own tables, and for a table of an index Tessik wrote
   } catch (const std::runtime_error& e) {

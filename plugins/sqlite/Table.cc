@@ -292,6 +292,7 @@ Columns Check(const std::string& path, Columns wanted) {
   const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
   std::unique_ptr<sqlite3, Closer> db(raw);
   if (rc != SQLITE_OK) throw std::runtime_error("cannot open " + path + ": " + sqlite3_errstr(rc));
+  sqlite3_busy_timeout(raw, 2000);  // searches may be reading it at the same moment
   // A table of an index Tessik wrote names the kit's tokenizer, without
   // which SQLite cannot list its columns.
   fts5::Register(db.get());

@@ -3,13 +3,17 @@
 # xapian-tcpsrv on a free local port, searched through a stub database that
 # names both; and a stub naming a server that is down. Starts and stops the
 # servers around the test program.
+# The Windows build's programs run under Wine: TESSIK_EMULATOR, when set,
+# is the command (its words split on spaces) put in front of the indexer and
+# the test program; the servers are the Linux ones either way.
 # Usage: run_sharded.sh INDEXER DOCUMENTS.tsv WORKDIR TEST_PROGRAM [ARGS...]
 set -euo pipefail
 indexer=$1 documents=$2 work=$3
 shift 3
+read -r -a emulator <<<"${TESSIK_EMULATOR:-}"
 rm -rf "$work" && mkdir -p "$work"
-"$indexer" "$documents" "$work/shard0" 0/2 >/dev/null
-"$indexer" "$documents" "$work/shard1" 1/2 >/dev/null
+"${emulator[@]}" "$indexer" "$documents" "$work/shard0" 0/2 >/dev/null
+"${emulator[@]}" "$indexer" "$documents" "$work/shard1" 1/2 >/dev/null
 
 pids=()
 cleanup() {
@@ -46,4 +50,4 @@ printf 'remote 127.0.0.1:%s\nremote 127.0.0.1:%s\n' "$port0" "$port1" >"$work/sh
 serve "$work/shard0"; kill "$pid"; wait "$pid" 2>/dev/null || true
 printf 'remote 127.0.0.1:%s\n' "$port" >"$work/down.stub"
 
-TESSIK_SHARDED_STUB="$work/sharded.stub" TESSIK_DOWN_STUB="$work/down.stub" "$@"
+TESSIK_SHARDED_STUB="$work/sharded.stub" TESSIK_DOWN_STUB="$work/down.stub" "${emulator[@]}" "$@"

@@ -5,11 +5,13 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <thread>
 
+#include "../common/Environment.h"
 #include "../common/ProcessTag.h"
 #include "../common/Watchdog.h"
 #include "ServeClient.h"
@@ -244,12 +246,12 @@ TEST(Serve, StreamSendsBatchesEachSourcesEndAndTheSameBestAsAPlainSearch) {
 
 // The abort log the stall plugin appends to (TESSIK_STALL_LOG).
 struct AbortLog {
-  AbortLog() : path("/tmp/tessik-stall-" + ProcessTag() + ".log") {
+  AbortLog() : path((std::filesystem::temp_directory_path() / ("tessik-stall-" + ProcessTag() + ".log")).string()) {
     std::remove(path.c_str());
-    setenv("TESSIK_STALL_LOG", path.c_str(), 1);
+    SetEnvironment("TESSIK_STALL_LOG", path);
   }
   ~AbortLog() {
-    unsetenv("TESSIK_STALL_LOG");
+    ClearEnvironment("TESSIK_STALL_LOG");
     std::remove(path.c_str());
   }
   size_t Count() const {
@@ -320,7 +322,9 @@ TEST(Serve, SixteenClientsGetEveryHitExactlyOnce) {
         }
         ++answered;
         const std::vector<std::string> ids = Ids(json::parse(r.body)["hits"]);
-        if (ids != expected[which] || std::set<std::string>(ids.begin(), ids.end()).size() != ids.size()) ++wrong;
+        if (ids != expected[which] || std::set<std::string>(ids.begin(), ids.end()).size() != ids.size()) {
+          if (wrong++ == 0) ADD_FAILURE() << queries[which] << " answered " << r.body;
+        }
       }
     });
   }

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# tessik.exe's sources under Wine: a folder source and an sqlite source
-# added, searched, changed, updated and removed, with a list of the test's
-# own (Wine sets %LOCALAPPDATA% itself: the index lies in the prefix, named
-# after that list).
+# tessik.exe's sources under Wine: a folder source (with names beyond
+# ASCII, and one no Windows name can carry), an sqlite source and a Xapian
+# database added, searched, changed, updated and removed, with a list of
+# the test's own (Wine sets %LOCALAPPDATA% itself: the index lies in the
+# prefix, named after that list). The first add starts the list with the
+# bundled samples, as on Linux.
 #   check_sources_windows.sh PROGRAM...
 # PROGRAM: tessik.exe with Wine in front. Runs in the folder the program is in.
 set -uo pipefail
@@ -28,6 +30,8 @@ printf '<html><head><title>Spice Page</title></head><body>cinnamon toast</body><
 printf 'cinnamon\0binary' >"$docs/d.bin"
 run sources add docs "$docs" "${list[@]}"
 [ "$status" -eq 0 ] && [ "$(counts docs)" = "2 0 1 0" ] || fail "add a folder source"
+grep -q '^\[quotes\]' "$work/sources.conf" && grep -q '^\[glosses\]' "$work/sources.conf" ||
+  fail "the first add starts the list with the samples"
 run search "${list[@]}" --source docs --format json cinnamon
 [ "$status" -eq 0 ] && [ "$(hits)" = $'docs|Apple pie\ndocs|Spice Page' ] || fail "search a folder source"
 
@@ -48,9 +52,36 @@ EOF
 run sources add wiki "$work/wiki.db" "${list[@]}"
 [ "$status" -eq 0 ] || fail "add an sqlite source"
 run search "${list[@]}" --format json cinnamon
-[ "$status" -eq 0 ] && [ "$(hits)" = $'docs|Spice Page\nwiki|Cinnamon' ] || fail "search every source"
+[ "$status" -eq 0 ] && [ "$(hits | grep -v '^quotes|\|^glosses|\|^manpages|')" = $'docs|Spice Page\nwiki|Cinnamon' ] &&
+  hits | grep -q '^glosses|' || fail "search every source"
+
 python3 -c 'import json, sys; assert [h for h in json.load(sys.stdin)["hits"] if h["properties"].get("url", "").startswith("file:///")]' <<<"$out" ||
   fail "a folder source's hit has its file:// url"
+
+# Names beyond ASCII reach Windows as UTF-16 and come back as they were; a
+# name that is no valid UTF-8 has no Windows form: skipped with a word, and
+# the rest indexed.
+intl=$work/Café-日本
+mkdir -p "$intl/Ñandú"
+printf 'Crème brûlée\nsaffron custard\n' >"$intl/Ñandú/recette-été.txt"
+printf 'Plain\nsaffron rice\n' >"$intl/plain.txt"
+printf 'Broken\nsaffron tea\n' >"$intl/bad-"$'\xff'".txt"
+run sources add intl "$intl" "${list[@]}"
+[ "$status" -eq 0 ] || fail "add a folder named beyond ASCII"
+run search "${list[@]}" --source intl --format json saffron
+[ "$status" -eq 0 ] && hits | grep -qx 'intl|Crème brûlée' && hits | grep -qx 'intl|Plain' ||
+  fail "search a folder named beyond ASCII"
+python3 -c '
+import json, sys
+urls = [h["properties"].get("url", "") for h in json.load(sys.stdin)["hits"]]
+assert any("Ñandú/recette-été.txt" in u or "%C3%91and%C3%BA/recette-%C3%A9t%C3%A9.txt" in u for u in urls), urls
+' <<<"$out" || fail "a name beyond ASCII comes back as it was"
+
+# A Xapian database: the sample glosses the Windows indexer wrote.
+run sources add words ../sample/glosses.xapian "${list[@]}"
+[ "$status" -eq 0 ] || fail "add a Xapian database"
+run search "${list[@]}" --source words --format json cinnamon
+[ "$status" -eq 0 ] && hits | grep -q '^words|' || fail "search a Xapian database"
 run sources list "${list[@]}"
 [ "$status" -eq 0 ] && grep -q '^docs .* ready$' <<<"$out" || fail "list"
 

@@ -366,6 +366,7 @@ long long CountRows(const Source& source) {
   const int rc = sqlite3_open_v2(source.path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
   std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
   if (rc != SQLITE_OK) return -1;
+  sqlite3_busy_timeout(raw, 2000);  // searches may be reading it at the same moment
   const std::string sql = "SELECT count(*) FROM " + table::Quoted(source.Value("table", "docs"));
   sqlite3_stmt* statement = nullptr;
   long long n = -1;
