@@ -285,6 +285,13 @@ class Walker {
       const fs::path file = child.path().filename();
       const std::string rel = relDir.empty() ? name : relDir + "/" + name;
       if (!own_.empty() && own_.count(rel)) continue;
+      // A Windows name may hold half a surrogate pair, which UTF-8 cannot
+      // carry: under the name the index would keep, it could be neither
+      // opened again nor told from another.
+      if (PathOf(name) != file) {
+        Skipped(rel, "its name holds half a UTF-16 surrogate pair, which no UTF-8 text can carry");
+        continue;
+      }
       if (!options_.includeHidden && !name.empty() && name[0] == '.') {
         Skipped(rel, name == ".git" ? "version control folder (.git)" : "hidden", true);
         continue;

@@ -594,6 +594,20 @@ TEST_F(FolderIndexTest, LinksAreFollowedOnceAndByteNamesKept) {
 }
 #endif
 
+#if defined(_WIN32)
+TEST_F(FolderIndexTest, ANameWithHalfASurrogatePairIsSkippedWithItsReason) {
+  Write("whole.txt", "Whole\nwords\n");
+  const fs::path half = root_ / (std::wstring(L"half") + wchar_t(0xD800) + L".txt");
+  std::ofstream(half, std::ios::binary) << "Half\nwords\n";
+  if (!fs::exists(half)) GTEST_SKIP() << "this system keeps no such name";
+  std::map<std::string, std::string> reasons = Reasons(Run());
+  EXPECT_NE(reasons["half\xEF\xBF\xBD.txt"].find("surrogate"), std::string::npos);
+  const std::map<std::string, Document> docs = Documents();
+  ASSERT_EQ(docs.size(), 1u);
+  EXPECT_EQ(docs.begin()->first, "whole.txt");
+}
+#endif
+
 // The plugin over an index: the best passage as the snippet, and what it
 // tells a user whose data is no index of this version.
 TEST_F(FolderIndexTest, ThePluginSearchesTheIndex) {
