@@ -17,31 +17,34 @@ else()
   find_package(XercesC 3.2 REQUIRED)
 endif()
 
-# nlohmann-json writes every JSON text of the tools. It is header-only; the
-# Windows build takes Debian's headers through a folder that holds them
-# alone, so no Linux system header can reach the cross compiler.
+# A header-only library on Windows: Debian's headers, through a folder that
+# holds the library's own folder alone, so no Linux system header can reach
+# the cross compiler.
+#   tessik_debian_headers(TARGET FOLDER PROBE): FOLDER below /usr/include,
+#   found by its header PROBE, as the imported target TARGET.
+function(tessik_debian_headers target folder probe)
+  find_path(TESSIK_${folder}_HEADERS ${folder}/${probe} PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+            REQUIRED)
+  set(dir ${PROJECT_BINARY_DIR}/${folder}-include)
+  file(MAKE_DIRECTORY ${dir})
+  file(CREATE_LINK ${TESSIK_${folder}_HEADERS}/${folder} ${dir}/${folder} SYMBOLIC)
+  add_library(${target} INTERFACE IMPORTED GLOBAL)
+  set_target_properties(${target} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${dir})
+endfunction()
+
+# nlohmann-json writes every JSON text of the tools.
 if(WIN32)
-  find_path(TESSIK_JSON_DIR nlohmann/json.hpp PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-  set(json_dir ${PROJECT_BINARY_DIR}/json-include)
-  file(MAKE_DIRECTORY ${json_dir})
-  file(CREATE_LINK ${TESSIK_JSON_DIR}/nlohmann ${json_dir}/nlohmann SYMBOLIC)
-  add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
-  set_target_properties(nlohmann_json::nlohmann_json PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${json_dir})
+  tessik_debian_headers(nlohmann_json::nlohmann_json nlohmann json.hpp)
 else()
   find_package(nlohmann_json 3 REQUIRED CONFIG)
 endif()
 
-# Boost.Beast and Asio carry the server's HTTP. Header-only: the Windows
-# build takes Debian's headers the way it takes nlohmann-json's, with the
-# socket libraries Asio calls and the Windows version it is built for.
+# Boost.Beast and Asio carry the server's HTTP; on Windows with the socket
+# libraries Asio calls and the Windows version it is built for.
 if(WIN32)
-  find_path(TESSIK_BOOST_DIR boost/version.hpp PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-  set(boost_dir ${PROJECT_BINARY_DIR}/boost-include)
-  file(MAKE_DIRECTORY ${boost_dir})
-  file(CREATE_LINK ${TESSIK_BOOST_DIR}/boost ${boost_dir}/boost SYMBOLIC)
-  add_library(Boost::boost INTERFACE IMPORTED)
-  set_target_properties(Boost::boost PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${boost_dir}
-                        INTERFACE_COMPILE_DEFINITIONS "_WIN32_WINNT=0x0A00" INTERFACE_LINK_LIBRARIES "ws2_32;mswsock")
+  tessik_debian_headers(Boost::boost boost version.hpp)
+  set_target_properties(Boost::boost PROPERTIES INTERFACE_COMPILE_DEFINITIONS "_WIN32_WINNT=0x0A00"
+                                                INTERFACE_LINK_LIBRARIES "ws2_32;mswsock")
 else()
   find_package(Boost 1.74 REQUIRED)
 endif()

@@ -353,6 +353,8 @@ TEST(Serve, StreamsNeverTakeTheLastWorkerAndAFullQueueGets503) {
   for (int i = 0; i < 3; ++i) EXPECT_EQ(streams[i]->Next().first, "batch") << i;
   const Reply plain = Get(s.port, "/search?q=bank+apple+river+car&any=1&source=glossary&limit=5");
   EXPECT_EQ(plain.status, 200u);
+  // Answered whole by the kept worker, not cut short by the timeout.
+  EXPECT_EQ(json::parse(plain.body)["partial"], false);
   EXPECT_EQ(json::parse(plain.body)["hits"].size(), 5u);
   EXPECT_EQ(refused, 64u - 3 - 32);
   streams.clear();
