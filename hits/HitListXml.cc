@@ -1,11 +1,10 @@
 #include "hits/HitListXml.h"
 
-#include <xercesc/dom/DOMElement.hpp>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#include <xercesc/dom/DOMNode.hpp>
-#include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/sax2/Attributes.hpp>
+#include <xercesc/sax2/DefaultHandler.hpp>
 #include <xercesc/util/XMLString.hpp>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include <cmath>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "query/XMLManager.h"
@@ -25,9 +25,6 @@
 #include "ulmo/osdep/Number.h"
 
 namespace Tessik {
-
-using xercesc::DOMElement;
-using xercesc::DOMNode;
 
 namespace {
 
@@ -249,25 +246,9 @@ const XMLCh kName[] = u"name";
 const XMLCh kNormScore[] = u"norm_score";
 const XMLCh kRawScore[] = u"raw_score";
 
-bool IsElementNamed(const DOMNode* node, const XMLCh* name) {
-  return node->getNodeType() == DOMNode::ELEMENT_NODE && xercesc::XMLString::equals(node->getNodeName(), name);
-}
-
-// The node after `node` in document order within the subtree of `top`, or
-// null. Walked by links: a node list's item(i) and getLength() would walk
-// the subtree again.
-const DOMNode* NextWithin(const DOMNode* node, const DOMNode* top) {
-  if (const DOMNode* child = node->getFirstChild()) return child;
-  while (node != top) {
-    if (const DOMNode* sibling = node->getNextSibling()) return sibling;
-    node = node->getParentNode();
-  }
-  return nullptr;
-}
-
-// The attribute as atof reads it, with "." as the decimal point.
-double NumberOf(const DOMElement& element, const XMLCh* attribute) {
-  const XMLCh* text = element.getAttribute(attribute);
+// An attribute's text as atof reads it, with "." as the decimal point.
+double NumberOf(const XMLCh* text) {
+  if (text == nullptr) return 0;  // no such attribute: the empty text
   // ASCII, the only form a number takes, converts unit by unit; anything
   // else goes through the ANSI code page like every narrowed text.
   char small[64];
@@ -292,45 +273,88 @@ int32_t RawScoreOf(double value) {
   return static_cast<int32_t>(value);
 }
 
-// The element's whole text content. An element holding one text node (the
-// usual case) gives that node's text without a copy.
-const XMLCh* TextContentOf(const DOMElement& element) {
-  const DOMNode* child = element.getFirstChild();
-  if (child == nullptr) return u"";
-  if (child->getNextSibling() == nullptr && child->getNodeType() == DOMNode::TEXT_NODE) return child->getNodeValue();
-  const XMLCh* text = element.getTextContent();
-  return text != nullptr ? text : u"";
-}
-
-// The hit of a "Result" element, or null when no "Property" is below it.
-std::unique_ptr<CNSHit> ReadHit(const DOMElement& result) {
-  std::unique_ptr<CNSHit> hit;
-  for (const DOMNode* node = NextWithin(&result, &result); node != nullptr; node = NextWithin(node, &result)) {
-    if (!IsElementNamed(node, kProperty)) continue;
-    if (hit == nullptr) {
-      hit = std::make_unique<CNSHit>();
-      hit->SetNormScore(NumberOf(result, kNormScore));
-      hit->SetRawScore(RawScoreOf(NumberOf(result, kRawScore)));
+// The hit list of a results document, read as events: no document is
+// built. Every "Result" element at any depth is a hit, in the order the
+// elements begin, when a "Property" element lies anywhere below it; each
+// such property (of every "Result" it lies in) gives the hit its "name"
+// attribute and its whole text content, character data and CDATA of
+// every element below it included, in the order the properties begin.
+class ListReader final : public xercesc::DefaultHandler {
+ public:
+  std::unique_ptr<CNSHitList> Take() {
+    auto list = std::make_unique<CNSHitList>();
+    // Nobody else sees the new list yet: hits go in without its lock.
+    std::vector<CNSHit*>& hits = list->HitsUnlocked();
+    hits.reserve(results_.size());
+    for (Result& r : results_) {
+      if (r.properties.empty()) continue;
+      auto hit = std::make_unique<CNSHit>();
+      hit->SetNormScore(r.norm);
+      hit->SetRawScore(r.raw);
+      for (size_t p : r.properties) {
+        const Property& property = properties_[p];
+        hit->SetProperty(AsWide(property.name.c_str()), AsWide(property.text.c_str()));
+      }
+      hits.push_back(hit.get());
+      (void)hit.release();  // the list owns it now
     }
-    const DOMElement& property = static_cast<const DOMElement&>(*node);
-    hit->SetProperty(AsWide(property.getAttribute(kName)), AsWide(TextContentOf(property)));
+    return list;
   }
-  return hit;
-}
 
-std::unique_ptr<CNSHitList> ReadList(const DOMElement& root) {
-  auto list = std::make_unique<CNSHitList>();
-  // Nobody else sees the new list yet: hits go in without its lock.
-  std::vector<CNSHit*>& hits = list->HitsUnlocked();
-  for (const DOMNode* node = &root; node != nullptr; node = NextWithin(node, &root)) {
-    if (!IsElementNamed(node, kResult)) continue;
-    std::unique_ptr<CNSHit> hit = ReadHit(static_cast<const DOMElement&>(*node));
-    if (hit == nullptr) continue;
-    hits.push_back(hit.get());
-    (void)hit.release();  // the list owns it now
+  void startElement(const XMLCh* const, const XMLCh* const, const XMLCh* const qname,
+                    const xercesc::Attributes& attributes) override {
+    if (xercesc::XMLString::equals(qname, kResult)) {
+      results_.push_back({NumberOf(attributes.getValue(kNormScore)),
+                          RawScoreOf(NumberOf(attributes.getValue(kRawScore))), {}});
+      open_.push_back({Kind::kResult, results_.size() - 1});
+    } else if (xercesc::XMLString::equals(qname, kProperty)) {
+      const XMLCh* name = attributes.getValue(kName);
+      properties_.push_back({name != nullptr ? name : u"", {}});
+      const size_t at = properties_.size() - 1;
+      for (const Open& o : open_) {
+        if (o.kind == Kind::kResult) results_[o.index].properties.push_back(at);
+      }
+      open_.push_back({Kind::kProperty, at});
+      ++openProperties_;
+    } else {
+      open_.push_back({Kind::kOther, 0});
+    }
   }
-  return list;
-}
+
+  void endElement(const XMLCh* const, const XMLCh* const, const XMLCh* const) override {
+    if (open_.back().kind == Kind::kProperty) --openProperties_;
+    open_.pop_back();
+  }
+
+  void characters(const XMLCh* const chars, const XMLSize_t length) override {
+    if (openProperties_ == 0) return;
+    for (const Open& o : open_) {
+      if (o.kind == Kind::kProperty) properties_[o.index].text.append(chars, length);
+    }
+  }
+  // White space a DTD calls ignorable is text all the same, as in a
+  // document the parser builds.
+  void ignorableWhitespace(const XMLCh* const chars, const XMLSize_t length) override { characters(chars, length); }
+
+ private:
+  enum class Kind { kResult, kProperty, kOther };
+  struct Open {
+    Kind kind;
+    size_t index;  // into results_ or properties_
+  };
+  struct Result {
+    double norm;
+    int32_t raw;
+    std::vector<size_t> properties;  // into properties_, in the order they begin
+  };
+  struct Property {
+    std::u16string name, text;
+  };
+  std::vector<Open> open_;  // the elements begun and not yet ended
+  size_t openProperties_ = 0;
+  std::vector<Result> results_;
+  std::vector<Property> properties_;
+};
 
 }  // namespace
 
@@ -398,16 +422,9 @@ int32_t WriteHitListXml(CNSHitList& list, WChar** outText) {
 int32_t ReadHitListXml(const WChar* xml, IHitList** outList) {
   if (xml == nullptr || outList == nullptr) return TESSIK_E_NULL_ARGUMENT;
   *outList = nullptr;
-  DocumentPtr document(ParseXMLDocument(xml));
-  if (document == nullptr || document->getDocumentElement() == nullptr) return TESSIK_E_XML_INVALID;
-  std::unique_ptr<CNSHitList> list;
-  try {
-    list = ReadList(*document->getDocumentElement());
-  } catch (const xercesc::OutOfMemoryException&) {
-    // The DOM's own word for it; the boundary knows the standard one.
-    throw std::bad_alloc();
-  }
-  *outList = list.release();
+  ListReader reader;
+  if (*xml == 0 || !ParseXMLEvents(xml, reader)) return TESSIK_E_XML_INVALID;
+  *outList = reader.Take().release();
   return TESSIK_OK;
 }
 

@@ -1,11 +1,16 @@
 #include "query/XMLManager.h"
 
 #include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/sax/ErrorHandler.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/sax2/XMLReaderFactory.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
 #include <bit>
 #include <cstdlib>
+#include <new>
 
 #include "ulmo/osdep/Locale.h"
 
@@ -18,6 +23,30 @@ namespace {
 
 // Built with the library's static objects; the platform lives exactly as long.
 CXMLManager g_xmlManager;
+
+// The caller's units are the input bytes, in place: not copied, not adopted.
+// The text is UTF-16 in the machine's byte order by contract. Named here
+// because the parser recognises UTF-16 without a byte-order mark only when
+// the text begins with an XML declaration; a declaration that names another
+// encoding does not override it.
+std::unique_ptr<xercesc::MemBufInputSource> SourceOf(const WChar* text) {
+  size_t units = std::char_traits<WChar>::length(text);
+  auto source = std::make_unique<xercesc::MemBufInputSource>(reinterpret_cast<const XMLByte*>(text),
+                                                             units * sizeof(WChar), u"MemoryXMLQuery", false);
+  source->setEncoding(std::endian::native == std::endian::little ? xercesc::XMLUni::fgUTF16LEncodingString
+                                                                 : xercesc::XMLUni::fgUTF16BEncodingString);
+  return source;
+}
+
+// Counts what the document parser counts as errors: warnings pass.
+class ErrorCount final : public xercesc::ErrorHandler {
+ public:
+  void warning(const xercesc::SAXParseException&) override {}
+  void error(const xercesc::SAXParseException&) override { ++count; }
+  void fatalError(const xercesc::SAXParseException&) override { ++count; }
+  void resetErrors() override { count = 0; }
+  size_t count = 0;
+};
 
 }  // namespace
 
@@ -39,6 +68,7 @@ CXMLManager::~CXMLManager() {
     // another thread is inside it is not supported otherwise.)
     if (keptLock_.try_lock()) {
       kept_.clear();
+      keptReaders_.clear();
       keptLock_.unlock();
     }
     XMLPlatformUtils::Terminate();
@@ -77,23 +107,66 @@ void CXMLManager::Recycle(std::unique_ptr<XercesDOMParser> parser) {
   if (kept_.size() < kKeptParsers) kept_.push_back(std::move(parser));
 }
 
+std::unique_ptr<xercesc::SAX2XMLReader> CXMLManager::TakeReader() {
+  {
+    std::lock_guard<std::mutex> hold(keptLock_);
+    if (!keptReaders_.empty()) {
+      std::unique_ptr<xercesc::SAX2XMLReader> reader = std::move(keptReaders_.back());
+      keptReaders_.pop_back();
+      return reader;
+    }
+  }
+  // What the document parsers are by default, said aloud where a SAX2
+  // reader's defaults differ (namespaces, validation when a grammar is
+  // found), and the same three settings for text from anyone.
+  std::unique_ptr<xercesc::SAX2XMLReader> reader(xercesc::XMLReaderFactory::createXMLReader());
+  using xercesc::XMLUni;
+  reader->setFeature(XMLUni::fgSAX2CoreNameSpaces, false);
+  reader->setFeature(XMLUni::fgSAX2CoreNameSpacePrefixes, false);
+  reader->setFeature(XMLUni::fgSAX2CoreValidation, false);
+  reader->setFeature(XMLUni::fgXercesDynamic, false);
+  reader->setFeature(XMLUni::fgXercesSchema, false);
+  reader->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
+  reader->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
+  reader->setProperty(XMLUni::fgXercesSecurityManager, &security_);
+  return reader;
+}
+
+void CXMLManager::Recycle(std::unique_ptr<xercesc::SAX2XMLReader> reader) {
+  reader->setContentHandler(nullptr);
+  reader->setErrorHandler(nullptr);
+  std::lock_guard<std::mutex> hold(keptLock_);
+  if (keptReaders_.size() < kKeptParsers) keptReaders_.push_back(std::move(reader));
+}
+
+bool ParseXMLEvents(const WChar* text, xercesc::ContentHandler& content) {
+  if (text == nullptr) return false;
+  CXMLManager& manager = CXMLManager::Instance();
+  std::unique_ptr<xercesc::SAX2XMLReader> reader = manager.TakeReader();
+  ErrorCount errors;
+  reader->setContentHandler(&content);
+  reader->setErrorHandler(&errors);
+  try {
+    reader->parse(*SourceOf(text));
+  } catch (const xercesc::OutOfMemoryException&) {
+    throw std::bad_alloc();
+  } catch (const xercesc::XMLException&) {
+    return false;  // the reader stays behind: it may not be as good as new
+  } catch (const xercesc::SAXException&) {
+    return false;
+  }
+  // A reader that reported errors is as good as new for the next document.
+  manager.Recycle(std::move(reader));
+  return errors.count == 0;
+}
+
 xercesc::DOMDocument* ParseXMLDocument(const WChar* text) noexcept {
   if (text == nullptr) return nullptr;
   DocumentPtr document;
   try {
     CXMLManager& manager = CXMLManager::Instance();
     std::unique_ptr<XercesDOMParser> parser = manager.TakeParser();
-    size_t units = std::char_traits<WChar>::length(text);
-    // The caller's units are the input bytes, in place: not copied, not adopted.
-    xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(text), units * sizeof(WChar), u"MemoryXMLQuery",
-                                      false);
-    // The text is UTF-16 in the machine's byte order by contract. Named here
-    // because the parser recognises UTF-16 without a byte-order mark only
-    // when the text begins with an XML declaration; a declaration that
-    // names another encoding does not override it.
-    source.setEncoding(std::endian::native == std::endian::little ? xercesc::XMLUni::fgUTF16LEncodingString
-                                                                  : xercesc::XMLUni::fgUTF16BEncodingString);
-    parser->parse(source);
+    parser->parse(*SourceOf(text));
     // Adopted, the document no longer belongs to the parser: a reused parser
     // would otherwise keep every document it ever parsed.
     document.reset(parser->adoptDocument());

@@ -13,6 +13,8 @@
 
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/sax2/ContentHandler.hpp>
+#include <xercesc/sax2/SAX2XMLReader.hpp>
 #include <xercesc/util/SecurityManager.hpp>
 
 #include <memory>
@@ -51,6 +53,9 @@ class CXMLManager {
   // new. Give it back with Recycle once its document has been adopted.
   std::unique_ptr<xercesc::XercesDOMParser> TakeParser();
   void Recycle(std::unique_ptr<xercesc::XercesDOMParser> parser);
+  // The same for the event readers, which build no document.
+  std::unique_ptr<xercesc::SAX2XMLReader> TakeReader();
+  void Recycle(std::unique_ptr<xercesc::SAX2XMLReader> reader);
 
  private:
   // Entity expansions allowed in one document: declared entities only, the
@@ -63,6 +68,7 @@ class CXMLManager {
   xercesc::SecurityManager security_;  // set in the constructor; parsers only read it
   std::mutex keptLock_;
   std::vector<std::unique_ptr<xercesc::XercesDOMParser>> kept_;  // guarded by keptLock_
+  std::vector<std::unique_ptr<xercesc::SAX2XMLReader>> keptReaders_;  // guarded by keptLock_
 };
 
 // Parses a whole XML document held in `text`, a NUL-terminated UTF-16 text
@@ -71,6 +77,14 @@ class CXMLManager {
 // empty text, text that is not a well-formed document, any parse error, and
 // running out of memory. Never throws. May run on many threads at once.
 xercesc::DOMDocument* ParseXMLDocument(const WChar* text) noexcept;
+
+// Parses the same texts as ParseXMLDocument, read the same way, into events
+// for `content` instead of a document: what a reader that keeps only part
+// of a large document wants. False for a null or empty text and any parse
+// error (`content` may have seen part of the document then). Out of memory
+// throws std::bad_alloc; whatever `content` throws goes through. May run on
+// many threads at once.
+bool ParseXMLEvents(const WChar* text, xercesc::ContentHandler& content);
 
 // Releases a document of ParseXMLDocument when it goes out of scope.
 struct DocumentReleaser {
