@@ -91,7 +91,11 @@ bool ReadSearchRequest(const Params& params, const std::vector<std::string>& sou
   std::vector<std::string> line;
   bool any = false, stem = false, synonyms = false, exact = false, hasQuery = false;
   size_t limit = 0;
-  for (const auto& [name, value] : params) {
+  for (const auto& param : params) {
+    // Named, not bound: a lambda below uses the name, and clang 14 lets no
+    // lambda capture a structured binding.
+    const std::string& name = param.first;
+    const std::string& value = param.second;
     static constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kRepeated = {
         {{"source", "--source"}, {"not", "--not"}, {"field", "--field"}, {"category", "--category"},
          {"sort", "--sort"}}};
