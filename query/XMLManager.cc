@@ -38,6 +38,23 @@ std::unique_ptr<xercesc::MemBufInputSource> SourceOf(const WChar* text) {
   return source;
 }
 
+// A parser or reader kept for reuse, or null when none is.
+template <class T>
+std::unique_ptr<T> TakeKept(std::mutex& lock, std::vector<std::unique_ptr<T>>& kept) {
+  std::lock_guard<std::mutex> hold(lock);
+  if (kept.empty()) return nullptr;
+  std::unique_ptr<T> item = std::move(kept.back());
+  kept.pop_back();
+  return item;
+}
+
+// Keeps `item` for reuse, unless `most` are kept already.
+template <class T>
+void Keep(std::mutex& lock, std::vector<std::unique_ptr<T>>& kept, std::unique_ptr<T> item, size_t most) {
+  std::lock_guard<std::mutex> hold(lock);
+  if (kept.size() < most) kept.push_back(std::move(item));
+}
+
 // Counts what the document parser counts as errors: warnings pass.
 class ErrorCount final : public xercesc::ErrorHandler {
  public:
@@ -80,14 +97,7 @@ CXMLManager::~CXMLManager() {
 CXMLManager& CXMLManager::Instance() { return g_xmlManager; }
 
 std::unique_ptr<XercesDOMParser> CXMLManager::TakeParser() {
-  {
-    std::lock_guard<std::mutex> hold(keptLock_);
-    if (!kept_.empty()) {
-      std::unique_ptr<XercesDOMParser> parser = std::move(kept_.back());
-      kept_.pop_back();
-      return parser;
-    }
-  }
+  if (std::unique_ptr<XercesDOMParser> parser = TakeKept(keptLock_, kept_)) return parser;
   // Default construction: no validator of its own, the platform's memory
   // manager, no grammar pool. Then three settings the text handed to the
   // library requires, since it may come from anyone: by default the parser
@@ -103,19 +113,11 @@ std::unique_ptr<XercesDOMParser> CXMLManager::TakeParser() {
 }
 
 void CXMLManager::Recycle(std::unique_ptr<XercesDOMParser> parser) {
-  std::lock_guard<std::mutex> hold(keptLock_);
-  if (kept_.size() < kKeptParsers) kept_.push_back(std::move(parser));
+  Keep(keptLock_, kept_, std::move(parser), kKeptParsers);
 }
 
 std::unique_ptr<xercesc::SAX2XMLReader> CXMLManager::TakeReader() {
-  {
-    std::lock_guard<std::mutex> hold(keptLock_);
-    if (!keptReaders_.empty()) {
-      std::unique_ptr<xercesc::SAX2XMLReader> reader = std::move(keptReaders_.back());
-      keptReaders_.pop_back();
-      return reader;
-    }
-  }
+  if (std::unique_ptr<xercesc::SAX2XMLReader> reader = TakeKept(keptLock_, keptReaders_)) return reader;
   // What the document parsers are by default, said aloud where a SAX2
   // reader's defaults differ (namespaces, validation when a grammar is
   // found), and the same three settings for text from anyone.
@@ -135,8 +137,7 @@ std::unique_ptr<xercesc::SAX2XMLReader> CXMLManager::TakeReader() {
 void CXMLManager::Recycle(std::unique_ptr<xercesc::SAX2XMLReader> reader) {
   reader->setContentHandler(nullptr);
   reader->setErrorHandler(nullptr);
-  std::lock_guard<std::mutex> hold(keptLock_);
-  if (keptReaders_.size() < kKeptParsers) keptReaders_.push_back(std::move(reader));
+  Keep(keptLock_, keptReaders_, std::move(reader), kKeptParsers);
 }
 
 bool ParseXMLEvents(const WChar* text, xercesc::ContentHandler& content) {

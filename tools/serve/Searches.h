@@ -100,7 +100,7 @@ class Searches {
   const size_t workers_, queue_;
   const uint32_t pollMs_;
   mutable std::mutex mu_;
-  std::condition_variable changed_;  // waited on with mu_ held: queues, warm_, ended_, stopping_
+  std::condition_variable changed_;  // guarded by mu_ (waited on with it held): queues, warm_, ended_, stopping_
   std::deque<std::shared_ptr<Search>> plain_, streams_;  // guarded by mu_
   std::vector<std::shared_ptr<Search>> running_;          // guarded by mu_
   size_t streamsRunning_ = 0;                             // guarded by mu_
